@@ -1,0 +1,122 @@
+// Reply handling: every complete reply frame is interpreted by the one
+// request the engine's state says it is waiting for.
+#include "engine/SettingsDecode.h"
+#include "engine/TelescopeControl.h"
+
+namespace vorlant {
+
+int TelescopeControl::feedReplyBytes(const uint8_t* bytes, size_t count) {
+    return parser_.feed(bytes, count, [this](const ReplyView& reply) { return handleReply(reply); });
+}
+
+void TelescopeControl::pauseTo(int32_t state) {
+    state_ = ConnectionState::Pause;
+    nextState_ = state;
+    pauseTicks_ = kPauseTicks;
+}
+
+int TelescopeControl::handleReply(const ReplyView& reply) {
+    switch (state_) {
+        case ConnectionState::AwaitIdent:
+            switch (decodeIdentification(reply, settings_)) {
+                case IdentOutcome::Accepted:
+                    pauseTo(ConnectionState::AwaitPortType);
+                    return 0;
+                case IdentOutcome::Rejected:
+                    report(StatusCode::IncompatibleDevice);
+                    return 2;
+                case IdentOutcome::TooOld:
+                    state_ = ConnectionState::Idle;
+                    replyTimeoutTicks_ = 0;
+                    listener_->onSettings(&settings_, SettingsReportKind::DeviceTooOld);
+                    return 0;
+                case IdentOutcome::Ignored:
+                    return 0;
+            }
+            return 0;
+        case ConnectionState::AwaitPortType:
+            decodePortType(reply, settings_);
+            pauseTo(ConnectionState::AwaitFirmware);
+            return 0;
+        case ConnectionState::AwaitFirmware:
+            settings_.firmwareVersion = reply.u32(3);
+            setVersionClass(versionClassFor(settings_.deviceFamily, settings_.firmwareVersion));
+            pauseTo(ConnectionState::AwaitGearBlock);
+            return 0;
+        case ConnectionState::AwaitGearBlock:
+            decodeGearBlock(reply, settings_, true);
+            pauseTo(ConnectionState::AwaitParamBlock);
+            return 0;
+        case ConnectionState::AwaitParamBlock:
+            decodeParameterBlock(reply, settings_);
+            if (settings_.versionClass == 5) {
+                state_ = ConnectionState::AwaitFlipParams;
+                replyTimeoutTicks_ = kReplyTimeoutTicks;
+                sendFrame(buildRequest(RequestId::ReadFlipBlock));
+                return 0;
+            }
+            enterReady();
+            listener_->onSettings(&settings_, SettingsReportKind::ReadoutComplete);
+            return 1;
+        case ConnectionState::AwaitFlipParams:
+            decodeFlipBlock(reply, settings_);
+            state_ = ConnectionState::AwaitLocation;
+            replyTimeoutTicks_ = kReplyTimeoutTicks;
+            sendFrame(buildRequest(RequestId::ReadLocation));
+            return 0;
+        case ConnectionState::AwaitLocation:
+            decodeLocation(reply, settings_);
+            enterReady();
+            listener_->onSettings(&settings_, readoutKind_ == SettingsReportKind::DefaultsReloaded
+                                                  ? SettingsReportKind::DefaultsReloaded
+                                                  : SettingsReportKind::ReadoutComplete);
+            return 1;
+        case ConnectionState::AwaitGearWrite:
+            state_ = ConnectionState::AwaitGearReread;
+            sendFrame(buildRequest(RequestId::ReadGearBlock));
+            return 0;
+        case ConnectionState::AwaitGearReread:
+            decodeGearBlock(reply, settings_, false);
+            recomputeMaxRates(settings_);
+            enterReady();
+            listener_->onSettings(&settings_, SettingsReportKind::GearRatiosChanged);
+            return 0;
+        case ConnectionState::AwaitLocationSet:
+            enterReady();
+            return 0;
+        case ConnectionState::AwaitVoltage:
+            enterReady();
+            listener_->onSupplyVoltage(decodeSupplyVoltage(reply));
+            return 0;
+        case ConnectionState::AwaitParkSet:
+            enterReady();
+            report(StatusCode::ParkPositionSet);
+            return 0;
+        case ConnectionState::AwaitStore:
+            enterReady();
+            report(StatusCode::ParametersStored);
+            return 0;
+        case ConnectionState::AwaitDefaults:
+            // The re-read is supervised from its first request on, so a
+            // controller that stops answering here ends with the time-out.
+            readoutKind_ = SettingsReportKind::DefaultsReloaded;
+            state_ = ConnectionState::AwaitGearBlock;
+            replyTimeoutTicks_ = kReplyTimeoutTicks;
+            sendFrame(buildRequest(RequestId::ReadGearBlock));
+            return 0;
+        case ConnectionState::AwaitJobLocation:
+            mountStepOrNext();
+            return 0;
+        case ConnectionState::AwaitJobMount:
+            flipStepOrDone();
+            return 0;
+        case ConnectionState::AwaitJobFlip:
+            enterReady();
+            report(StatusCode::SettingsDone);
+            return 0;
+        default:
+            return 0;  // Idle, Ready, Pause and unknown states ignore replies
+    }
+}
+
+}  // namespace vorlant

@@ -1,0 +1,20 @@
+// The receiving side of the engine's reports.
+#pragma once
+
+#include "engine/ControllerSettings.h"
+
+namespace vorlant {
+
+// Every operation is called on the engine thread, one at a time, never while
+// the engine holds a lock of its own. onSettings' pointer is valid only for
+// the duration of the call: copy the record before returning.
+class TelescopeListener {
+public:
+    virtual void onStatus(int code) = 0;
+    virtual void onSettings(const ControllerSettings* settings, int kind) = 0;
+    // Hundredths of a volt, exactly as the controller sent it (0..65535).
+    virtual void onSupplyVoltage(int centivolts) = 0;
+    virtual ~TelescopeListener() = default;
+};
+
+}  // namespace vorlant
