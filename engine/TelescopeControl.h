@@ -161,6 +161,11 @@ public:
     void forwardSerialBytes(const uint8_t* bytes, int count);
 
 private:
+    // Lets the fuzz harness and white-box tests put the engine into a
+    // given state and feed replies on their own thread (never in product
+    // code).
+    friend struct TelescopeControlProbe;
+
     // --- queue side (TelescopeControl.cpp) ---
     void writeQueue(const uint8_t* bytes, size_t count);
     void disconnectQuietly();
