@@ -65,7 +65,7 @@ TEST(ReplyParser, PositionsBeyondTheFrameReadZeroNotOldBytes) {
     parser.feed(shortFrame.data(), shortFrame.size(), [&](const ReplyView& v) {
         seen = v.u32(3);
         EXPECT_EQ(v.u8(6), 0);
-        EXPECT_EQ(v.u8(200), 0);
+        EXPECT_EQ(v.u8(99), 0);
         return 0;
     });
     EXPECT_EQ(seen, 0u);

@@ -1,0 +1,69 @@
+// The simulator program's command line and log lines.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/simulator/SimCommandLine.h"
+
+namespace vorlant::sim {
+namespace {
+
+bool parse(std::vector<const char*> args, SimCommandLine& out, std::string& error) {
+    args.insert(args.begin(), "vorlant-sim");
+    return parseSimCommandLine(static_cast<int>(args.size()), args.data(), out, error);
+}
+
+TEST(SimCommandLineTest, DefaultsAndEveryOption) {
+    SimCommandLine cl;
+    std::string error;
+    ASSERT_TRUE(parse({}, cl, error));
+    EXPECT_EQ(cl.profile, SimProfile::Class5);
+    EXPECT_LT(cl.options.replyDelayMs, 0);
+    EXPECT_FALSE(cl.once);
+
+    ASSERT_TRUE(parse({"--profile", "slow", "--delay-ms", "250", "--vanish-after=3", "--log", "-", "--once",
+                       "--link", "/tmp/x"},
+                      cl, error))
+        << error;
+    EXPECT_EQ(cl.profile, SimProfile::Slow);
+    EXPECT_EQ(cl.options.replyDelayMs, 250);
+    EXPECT_EQ(cl.options.vanishAfterRequests, 3);
+    EXPECT_EQ(cl.logPath, "-");
+    EXPECT_TRUE(cl.once);
+    EXPECT_EQ(cl.linkPath, "/tmp/x");
+
+    ASSERT_TRUE(
+        parse({"--device", "/dev/ttyUSB0", "--baud", "115200", "--profile=class4-family3"}, cl, error));
+    EXPECT_EQ(cl.devicePath, "/dev/ttyUSB0");
+    EXPECT_EQ(cl.baud, 115200u);
+    EXPECT_EQ(cl.profile, SimProfile::Class4Family3);
+}
+
+TEST(SimCommandLineTest, UsageErrorsSayWhatIsWrong) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--bogus"},          {"--profile"},        {"--profile", "class0"},
+        {"--delay-ms", "-1"}, {"--delay-ms", "1x"}, {"--vanish-after", ""},
+        {"--baud", "0"},      {"--once=yes"},       {"--link", "/tmp/a", "--device", "/dev/ttyS0"},
+        {"positional"},
+    };
+    for (const auto& args : bad) {
+        SimCommandLine cl;
+        std::string error;
+        EXPECT_FALSE(parse(args, cl, error)) << args[0];
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+}
+
+TEST(SimCommandLineTest, LogLines) {
+    EXPECT_EQ(formatRequestLine(1250000000ull, {0xAA, 0x01, 0x01}), "[    1.250] AA 01 01  Identify");
+    EXPECT_EQ(formatRequestLine(0, {0xAA, 0x05, 0x33, 0x00, 0x81, 0x58, 0x02}),
+              "[    0.000] AA 05 33 00 81 58 02  WriteCurrent");
+    EXPECT_EQ(formatRequestLine(0, {0xAA, 0x01, 0x63}), "[    0.000] AA 01 63  Unknown");
+    const uint8_t reply[] = {0x55, 0x01, 0x0D};
+    EXPECT_EQ(formatReplyLine(61005000000ull, reply, sizeof reply), "[   61.005]   -> 55 01 0D");
+}
+
+}  // namespace
+}  // namespace vorlant::sim
