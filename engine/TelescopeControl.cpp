@@ -27,9 +27,14 @@ TelescopeControl::TelescopeControl(TelescopeListener* listener, Options options)
     // The queue's name: the prefix and the process id as eight hex digits,
     // least significant first, so two running copies never share a pipe.
     char name[256];
-    size_t pos = appendText(name, sizeof name, 0, "\\\\.\\Pipe\\kelvane_vorlant24_");
-    appendHexLowFirst(name, sizeof name, pos, platform::currentProcessId());
-    queue_.open(name);
+    const size_t pos = appendText(name, sizeof name, 0, "\\\\.\\Pipe\\kelvane_vorlant24_");
+    const size_t end = appendHexLowFirst(name, sizeof name, pos, platform::currentProcessId());
+    // The program runs one engine; a second one alive in the same process
+    // (tests, tools) finds that name taken and adds a serial number.
+    for (uint32_t serial = 1; !queue_.open(name) && serial < 64; ++serial) {
+        const size_t at = appendText(name, sizeof name, end, "_");
+        appendDecimal(name, sizeof name, at, static_cast<int32_t>(serial));
+    }
     pipeReader_.start(&TelescopeControl::pipeReaderEntry, this);
 }
 

@@ -98,8 +98,11 @@ TEST_F(Commands, GearRatioChangeThenReread) {
     controller.s.raGearRatio = 200000;
     controller.s.deGearRatio = 190000;
     controller.s.mountType = 0;
+    controller.overrides[26] = {};  // hold the write's reply until both calls are in
     h.engine().setGearRatios(200000, 190000);
     h.engine().setGearRatios(1, 1);  // still waiting for the first: refused
+    h.settle();
+    h.port().inject({0x55, 0x01, 0x1A});
     h.settle();
     std::vector<int> ids;
     for (const Bytes& f : sent()) ids.push_back(f[2]);

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "engine/TelescopeControl.h"
@@ -56,7 +57,7 @@ private:
     std::vector<Report> reports_;
 };
 
-// Port is any SerialPort with bool idle() const.
+// Port is any SerialPort with bool idle(uint64_t* bytesQueuedEver) const.
 template <class Port>
 class EngineHarness {
 public:
@@ -74,13 +75,20 @@ public:
     const Port& port() const { return *port_; }
     Recorder& recorder() { return recorder_; }
 
+    // Quiescent when the port was idle (everything it handed out already in
+    // the engine's queue), a drain then handled all of it, and nothing new
+    // was queued for the reader meanwhile.
     void settle() {
         for (int i = 0; i < 10000; ++i) {
-            ASSERT_TRUE(engine_->drain(5000)) << "engine did not drain";
-            if (port_->idle()) {
-                ASSERT_TRUE(engine_->drain(5000));
-                if (port_->idle()) return;
+            uint64_t before = 0;
+            if (!port_->idle(&before)) {
+                ASSERT_TRUE(engine_->drain(5000)) << "engine did not drain";
+                std::this_thread::yield();
+                continue;
             }
+            ASSERT_TRUE(engine_->drain(5000)) << "engine did not drain";
+            uint64_t after = 0;
+            if (port_->idle(&after) && after == before) return;
         }
         FAIL() << "never settled";
     }

@@ -89,6 +89,7 @@ public:
     void inject(const Bytes& bytes) {
         std::lock_guard<std::mutex> g(m_);
         inbox_.insert(inbox_.end(), bytes.begin(), bytes.end());
+        injected_ += bytes.size();
         cv_.notify_all();
     }
     void setResponder(Responder r) {
@@ -105,10 +106,15 @@ public:
         failOpen_ = e;
     }
     // True when nothing is queued and the reader waits inside read(): every
-    // byte handed out before has been forwarded into the engine's queue.
-    bool idle() const {
+    // byte handed out before has been forwarded into the engine's queue. An
+    // unplugged port stays busy until the engine has closed it.
+    bool idle() const { return idle(nullptr); }
+    // The same, together with the count of bytes ever queued for the reader,
+    // taken at the same instant.
+    bool idle(uint64_t* injected) const {
         std::lock_guard<std::mutex> g(m_);
-        return inbox_.empty() && (waiting_ || !open_ || unplugged_);
+        if (injected) *injected = injected_;
+        return inbox_.empty() && (!open_ || (waiting_ && !unplugged_));
     }
     std::vector<Bytes> frames() const {
         std::lock_guard<std::mutex> g(m_);
@@ -149,6 +155,7 @@ private:
     bool open_ = false;
     bool unplugged_ = false;
     bool waiting_ = false;
+    uint64_t injected_ = 0;
     int openedPort_ = -1;
     uint32_t openedBaud_ = 0;
     int opens_ = 0;

@@ -1,0 +1,90 @@
+// Thread, sleeping, process id and the monotonic clock on POSIX.
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <memory>
+
+#include "platform/Platform.h"
+
+namespace vorlant::platform {
+
+namespace {
+
+// Shared by the Thread object and the running thread, so a Thread that is
+// destroyed (and detached) while its function runs leaves the running side
+// a valid place to report that it has ended.
+struct ThreadState {
+    pthread_t handle{};
+    Thread::Entry entry = nullptr;
+    void* arg = nullptr;
+    Event done{Event::Reset::Manual};
+};
+
+using StateRef = std::shared_ptr<ThreadState>;
+
+void* trampoline(void* raw) {
+    StateRef state = std::move(*static_cast<StateRef*>(raw));
+    delete static_cast<StateRef*>(raw);
+    state->entry(state->arg);
+    state->done.set();
+    return nullptr;
+}
+
+}  // namespace
+
+Thread::~Thread() {
+    if (!impl_) return;
+    StateRef* state = static_cast<StateRef*>(impl_);
+    // An ended thread is joined (that cannot block for long); one that still
+    // runs is detached and keeps the shared state alive by itself.
+    if ((*state)->done.isSet()) {
+        pthread_join((*state)->handle, nullptr);
+    } else {
+        pthread_detach((*state)->handle);
+    }
+    delete state;
+}
+
+bool Thread::start(Entry entry, void* arg) {
+    if (impl_ || !entry) return false;
+    auto state = std::make_shared<ThreadState>();
+    state->entry = entry;
+    state->arg = arg;
+    auto* forThread = new StateRef(state);
+    if (pthread_create(&state->handle, nullptr, &trampoline, forThread) != 0) {
+        delete forThread;
+        return false;
+    }
+    impl_ = new StateRef(std::move(state));
+    return true;
+}
+
+bool Thread::join(uint32_t timeoutMs) {
+    if (!impl_) return true;
+    StateRef* state = static_cast<StateRef*>(impl_);
+    if (!(*state)->done.wait(timeoutMs)) return false;
+    pthread_join((*state)->handle, nullptr);
+    delete state;
+    impl_ = nullptr;
+    return true;
+}
+
+void sleepMs(uint32_t ms) {
+    timespec left{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+uint32_t currentProcessId() {
+    return static_cast<uint32_t>(getpid());
+}
+
+uint64_t monotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
+}
+
+}  // namespace vorlant::platform
