@@ -16,11 +16,17 @@ namespace benchmark {
 class State {
 public:
     State(int64_t iterations, std::vector<int64_t> args) : iterations_(iterations), args_(std::move(args)) {}
+    // Like the library's, the loop variable is a type with a destructor of
+    // its own, so `for (auto _ : state)` draws no unused-variable warning.
+    struct Value {
+        Value() {}
+        ~Value() {}
+    };
     struct Iterator {
         int64_t left;
         bool operator!=(const Iterator& o) const { return left != o.left; }
         void operator++() { --left; }
-        int operator*() const { return 0; }
+        Value operator*() const { return Value(); }
     };
     Iterator begin() { return Iterator{iterations_}; }
     Iterator end() { return Iterator{0}; }

@@ -222,6 +222,10 @@ void BM_ReadoutTime(benchmark::State& state) {
         HeartBeat beat;
         beat.setListener(&log);
         beat.start();
+        // Connect mid-way between two ticks: the 500 ms wait would otherwise
+        // end exactly on a tick, and a reply racing that tick measures the
+        // race rather than the engine.
+        platform::sleepMs(125);
         const uint64_t t0 = nowNs();
         engine.connect(3, baud);
         while (listener.count.load() < 3) platform::sleepMs(1);

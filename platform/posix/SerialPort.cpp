@@ -247,9 +247,20 @@ SerialPort::ReadResult PosixSerialPort::read(uint8_t* buffer, size_t capacity, s
     }
 }
 
+constexpr int kDrainPolls = 100;        // 100 x 2 ms: at most 200 ms
+constexpr useconds_t kDrainPollUs = 2000;
+
 void PosixSerialPort::close() {
     const int fd = fd_.exchange(-1);
     if (fd < 0) return;
+    // Let the last frames leave before the purge: a setting written just
+    // before a disconnect must still reach the controller. Bounded, so a
+    // stalled line cannot hold the close up.
+    for (int i = 0; i < kDrainPolls; ++i) {
+        int queued = 0;
+        if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+        usleep(kDrainPollUs);
+    }
     tcflush(fd, TCIOFLUSH);
     ioctl(fd, TIOCNXCL);
     ::close(fd);  // also releases the advisory lock

@@ -268,6 +268,15 @@ SerialPort::ReadResult Win32SerialPort::read(uint8_t* buffer, size_t capacity, s
 void Win32SerialPort::close() {
     const HANDLE h = port_.exchange(nullptr);
     if (!h) return;
+    // Let the last frames leave before the purge (at most 200 ms): a
+    // setting written just before a disconnect must still reach the
+    // controller.
+    for (int i = 0; i < 100; ++i) {
+        DWORD errors = 0;
+        COMSTAT stat{};
+        if (!ClearCommError(h, &errors, &stat) || stat.cbOutQue == 0) break;
+        Sleep(2);
+    }
     PurgeComm(h, kPurgeAll);
     CloseHandle(h);
 }

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/vorlantctl/Cli.h"
+
+namespace vorlant::ctl {
+namespace {
+
+bool parse(std::vector<const char*> words, CliArgs& out, std::string& error, bool allowPath = true) {
+    words.insert(words.begin(), "vorlantctl");
+    return parseCommandLine(static_cast<int>(words.size()), words.data(), allowPath, out, error);
+}
+
+TEST(CommandLine, AcceptsOptionsAnywhere) {
+    CliArgs a;
+    std::string error;
+    ASSERT_TRUE(parse({"readout", "--port", "COM3", "--json"}, a, error)) << error;
+    EXPECT_EQ(a.command, "readout");
+    EXPECT_EQ(a.port.number, 3);
+    EXPECT_TRUE(a.port.devicePath.empty());
+    EXPECT_TRUE(a.json);
+    EXPECT_EQ(a.baud, 9600u);
+
+    ASSERT_TRUE(parse(
+        {"--baud=115200", "--port=/dev/pts/7", "set", "raOvertone", "-5", "latitude", "-33:52:06"}, a, error))
+        << error;
+    EXPECT_EQ(a.baud, 115200u);
+    EXPECT_EQ(a.port.devicePath, "/dev/pts/7");
+    EXPECT_EQ(a.port.number, 1);
+    EXPECT_EQ(a.args, (std::vector<std::string>{"raOvertone", "-5", "latitude", "-33:52:06"}));
+
+    // After "--" even a word that looks like an option is an argument.
+    ASSERT_TRUE(parse({"--port", "COM1", "export", "--", "--odd-name.json"}, a, error)) << error;
+    EXPECT_EQ(a.args, (std::vector<std::string>{"--odd-name.json"}));
+
+    ASSERT_TRUE(parse({"--help"}, a, error));
+    EXPECT_TRUE(a.help);
+}
+
+TEST(CommandLine, UsageErrors) {
+    struct Case {
+        std::vector<const char*> words;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "no command"},
+        {{"--port", "COM1"}, "no command"},
+        {{"readout"}, "--port PORT is required"},
+        {{"frobnicate", "--port", "COM1"}, "unknown command 'frobnicate'"},
+        {{"readout", "--port"}, "needs a value"},
+        {{"readout", "--port", "COM0"}, "bad port"},
+        {{"readout", "--port", "COM257"}, "bad port"},
+        {{"readout", "--port", "ttyUSB0"}, "bad port"},
+        {{"readout", "--port", "COM1", "--baud", "19200"}, "--baud"},
+        {{"readout", "--port", "COM1", "--verbose"}, "unknown option '--verbose'"},
+        {{"readout", "--port", "COM1", "extra"}, "wrong number of arguments"},
+        {{"set", "--port", "COM1", "raMaxSpeed"}, "wrong number of arguments"},
+        {{"set", "--port", "COM1", "raMaxSpeed", "1", "deMaxSpeed"}, "wrong number of arguments"},
+        {{"gear", "--port", "COM1", "1"}, "usage: vorlantctl --port PORT gear RA DE"},
+        {{"stop", "--port", "COM1", "up", "down"}, "wrong number of arguments"},
+        {{"voltage", "--port", "COM1", "--json"}, "--json applies to readout only"},
+        {{"readout", "--port", "COM1", "--json=yes"}, "takes no value"},
+    };
+    for (const Case& c : cases) {
+        CliArgs a;
+        std::string error;
+        EXPECT_FALSE(parse(c.words, a, error)) << c.message;
+        EXPECT_NE(error.find(c.message), std::string::npos) << "got: " << error;
+    }
+}
+
+TEST(CommandLine, PortForms) {
+    struct Case {
+        const char* text;
+        bool allowPath;
+        bool ok;
+        int number;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"COM1", false, true, 1, ""},
+        {"com256", false, true, 256, ""},
+        {"Com12", true, true, 12, ""},
+        {"COM0", true, false, 0, ""},
+        {"COM257", true, false, 0, ""},
+        {"COM-1", true, false, 0, ""},
+        {"COM", true, false, 0, ""},
+        {"COM3x", true, false, 0, ""},
+        {"/dev/ttyUSB0", true, true, 1, "/dev/ttyUSB0"},
+        {"./link", true, true, 1, "./link"},
+        {"/dev/ttyUSB0", false, false, 0, ""},  // Windows: COM<n> only
+        {"", true, false, 0, ""},
+    };
+    for (const Case& c : cases) {
+        PortSpec p;
+        std::string error;
+        EXPECT_EQ(parsePort(c.text, c.allowPath, p, error), c.ok) << c.text;
+        if (!c.ok) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(p.number, c.number) << c.text;
+        EXPECT_EQ(p.devicePath, c.path) << c.text;
+        EXPECT_EQ(p.label, c.text);
+    }
+}
+
+TEST(CommandLine, StrictIntegers) {
+    struct Case {
+        const char* text;
+        int64_t min, max;
+        bool ok;
+        int64_t value;
+    };
+    const Case cases[] = {
+        {"0", 0, 10, true, 0},
+        {"10", 0, 10, true, 10},
+        {"11", 0, 10, false, 0},
+        {"-128", -128, 127, true, -128},
+        {"-129", -128, 127, false, 0},
+        {"4294967295", 0, 4294967295, true, 4294967295},
+        {"4294967296", 0, 4294967295, false, 0},
+        {"007", 0, 10, true, 7},
+        {"", 0, 10, false, 0},
+        {"-", -5, 5, false, 0},
+        {"+1", 0, 10, false, 0},
+        {" 1", 0, 10, false, 0},
+        {"1 ", 0, 10, false, 0},
+        {"0x10", 0, 100, false, 0},
+        {"1.0", 0, 10, false, 0},
+        {"99999999999999999999999", 0, INT64_MAX, false, 0},  // too long: never wraps
+        {"18446744073709551617", 0, INT64_MAX, false, 0},
+    };
+    for (const Case& c : cases) {
+        int64_t v = -999;
+        EXPECT_EQ(parseInteger(c.text, c.min, c.max, v), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.text;
+        } else {
+            EXPECT_EQ(v, -999) << "a refused number leaves the output alone: " << c.text;
+        }
+    }
+}
+
+TEST(CommandLine, Angles) {
+    constexpr int32_t D = 86400, M = 1440, S = 24;
+    struct Case {
+        const char* text;
+        int kind;  // 1 latitude, 2 longitude
+        bool ok;
+        int32_t value;
+    };
+    const Case cases[] = {
+        {"48:08:00", 1, true, 48 * D + 8 * M},
+        {"N48:08:00", 1, true, 48 * D + 8 * M},
+        {"n48:8", 1, true, 48 * D + 8 * M},
+        {"S33:52:06", 1, true, -(33 * D + 52 * M + 6 * S)},
+        {"S 33:52:06", 1, true, -(33 * D + 52 * M + 6 * S)},
+        {"-33:52:06", 1, true, -(33 * D + 52 * M + 6 * S)},
+        {"-0:30", 1, true, -30 * M},
+        {"W151:12:33", 2, true, -(151 * D + 12 * M + 33 * S)},
+        {"E7", 2, true, 7 * D},
+        {"48", 1, true, 48},  // plain integers are raw units
+        {"-2926264", 1, true, -2926264},
+        {"N-5", 1, false, 0},     // south twice
+        {"E48:00", 1, false, 0},  // E is not a latitude hemisphere
+        {"N48:00", 2, false, 0},
+        {"48:60", 1, false, 0},
+        {"48:00:60", 1, false, 0},
+        {"48:1:2:3", 1, false, 0},
+        {"1234:00", 2, false, 0},
+        {"48:", 1, false, 0},
+        {":30", 1, false, 0},
+        {"48.5", 1, false, 0},
+        {"48:00:05.5", 1, false, 0},
+        {"N", 1, false, 0},
+        {"", 1, false, 0},
+        {"2147483648", 1, false, 0},
+    };
+    for (const Case& c : cases) {
+        int32_t v = 12345;
+        EXPECT_EQ(parseAngleArgument(c.text, c.kind, v), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.text;
+        }
+    }
+}
+
+TEST(CommandLine, HelpListsTheExitCodes) {
+    const std::string help = helpText();
+    for (const char* code :
+         {"0  success", "2  usage", "3  the port", "4  time-out", "5  the controller is too old",
+          "6  not a supported", "7  connection lost", "8  settings file"})
+        EXPECT_NE(help.find(code), std::string::npos) << code;
+}
+
+}  // namespace
+}  // namespace vorlant::ctl

@@ -1,0 +1,343 @@
+// The real vorlantctl program against the real vorlant-sim on a pseudo
+// terminal: exit codes, messages and values as a user or script sees them.
+// POSIX only.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/tools/SimExpect.h"
+#include "tools/vorlantctl/Json.h"
+#include "tools/vorlantctl/SettingsFields.h"
+#include "tools/vorlantctl/SettingsFile.h"
+
+extern char** environ;
+
+namespace vorlant::sim {
+// Test names and failure messages show the profile's name.
+inline void PrintTo(SimProfile profile, std::ostream* out) {
+    *out << profileName(profile);
+}
+}  // namespace vorlant::sim
+
+namespace vorlant::ctl {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+pid_t spawn(std::vector<std::string> args, int out, int err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// vorlant-sim with a profile; serves its pty until destroyed.
+class Simulator {
+public:
+    explicit Simulator(const std::string& profile, std::vector<std::string> extra = {}) {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) return;
+        std::vector<std::string> args = {VORLANT_SIM_PATH, "--profile", profile};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        pid_ = spawn(args, pipeFds[1], devNull);
+        ::close(devNull);
+        ::close(pipeFds[1]);
+        out_ = pipeFds[0];
+        // First line: "PTY /dev/pts/N".
+        std::string line;
+        const auto end = Clock::now() + std::chrono::seconds(5);
+        while (pid_ > 0 && Clock::now() < end) {
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            char c;
+            if (::read(out_, &c, 1) != 1) break;
+            if (c == '\n') break;
+            line += c;
+        }
+        if (line.rfind("PTY ", 0) == 0) pty_ = line.substr(4);
+    }
+    ~Simulator() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status = 0;
+            for (int i = 0; i < 200 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (waitpid(pid_, &status, WNOHANG) == 0) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
+            }
+        }
+        if (out_ >= 0) ::close(out_);
+    }
+    const std::string& pty() const { return pty_; }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string pty_;
+};
+
+struct ToolRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+    double seconds = 0;
+};
+
+// A started vorlantctl; finish() collects its output and exit code.
+class Tool {
+public:
+    explicit Tool(std::vector<std::string> args) {
+        args.insert(args.begin(), VORLANTCTL_PATH);
+        int o[2], e[2];
+        if (pipe(o) != 0 || pipe(e) != 0) return;
+        start_ = Clock::now();
+        pid_ = spawn(args, o[1], e[1]);
+        ::close(o[1]);
+        ::close(e[1]);
+        out_ = o[0];
+        err_ = e[0];
+    }
+    ~Tool() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) ::close(out_);
+        if (err_ >= 0) ::close(err_);
+    }
+
+    ToolRun finish(int timeoutMs = 30000) {
+        ToolRun r;
+        const auto end = start_ + std::chrono::milliseconds(timeoutMs);
+        bool outOpen = true, errOpen = true;
+        while ((outOpen || errOpen) && Clock::now() < end) {
+            pollfd p[2] = {{outOpen ? out_ : -1, POLLIN, 0}, {errOpen ? err_ : -1, POLLIN, 0}};
+            if (poll(p, 2, 50) <= 0) continue;
+            char buffer[4096];
+            if (outOpen && (p[0].revents & (POLLIN | POLLHUP))) {
+                const ssize_t n = ::read(out_, buffer, sizeof buffer);
+                if (n > 0)
+                    r.out.append(buffer, static_cast<size_t>(n));
+                else
+                    outOpen = false;
+            }
+            if (errOpen && (p[1].revents & (POLLIN | POLLHUP))) {
+                const ssize_t n = ::read(err_, buffer, sizeof buffer);
+                if (n > 0)
+                    r.err.append(buffer, static_cast<size_t>(n));
+                else
+                    errOpen = false;
+            }
+        }
+        if (outOpen || errOpen) return r;  // time-out; the destructor kills it
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+        return r;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    Clock::time_point start_;
+};
+
+ToolRun runTool(std::vector<std::string> args) {
+    return Tool(std::move(args)).finish();
+}
+
+std::string tempPath(const std::string& name) {
+    return ::testing::TempDir() + "vorlantctl_e2e_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The request names in a simulator log ("[    1.250] AA 01 01  Identify").
+std::vector<std::string> loggedRequests(const std::string& logPath) {
+    std::vector<std::string> names;
+    std::istringstream lines(readText(logPath));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t bracket = line.find("] AA ");
+        if (bracket == std::string::npos) continue;
+        names.push_back(line.substr(line.rfind(' ') + 1));
+    }
+    return names;
+}
+
+bool isReadRequest(const std::string& name) {
+    for (const char* read : {"Identify", "ReadPortType", "ReadFirmware", "ReadGearBlock",
+                             "ReadParameterBlock", "ReadFlipBlock", "ReadLocation", "ReadSupplyVoltage"})
+        if (name == read) return true;
+    return false;
+}
+
+void expectReadoutOf(sim::SimProfile profile, const std::string& json) {
+    JsonValue v;
+    JsonError e;
+    ASSERT_TRUE(parseJson(json, v, e)) << e.describe() << "\n" << json;
+    const ControllerSettings want = test::expectedReadout(profile);
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    ASSERT_EQ(v.members.size(), count);
+    for (size_t i = 0; i < count; ++i) {
+        const JsonValue* field = v.find(fields[i].name);
+        ASSERT_NE(field, nullptr) << fields[i].name;
+        EXPECT_EQ(field->integer, fields[i].get(want)) << fields[i].name;
+    }
+}
+
+class ReadoutOfClass : public ::testing::TestWithParam<sim::SimProfile> {};
+
+TEST_P(ReadoutOfClass, ShowsTheSimulatorsValues) {
+    Simulator sim(sim::profileName(GetParam()));
+    ASSERT_FALSE(sim.pty().empty());
+    const ToolRun r = runTool({"readout", "--json", "--port", sim.pty()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    expectReadoutOf(GetParam(), r.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, ReadoutOfClass,
+                         ::testing::Values(sim::SimProfile::Class1, sim::SimProfile::Class2,
+                                           sim::SimProfile::Class3, sim::SimProfile::Class4,
+                                           sim::SimProfile::Class5, sim::SimProfile::Class4Family3,
+                                           sim::SimProfile::Class5Family5),
+                         [](const ::testing::TestParamInfo<sim::SimProfile>& param) {
+                             std::string name = sim::profileName(param.param);
+                             for (char& c : name)
+                                 if (c == '-') c = '_';
+                             return name;
+                         });
+
+TEST(EndToEnd, RejectedControllers) {
+    struct Case {
+        const char* profile;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"too-old", 5,
+         "vorlantctl: Error: The connected Brask is too old. Use Vorlant 1.0. (hardware 0.1.1.1"},
+        {"foreign", 6, "vorlantctl: Error: Cannot connect: Incompatible device"},
+    };
+    for (const Case& c : cases) {
+        Simulator sim(c.profile);
+        const ToolRun r = runTool({"readout", "--port", sim.pty()});
+        EXPECT_EQ(r.code, c.code) << c.profile << ": " << r.err;
+        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+}
+
+TEST(EndToEnd, NoValidReplyTimesOut) {
+    // Both cost the engine's full read-out time-out (32 ticks): run them
+    // side by side.
+    Simulator silent("silent");
+    Simulator garbage("garbage");
+    Tool a({"readout", "--port", silent.pty()});
+    Tool b({"readout", "--port", garbage.pty()});
+    for (ToolRun r : {a.finish(), b.finish()}) {
+        EXPECT_EQ(r.code, 4) << r.err;
+        EXPECT_NE(r.err.find("Error: Cannot connect: Timeout error"), std::string::npos) << r.err;
+        EXPECT_GT(r.seconds, 7.0);
+        EXPECT_LT(r.seconds, 20.0);
+    }
+}
+
+TEST(EndToEnd, DeviceVanishingMidSession) {
+    Simulator sim("vanish", {"--vanish-after", "7"});  // gone right after a class-5 read-out
+    const ToolRun r = runTool({"voltage", "--port", sim.pty()});
+    EXPECT_EQ(r.code, 7) << r.err;
+    EXPECT_NE(r.err.find("the device was disconnected"), std::string::npos) << r.err;
+}
+
+TEST(EndToEnd, ExportSetImportRoundTrip) {
+    Simulator sim("class5");
+    const std::string file = tempPath("settings.json");
+    ToolRun r = runTool({"export", file, "--port", sim.pty()});
+    ASSERT_EQ(r.code, 0) << r.err;
+
+    r = runTool({"set",      "raGearRatio",    "999", "deMaxSpeed",   "2",      "reverseRotation",
+                 "2",        "raRunCurrent",   "900", "deTrackDecay", "7",      "raAcceleration",
+                 "1",        "deDeceleration", "2",   "raOvertone",   "100",    "deIncCurrentAt",
+                 "3",        "raGuideRate",    "16",  "mountType",    "0",      "latitude",
+                 "N1:02:03", "flipHysteresis", "9",   "--port",       sim.pty()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("raOvertone: -7 -> 100\n"), std::string::npos) << r.out;
+
+    r = runTool({"import", file, "--port", sim.pty()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("13 fields changed, read back and confirmed"), std::string::npos) << r.out;
+
+    r = runTool({"readout", "--json", "--port", sim.pty()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    expectReadoutOf(sim::SimProfile::Class5, r.out);
+    std::remove(file.c_str());
+}
+
+TEST(EndToEnd, RefusedFilesSendNothing) {
+    const std::string log = tempPath("sim.log");
+    Simulator sim("class5", {"--log", log});
+
+    // Malformed: refused before the port is even opened.
+    const std::string corrupt = tempPath("corrupt.json");
+    std::ofstream(corrupt) << "{\"format\": \"vorlantctl-settings-v1\",\n  \"raMaxSpeed\": 8OO\n}\n";
+    ToolRun r = runTool({"import", corrupt, "--port", sim.pty()});
+    EXPECT_EQ(r.code, 8) << r.err;
+    EXPECT_NE(r.err.find("line 2, column 18"), std::string::npos) << r.err;
+    EXPECT_TRUE(loggedRequests(log).empty());
+
+    // From a controller of another family: checked against the read-out,
+    // then refused.
+    ControllerSettings other = test::expectedReadout(sim::SimProfile::Class5);
+    other.deviceFamily = 5;
+    other.raAcceleration = 1;
+    const std::string foreign = tempPath("foreign.json");
+    std::ofstream(foreign) << settingsToJson(other, true);
+    r = runTool({"import", foreign, "--port", sim.pty()});
+    EXPECT_EQ(r.code, 8) << r.err;
+    EXPECT_NE(r.err.find("deviceFamily"), std::string::npos) << r.err;
+    const std::vector<std::string> requests = loggedRequests(log);
+    EXPECT_FALSE(requests.empty()) << "the read-out ran";
+    for (const std::string& name : requests) EXPECT_TRUE(isReadRequest(name)) << name;
+    std::remove(corrupt.c_str());
+    std::remove(foreign.c_str());
+    std::remove(log.c_str());
+}
+
+}  // namespace
+}  // namespace vorlant::ctl

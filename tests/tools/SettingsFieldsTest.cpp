@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "tools/vorlantctl/Commands.h"
+#include "tools/vorlantctl/SettingsFields.h"
+
+namespace vorlant::ctl {
+namespace {
+
+TEST(SettingsFields, OneEntryPerRecordMember) {
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    // ControllerSettings has 60 members; a member added there must be
+    // added to the table too (read-out, export and import all use it).
+    EXPECT_EQ(count, 60u);
+    std::set<std::string> names;
+    for (size_t i = 0; i < count; ++i) EXPECT_TRUE(names.insert(fields[i].name).second) << fields[i].name;
+    EXPECT_STREQ(fields[0].name, "mountType");  // record order
+    EXPECT_STREQ(fields[count - 1].name, "deMaxRate");
+}
+
+TEST(SettingsFields, EachAccessorReachesOnlyItsOwnMember) {
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    for (size_t i = 0; i < count; ++i) {
+        ControllerSettings s{};
+        fields[i].set(s, fields[i].typeMax);
+        for (size_t j = 0; j < count; ++j)
+            EXPECT_EQ(fields[j].get(s), i == j ? fields[i].typeMax : 0)
+                << fields[i].name << " / " << fields[j].name;
+        // Signed members keep their sign through the accessors.
+        if (fields[i].isSigned) {
+            fields[i].set(s, fields[i].typeMin);
+            EXPECT_LT(fields[i].get(s), 0) << fields[i].name;
+        }
+    }
+}
+
+TEST(SettingsFields, WireRangesAndClasses) {
+    struct Case {
+        const char* name;
+        FieldWriter writer;
+        int64_t min, max;
+        uint8_t readClass, writeClass;
+        uint32_t selector;
+    };
+    const Case cases[] = {
+        {"raGearRatio", FieldWriter::GearRatios, 0, 0xFFFFFFFF, 1, 1, 0x80},
+        {"raMaxSpeed", FieldWriter::MaxSpeeds, 0, 0xFFFF, 2, 2, 0x80},  // u32 in the record, u16 on the wire
+        {"deMaxSpeed", FieldWriter::MaxSpeeds, 0, 0xFFFF, 2, 2, 0x40},
+        {"reverseGuiding", FieldWriter::ReverseFlags, 0, 3, 2, 2, 1},
+        {"reverseLimits", FieldWriter::ReverseFlags, 0, 3, 3, 3, 2},
+        {"raTrackCurrent", FieldWriter::Current, 0, 0xFFFF, 2, 2, 0x81},
+        {"deRunCurrent", FieldWriter::Current, 0, 0xFFFF, 2, 2, 0x42},
+        {"deIdleDecay", FieldWriter::Decay, 0, 255, 2, 2, 0x40},
+        {"raRunDecay", FieldWriter::Decay, 0, 255, 2, 2, 0x82},
+        {"deDeceleration", FieldWriter::Decelerations, 0, 255, 2, 2, 0x40},
+        {"raOvertone", FieldWriter::Overtone, -128, 127, 3, 3, 0x80},
+        {"deIncCurrentAt", FieldWriter::IncCurrentAt, 0, 0xFFFF, 3, 3, 0x40},
+        {"raGuideRate", FieldWriter::GuideRates, 1, 16, 3, 3, 0x80},  // u16 in the record
+        {"mountType", FieldWriter::Advanced, 0, 2, 1, 5, 4},
+        {"latitude", FieldWriter::Advanced, -90 * 86400, 90 * 86400, 5, 5, 1},
+        {"longitude", FieldWriter::Advanced, -180 * 86400, 180 * 86400, 5, 5, 2},
+        {"flipHysteresis", FieldWriter::Advanced, 0, 255, 5, 5, 8},
+    };
+    for (const Case& c : cases) {
+        const SettingsField* f = findField(c.name);
+        ASSERT_NE(f, nullptr) << c.name;
+        EXPECT_EQ(f->writer, c.writer) << c.name;
+        EXPECT_EQ(f->writeMin, c.min) << c.name;
+        EXPECT_EQ(f->writeMax, c.max) << c.name;
+        EXPECT_EQ(f->readClass, c.readClass) << c.name;
+        EXPECT_EQ(f->writeClass, c.writeClass) << c.name;
+        EXPECT_EQ(f->selector, c.selector) << c.name;
+    }
+    for (const char* readOnly : {"modeByte", "versionClass", "hardwareVersion", "deviceFamily",
+                                 "raSiderealRate", "raGearAux", "raMaxCurrent", "deMaxCurrent",
+                                 "raOvertoneAux", "deIncCurrentAux", "raAuxLong", "flipParamA", "raMaxRate"})
+        EXPECT_FALSE(isWritable(*findField(readOnly))) << readOnly;
+    EXPECT_EQ(findField("nonsense"), nullptr);
+    EXPECT_EQ(findField("RAMAXSPEED"), nullptr);  // names are exact
+}
+
+TEST(SettingsFields, EveryWritableFieldCanBeStoredAndReadBack) {
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    for (size_t i = 0; i < count; ++i) {
+        const SettingsField& f = fields[i];
+        if (!isWritable(f)) continue;
+        // A value the writer accepts fits the record member, and a class
+        // that may write the field also reads it back (so import can
+        // confirm what it sent).
+        EXPECT_GE(f.writeMin, f.typeMin) << f.name;
+        EXPECT_LE(f.writeMax, f.typeMax) << f.name;
+        EXPECT_LE(f.writeMin, f.writeMax) << f.name;
+        EXPECT_GE(f.writeClass, f.readClass) << f.name;
+        EXPECT_GE(f.writeClass, 1) << f.name;
+    }
+}
+
+TEST(SettingsFields, ValuesForPeople) {
+    EXPECT_EQ(dottedVersion(0x01000009), "1.0.0.9");
+    EXPECT_EQ(dottedVersion(0x00010104), "0.1.1.4");
+    EXPECT_EQ(dottedVersion(0xFFFEFDFC), "255.254.253.252");
+    EXPECT_EQ(describeValue(*findField("firmwareVersion"), 0x01000009), "16777225  (1.0.0.9)");
+    EXPECT_EQ(describeValue(*findField("latitude"), -(33 * 86400 + 52 * 1440 + 6 * 24)),
+              "-2926224  (-33:52:06)");
+    EXPECT_EQ(describeValue(*findField("raOvertone"), -7), "-7");
+    EXPECT_EQ(formatVoltage(1234), "12.34V");
+    EXPECT_EQ(formatVoltage(905), " 9.05V");
+    EXPECT_EQ(formatVoltage(0), " 0.00V");
+    EXPECT_EQ(formatVoltage(65535), "655.35V");
+}
+
+TEST(SettingsFields, ReadoutListing) {
+    ControllerSettings s{};
+    s.hardwareVersion = 0x00010104;
+    s.firmwareVersion = 0x01000009;
+    s.portType = 4;
+    s.versionClass = 5;
+    s.raAcceleration = 70;
+    const std::string text = formatReadout(s);
+    std::istringstream lines(text);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "Brask hardware 0.1.1.4, firmware 1.0.0.9, port type 4, class 5");
+    size_t count = 0, valueColumn = 0, listed = 0;
+    const SettingsField* fields = settingsFields(count);
+    while (std::getline(lines, line)) {
+        ASSERT_LT(listed, count);
+        EXPECT_EQ(line.rfind(fields[listed].name, 0), 0u) << line;
+        const size_t column = line.find_first_not_of(' ', std::strlen(fields[listed].name));
+        if (listed == 0) valueColumn = column;
+        EXPECT_EQ(column, valueColumn) << "values are aligned: " << line;
+        ++listed;
+    }
+    EXPECT_EQ(listed, count);
+    EXPECT_NE(text.find("\nraAcceleration   70\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace vorlant::ctl

@@ -1,0 +1,384 @@
+#include "tools/vorlantctl/Commands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#include "app/TextBuild.h"
+#include "platform/SerialPort.h"
+#include "tools/vorlantctl/ChangePlan.h"
+#include "tools/vorlantctl/SettingsFields.h"
+#include "tools/vorlantctl/SettingsFile.h"
+
+namespace vorlant::ctl {
+
+namespace {
+
+using Expect = Session::Expect;
+
+constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is about 2 KB
+
+Outcome usage(const std::string& text) {
+    return Outcome::failure(kExitUsage, text);
+}
+
+std::string portLabel(const PortSpec& port) {
+    std::string label = port.label;
+#ifndef _WIN32
+    // COM<n> maps to a device through the port table: say which.
+    if (port.devicePath.empty()) label += " (" + platform::portDevice(port.number) + ")";
+#endif
+    return label;
+}
+
+bool readFile(const std::string& path, std::string& text, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    text.clear();
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        text.append(buffer, n);
+        if (text.size() > kMaxFileBytes) {
+            std::fclose(f);
+            error = path + " is too large for a settings file";
+            return false;
+        }
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+bool writeFile(const std::string& path, const std::string& text, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+std::string num(int64_t v) {
+    return std::to_string(static_cast<long long>(v));
+}
+
+// A value as the user wrote it for a field: an integer, or for latitude
+// and longitude also an angle.
+bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& value) {
+    if (f.style == FieldStyle::Angle) {
+        int32_t angle = 0;
+        const int kind = std::strcmp(f.name, "latitude") == 0 ? kAngleKindLatitude : kAngleKindLongitude;
+        if (!parseAngleArgument(text, kind, angle)) return false;
+        value = angle;
+        return true;
+    }
+    return parseInteger(text, f.typeMin, f.typeMax, value);
+}
+
+bool parseOnOff(const std::string& text, uint8_t& on) {
+    if (text == "on") {
+        on = 1;
+        return true;
+    }
+    if (text == "off") {
+        on = 0;
+        return true;
+    }
+    return false;
+}
+
+// Manual-motion direction codes.
+bool parseDirection(const std::string& text, uint8_t& code) {
+    if (text == "up")
+        code = kDirUp;
+    else if (text == "down")
+        code = kDirDown;
+    else if (text == "left")
+        code = kDirLeft;
+    else if (text == "right")
+        code = kDirRight;
+    else
+        return false;
+    return true;
+}
+
+// Checks the changes against the connected controller, sends the ones
+// that differ and reports each field on `out`.
+Outcome applyChanges(Session& session, const std::vector<FieldChange>& changes, std::string& out) {
+    const ControllerSettings current = session.settings();
+    ControllerSettings target = current;
+    for (const FieldChange& c : changes) {
+        std::string error;
+        if (!checkWritable(*c.field, c.value, current.versionClass, error))
+            return Outcome::failure(kExitGeneric, error);
+        c.field->set(target, c.value);
+    }
+    const Outcome o = applyPlan(session, planCommands(current, target));
+    if (!o.ok()) return o;
+    for (const FieldChange& c : changes) {
+        const int64_t before = c.field->get(current);
+        out += std::string(c.field->name) + ": " + num(before);
+        out += before == c.value ? " (unchanged)\n" : " -> " + num(c.value) + "\n";
+    }
+    return o;
+}
+
+Outcome commandImport(Session& session, const SettingsFile& file, const std::string& path, std::string& out) {
+    ControllerSettings target{};
+    std::vector<FieldChange> changes;
+    std::string error;
+    if (!planImport(file, session.settings(), target, changes, error))
+        return Outcome::failure(kExitFile, path + ": " + error + "; nothing was sent");
+    const Outcome sent = applyPlan(session, planCommands(session.settings(), target));
+    if (!sent.ok()) return sent;
+
+    // Read everything back from a fresh connection and compare.
+    const Outcome again = session.reconnect();
+    if (!again.ok()) return Outcome::failure(again.code, "reading back after the import: " + again.message);
+    const std::vector<const SettingsField*> wrong =
+        differingWritableFields(session.settings(), target, session.settings().versionClass);
+    if (!wrong.empty()) {
+        std::string text = "the controller does not hold the imported values:";
+        for (const SettingsField* f : wrong)
+            text += std::string(" ") + f->name + " is " + num(f->get(session.settings())) + ", want " +
+                    num(f->get(target)) + ";";
+        text.pop_back();
+        return Outcome::failure(kExitGeneric, text);
+    }
+    for (const FieldChange& c : changes) out += std::string(c.field->name) + ": " + num(c.value) + "\n";
+    out += "imported " + path + ": " + std::to_string(changes.size()) + " field" +
+           (changes.size() == 1 ? "" : "s") + " changed, read back and confirmed\n";
+    return Outcome::success();
+}
+
+Outcome commandLocation(Session& session, int32_t latitude, int32_t longitude, std::string& out) {
+    const SettingsField* lat = findField("latitude");
+    const SettingsField* lon = findField("longitude");
+    std::string error;
+    const uint8_t versionClass = session.settings().versionClass;
+    if (!checkWritable(*lat, latitude, versionClass, error) ||
+        !checkWritable(*lon, longitude, versionClass, error))
+        return Outcome::failure(kExitGeneric, error);
+    AdvancedSettings a{};
+    a.changeMask = kChangeLatitude | kChangeLongitude;
+    a.mountType = session.settings().mountType;
+    a.latitude = latitude;
+    a.longitude = longitude;
+    a.flipHysteresis = session.settings().flipHysteresis;
+    const Outcome o = session.run([&](TelescopeControl& e) { e.applyAdvancedSettings(a); }, "location",
+                                  Expect::status(StatusCode::SettingsDone));
+    if (!o.ok()) return o;
+    out +=
+        "latitude " + describeValue(*lat, latitude) + ", longitude " + describeValue(*lon, longitude) + "\n";
+    out += std::string(statusTextAscii(StatusCode::SettingsDone)) + "\n";
+    return o;
+}
+
+// A command without a reply, then the delivery barrier.
+Outcome sendAndConfirm(Session& session, const std::function<void(TelescopeControl&)>& post,
+                       const std::string& what, const char* done, std::string& out) {
+    Outcome o = session.run(post, what, Expect::nothing());
+    if (o.ok()) o = session.barrier();
+    if (o.ok()) out += std::string(done) + "\n";
+    return o;
+}
+
+// Everything checked before connecting, per command.
+struct Prepared {
+    std::vector<FieldChange> changes;  // set
+    uint32_t gearRa = 0, gearDe = 0;   // gear
+    int32_t latitude = 0, longitude = 0;
+    uint8_t code = 0, position = 0;  // move, stop; tracking/exposure on flag
+    SettingsFile file;               // import
+};
+
+Outcome prepare(const CliArgs& args, Prepared& p) {
+    const std::string& cmd = args.command;
+    const std::vector<std::string>& a = args.args;
+    if (cmd == "set") {
+        for (size_t i = 0; i + 1 < a.size(); i += 2) {
+            const SettingsField* f = findField(a[i]);
+            if (!f) return usage("unknown field '" + a[i] + "' (readout lists the field names)");
+            if (!isWritable(*f)) return usage(a[i] + " is read-only");
+            for (const FieldChange& c : p.changes)
+                if (c.field == f) return usage(a[i] + " is given twice");
+            int64_t value = 0;
+            if (!parseFieldValue(*f, a[i + 1], value))
+                return usage(
+                    "bad value '" + a[i + 1] + "' for " + a[i] +
+                    (f->style == FieldStyle::Angle ? " (want D:MM:SS or an integer)" : " (want an integer)"));
+            if (value < f->writeMin || value > f->writeMax)
+                return usage(a[i] + ": value " + num(value) + " is out of range (" + num(f->writeMin) + ".." +
+                             num(f->writeMax) + ")");
+            p.changes.push_back(FieldChange{f, value});
+        }
+    } else if (cmd == "gear") {
+        int64_t ra = 0, de = 0;
+        if (!parseInteger(a[0], 0, 0xFFFFFFFF, ra) || !parseInteger(a[1], 0, 0xFFFFFFFF, de))
+            return usage("gear ratios must be integers 0..4294967295");
+        p.gearRa = static_cast<uint32_t>(ra);
+        p.gearDe = static_cast<uint32_t>(de);
+    } else if (cmd == "location") {
+        if (!parseAngleArgument(a[0], kAngleKindLatitude, p.latitude))
+            return usage("bad latitude '" + a[0] + "' (want [N|S|-]D:MM:SS or an integer)");
+        if (!parseAngleArgument(a[1], kAngleKindLongitude, p.longitude))
+            return usage("bad longitude '" + a[1] + "' (want [E|W|-]D:MM:SS or an integer)");
+    } else if (cmd == "move") {
+        int64_t position = 0;
+        if (!parseDirection(a[0], p.code))
+            return usage("bad direction '" + a[0] + "' (want up, down, left or right)");
+        if (!parseInteger(a[1], 0, 31, position))
+            return usage("bad speed position '" + a[1] + "' (want 0..31)");
+        p.position = static_cast<uint8_t>(position);
+    } else if (cmd == "stop") {
+        p.code = kDirBoth;
+        if (!a.empty() && a[0] != "all" && !parseDirection(a[0], p.code))
+            return usage("bad direction '" + a[0] + "' (want up, down, left, right or all)");
+    } else if (cmd == "tracking" || cmd == "exposure") {
+        if (!parseOnOff(a[0], p.code)) return usage("want on or off, not '" + a[0] + "'");
+    } else if (cmd == "import") {
+        std::string text, error;
+        if (!readFile(a[0], text, error)) return Outcome::failure(kExitFile, error);
+        if (!parseSettingsFile(text, p.file, error))
+            return Outcome::failure(kExitFile, a[0] + ": " + error + "; nothing was sent");
+    }
+    return Outcome::success();
+}
+
+Outcome act(const CliArgs& args, const Prepared& p, Session& session, std::string& out) {
+    const std::string& cmd = args.command;
+    if (cmd == "readout") {
+        out += args.json ? settingsToJson(session.settings(), false) : formatReadout(session.settings());
+        return Outcome::success();
+    }
+    if (cmd == "export") {
+        std::string error;
+        if (!writeFile(args.args[0], settingsToJson(session.settings(), true), error))
+            return Outcome::failure(kExitFile, error);
+        out += "exported the settings to " + args.args[0] + "\n";
+        return Outcome::success();
+    }
+    if (cmd == "set") return applyChanges(session, p.changes, out);
+    if (cmd == "import") return commandImport(session, p.file, args.args[0], out);
+    if (cmd == "location") return commandLocation(session, p.latitude, p.longitude, out);
+    if (cmd == "gear") {
+        const uint32_t ra = p.gearRa, de = p.gearDe;
+        PlannedCommand c;
+        c.writer = FieldWriter::GearRatios;
+        c.first = ra;
+        c.second = de;
+        c.fields = "gear ratios";
+        const Outcome o = applyCommand(session, c);
+        if (o.ok()) out += "gear ratios: RA " + std::to_string(ra) + ", DE " + std::to_string(de) + "\n";
+        return o;
+    }
+    if (cmd == "store") {
+        const Outcome o = session.run([](TelescopeControl& e) { e.storeParameters(); }, "store",
+                                      Expect::status(StatusCode::ParametersStored));
+        if (o.ok()) out += std::string(statusTextAscii(StatusCode::ParametersStored)) + "\n";
+        return o;
+    }
+    if (cmd == "reload-defaults") {
+        // The ack, then a read-out of gear and parameter blocks (and, on
+        // class 5, flip block and site) with its pauses.
+        const Outcome o = session.run([](TelescopeControl& e) { e.reloadDefaults(); }, "reload-defaults",
+                                      Expect::settings(0, 30000));
+        if (o.ok()) out += std::string(statusTextAscii(StatusCode::DefaultsReloaded)) + "\n";
+        return o;
+    }
+    if (cmd == "voltage") {
+        Report r{};
+        const Outcome o = session.run([](TelescopeControl& e) { e.measureSupplyVoltage(); }, "voltage",
+                                      Expect::voltage(), &r);
+        if (o.ok()) out += formatVoltage(r.value) + "\n";
+        return o;
+    }
+    if (cmd == "park") {
+        const Outcome o = session.run([](TelescopeControl& e) { e.setParkPosition(); }, "park",
+                                      Expect::status(StatusCode::ParkPositionSet));
+        if (o.ok()) out += std::string(statusTextAscii(StatusCode::ParkPositionSet)) + "\n";
+        return o;
+    }
+    if (cmd == "move") {
+        const uint8_t code = p.code, position = p.position;
+        return sendAndConfirm(
+            session, [=](TelescopeControl& e) { e.moveManual(code, position); }, "move",
+            statusTextAscii(StatusCode::ManualMovement), out);
+    }
+    if (cmd == "stop") {
+        const uint8_t code = p.code;
+        return sendAndConfirm(
+            session, [=](TelescopeControl& e) { e.stopMotion(code); }, "stop",
+            statusTextAscii(StatusCode::Ready), out);
+    }
+    if (cmd == "tracking") {
+        const uint8_t on = p.code;
+        return sendAndConfirm(
+            session, [=](TelescopeControl& e) { e.setTracking(on); }, "tracking",
+            on ? "tracking on" : "tracking off", out);
+    }
+    if (cmd == "exposure") {
+        const uint8_t on = p.code;
+        return sendAndConfirm(
+            session, [=](TelescopeControl& e) { e.setExp(on); }, "exposure",
+            on ? "exposure on" : "exposure off", out);
+    }
+    return usage("unknown command '" + cmd + "'");
+}
+
+}  // namespace
+
+std::string formatVoltage(int centivolts) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%2d.%02dV", centivolts / 100, centivolts % 100);
+    return text;
+}
+
+std::string formatReadout(const ControllerSettings& s) {
+    std::string out = "Brask hardware " + dottedVersion(s.hardwareVersion) + ", firmware " +
+                      dottedVersion(s.firmwareVersion) + ", port type " + std::to_string(s.portType) +
+                      ", class " + std::to_string(s.versionClass) + "\n";
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    size_t width = 0;
+    for (size_t i = 0; i < count; ++i) width = std::max(width, std::strlen(fields[i].name));
+    for (size_t i = 0; i < count; ++i) {
+        std::string line = fields[i].name;
+        line.append(width + 2 - line.size(), ' ');
+        line += describeValue(fields[i], fields[i].get(s));
+        out += line + "\n";
+    }
+    return out;
+}
+
+Outcome runCommand(const CliArgs& args, const Session::Options& options, std::string& out) {
+    Prepared prepared;
+    const Outcome ready = prepare(args, prepared);
+    if (!ready.ok()) return ready;
+
+    if (!args.port.devicePath.empty()) platform::setPortDevice(args.port.number, args.port.devicePath);
+    Session session(options);
+    const Outcome connected = session.connect(args.port.number, args.baud, portLabel(args.port));
+    if (!connected.ok()) return connected;
+    const Outcome done = act(args, prepared, session, out);
+    session.disconnect();
+    return done;
+}
+
+}  // namespace vorlant::ctl

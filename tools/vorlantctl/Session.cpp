@@ -1,0 +1,229 @@
+#include "tools/vorlantctl/Session.h"
+
+#include "platform/SerialPort.h"
+#include "tools/vorlantctl/SettingsFields.h"
+
+namespace vorlant::ctl {
+
+namespace {
+
+// Statuses after which a step cannot have done what it should.
+bool isFailureStatus(int code) {
+    switch (code) {
+        case StatusCode::ConnectionClosed:
+        case StatusCode::ConnectTimeout:
+        case StatusCode::CommunicationError:
+        case StatusCode::NotConnectedYet:
+        case StatusCode::ParkingUnsupported:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Statuses that end a read-out without a settings report.
+bool endsReadout(int code) {
+    switch (code) {
+        case StatusCode::ConnectionClosed:
+        case StatusCode::CannotOpenPort:
+        case StatusCode::ConnectTimeout:
+        case StatusCode::IncompatibleDevice:
+        case StatusCode::AlreadyConnected:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+Session::Session(Options options) : options_(std::move(options)) {
+    engine_ = std::make_unique<TelescopeControl>(&log_, options_.engine);
+    if (options_.tickMs != 0) {
+        ticking_ = ticker_.start(&Session::tickerEntry, this);
+    } else {
+        heartBeat_.setListener(engine_.get());
+        ticking_ = heartBeat_.start();
+    }
+}
+
+Session::~Session() {
+    // Ticks stop first: the engine must not be ticked while it is destroyed.
+    if (options_.tickMs != 0) {
+        tickerStop_.set();
+        ticker_.join(10000);
+    } else {
+        heartBeat_.clearListener();
+        heartBeat_.stop();
+    }
+    // The engine's destructor closes an open link and ends its threads.
+    engine_.reset();
+}
+
+void Session::tickerEntry(void* self) {
+    static_cast<Session*>(self)->tickerLoop();
+}
+
+void Session::tickerLoop() {
+    while (!tickerStop_.wait(options_.tickMs)) engine_->tick();
+}
+
+std::string Session::statusWithPortError(int code) const {
+    std::string text = statusTextAscii(code);
+    const platform::PortError error = engine_->lastPortError();
+    if (error != platform::PortError::None) {
+        text += " (";
+        text += platform::portErrorText(error);
+        text += ")";
+    }
+    return text;
+}
+
+Outcome Session::failureFromStatus(int code, const std::string& what) const {
+    switch (code) {
+        case StatusCode::CommunicationError:
+            return Outcome::failure(kExitGeneric, what + ": refused: " + statusTextAscii(code) +
+                                                      " (the controller was busy with another exchange)");
+        case StatusCode::ParkingUnsupported:
+            return Outcome::failure(kExitGeneric, what + ": " + statusTextAscii(code));
+        case StatusCode::ConnectTimeout:
+            return Outcome::failure(kExitTimeout, what + ": " + statusTextAscii(code));
+        case StatusCode::NotConnectedYet:
+            return Outcome::failure(kExitLost, what + ": " + statusTextAscii(code));
+        case StatusCode::ConnectionClosed:
+        default:
+            return Outcome::failure(kExitLost, what + ": lost the connection: " + statusWithPortError(code));
+    }
+}
+
+Outcome Session::connect(int portNumber, uint32_t baud, const std::string& portLabel) {
+    portNumber_ = portNumber;
+    baud_ = baud;
+    portLabel_ = portLabel;
+    if (!ticking_) return Outcome::failure(kExitGeneric, "cannot start the heartbeat thread");
+
+    const size_t mark = log_.size();
+    engine_->connect(portNumber, baud);
+    Report r{};
+    const bool ended = log_.waitFor(
+        mark, options_.readoutTimeoutMs,
+        [](const Report& x) {
+            return x.kind == Report::Kind::Settings ||
+                   (x.kind == Report::Kind::Status && endsReadout(x.value));
+        },
+        r);
+    if (!ended) {
+        // The engine is still trying; the destructor closes the port.
+        portOpen_ = true;
+        return Outcome::failure(
+            kExitTimeout, "no reply from the controller on " + portLabel + ": the read-out did not finish");
+    }
+    if (r.kind == Report::Kind::Settings) {
+        portOpen_ = true;  // a too-old controller leaves the port open too
+        if (r.value == SettingsReportKind::DeviceTooOld) {
+            return Outcome::failure(kExitTooOld,
+                                    std::string(statusTextAscii(StatusCode::DeviceTooOld)) + " (hardware " +
+                                        dottedVersion(r.settings.hardwareVersion) + " on " + portLabel + ")");
+        }
+        settings_ = r.settings;
+        return Outcome::success();
+    }
+    portOpen_ = false;
+    switch (r.value) {
+        case StatusCode::CannotOpenPort: {
+            std::string text = std::string(statusTextAscii(r.value)) + " " + portLabel;
+            const platform::PortError error = engine_->lastPortError();
+            if (error != platform::PortError::None)
+                text += std::string(": ") + platform::portErrorText(error);
+            return Outcome::failure(kExitCannotOpen, text);
+        }
+        case StatusCode::ConnectTimeout:
+            return Outcome::failure(kExitTimeout, std::string(statusTextAscii(r.value)) +
+                                                      " (no valid reply from the controller on " + portLabel +
+                                                      ")");
+        case StatusCode::IncompatibleDevice:
+            return Outcome::failure(kExitUnsupported, std::string(statusTextAscii(r.value)) +
+                                                          " (the device on " + portLabel +
+                                                          " is not a supported controller)");
+        case StatusCode::AlreadyConnected:
+            portOpen_ = true;
+            return Outcome::failure(kExitGeneric, statusTextAscii(r.value));
+        default:
+            return Outcome::failure(
+                kExitLost, "lost the connection during the read-out: " + statusWithPortError(r.value));
+    }
+}
+
+Outcome Session::disconnect() {
+    if (!portOpen_) return Outcome::success();
+    const size_t mark = log_.size();
+    engine_->disconnect();
+    Report r{};
+    const bool closed = log_.waitFor(
+        mark, options_.replyTimeoutMs,
+        [](const Report& x) {
+            return x.isStatus(StatusCode::ConnectionClosed) || x.isStatus(StatusCode::NotConnectedYet);
+        },
+        r);
+    portOpen_ = false;
+    if (!closed) return Outcome::failure(kExitGeneric, "disconnect: the engine did not respond");
+    return Outcome::success();
+}
+
+Outcome Session::reconnect() {
+    const Outcome closed = disconnect();
+    if (!closed.ok()) return closed;
+    return connect(portNumber_, baud_, portLabel_);
+}
+
+Outcome Session::run(const std::function<void(TelescopeControl&)>& post, const std::string& what,
+                     Expect expect, Report* got) {
+    const size_t mark = log_.size();
+    post(*engine_);
+    if (!engine_->drain(options_.replyTimeoutMs))
+        return Outcome::failure(kExitGeneric, what + ": the engine did not respond");
+    for (const Report& r : log_.since(mark)) {
+        if (r.kind == Report::Kind::Status && isFailureStatus(r.value)) {
+            if (r.value == StatusCode::ConnectionClosed || r.value == StatusCode::ConnectTimeout)
+                portOpen_ = false;
+            return failureFromStatus(r.value, what);
+        }
+    }
+    if (expect.what == Expect::What::Nothing) return Outcome::success();
+
+    Report r{};
+    const uint32_t timeout = expect.timeoutMs != 0 ? expect.timeoutMs : options_.replyTimeoutMs;
+    const bool answered = log_.waitFor(
+        mark, timeout,
+        [&expect](const Report& x) {
+            if (x.kind == Report::Kind::Status && isFailureStatus(x.value)) return true;
+            switch (expect.what) {
+                case Expect::What::Status:
+                    return x.isStatus(expect.value);
+                case Expect::What::Settings:
+                    return x.kind == Report::Kind::Settings && (expect.value == 0 || x.value == expect.value);
+                case Expect::What::Voltage:
+                    return x.kind == Report::Kind::Voltage;
+                case Expect::What::Nothing:
+                    break;
+            }
+            return false;
+        },
+        r);
+    if (!answered) return Outcome::failure(kExitLost, what + ": no reply from the controller");
+    if (r.kind == Report::Kind::Status && isFailureStatus(r.value)) {
+        if (r.value == StatusCode::ConnectionClosed || r.value == StatusCode::ConnectTimeout)
+            portOpen_ = false;
+        return failureFromStatus(r.value, what);
+    }
+    if (r.kind == Report::Kind::Settings) settings_ = r.settings;
+    if (got) *got = r;
+    return Outcome::success();
+}
+
+Outcome Session::barrier() {
+    return run([](TelescopeControl& e) { e.measureSupplyVoltage(); }, "confirming delivery",
+               Expect::voltage());
+}
+
+}  // namespace vorlant::ctl

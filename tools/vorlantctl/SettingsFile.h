@@ -1,0 +1,42 @@
+// The settings file of `export` and `import`: a JSON object with a format
+// marker and every field of the settings record under its own name.
+//
+// Import is checked in two stages, both before anything is sent: the file
+// on its own (syntax, marker, known fields, integer values that fit their
+// record fields, identification present), then against the connected
+// controller (same device family; every field the file would change must
+// be writable on that controller's class and within its wire range).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/ControllerSettings.h"
+#include "tools/vorlantctl/ChangePlan.h"
+
+namespace vorlant::ctl {
+
+constexpr const char* kFormatKey = "format";
+constexpr const char* kFormatMarker = "vorlantctl-settings-v1";
+
+// Every record field as a JSON object, in record order; with the format
+// marker first when asked (export does, readout --json does not).
+std::string settingsToJson(const ControllerSettings& settings, bool withFormatMarker);
+
+struct SettingsFile {
+    ControllerSettings values{};
+    std::vector<bool> present;  // by settingsFields() index
+};
+
+// Stage one. The error names the field, or gives line and column for a
+// JSON syntax error.
+bool parseSettingsFile(const std::string& text, SettingsFile& out, std::string& error);
+
+// Stage two: the target record (the controller's read-out with the file's
+// writable values in) and the fields that change. Fields that the file's
+// own controller class does not report are not applied (an export holds
+// zeros there), and must be 0 in the file.
+bool planImport(const SettingsFile& file, const ControllerSettings& controller, ControllerSettings& target,
+                std::vector<FieldChange>& changes, std::string& error);
+
+}  // namespace vorlant::ctl

@@ -1,0 +1,34 @@
+// vorlantctl: the controller engine on the command line.
+#include <cstdio>
+#include <string>
+
+#include "tools/vorlantctl/Cli.h"
+#include "tools/vorlantctl/Commands.h"
+
+int main(int argc, char** argv) {
+    using namespace vorlant::ctl;
+#ifdef _WIN32
+    const bool allowDevicePath = false;
+#else
+    const bool allowDevicePath = true;
+#endif
+    CliArgs args;
+    std::string error;
+    if (!parseCommandLine(argc, argv, allowDevicePath, args, error)) {
+        std::fprintf(stderr, "vorlantctl: %s\n%s\n", error.c_str(), usageLine());
+        return kExitUsage;
+    }
+    if (args.help) {
+        std::fputs(helpText(), stdout);
+        return kExitOk;
+    }
+    std::string out;
+    const Outcome outcome = runCommand(args, Session::Options{}, out);
+    std::fputs(out.c_str(), stdout);
+    std::fflush(stdout);
+    if (!outcome.ok()) {
+        std::fprintf(stderr, "vorlantctl: %s\n", outcome.message.c_str());
+        if (outcome.code == kExitUsage) std::fprintf(stderr, "%s\n", usageLine());
+    }
+    return outcome.code;
+}
