@@ -1,0 +1,10 @@
+# Native sanitizer builds: each lives in its own build folder.
+if(VORLANT_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(VORLANT_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT VORLANT_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "VORLANT_SANITIZE must be '', 'address' or 'thread'")
+endif()
