@@ -31,6 +31,21 @@ constexpr uint8_t messageHeader(uint8_t type, uint8_t length) {
 constexpr uint8_t messageType(uint8_t header) { return (header >> 5) & 3; }
 constexpr uint8_t messageLength(uint8_t header) { return header & 0x1F; }
 
+// Cuts received serial bytes into type-2 messages of at most 31 payload
+// bytes, handing each whole message (header first) to sink(bytes, size).
+template <class Sink>
+void chunkSerialBytes(const uint8_t* bytes, int count, Sink&& sink) {
+    uint8_t chunk[32];
+    int offset = 0;
+    while (offset < count) {
+        const int c = count - offset < kMsgMaxPayload ? count - offset : kMsgMaxPayload;
+        chunk[0] = messageHeader(kMsgSerial, static_cast<uint8_t>(c));
+        for (int i = 0; i < c; ++i) chunk[1 + i] = bytes[offset + i];
+        sink(chunk, static_cast<size_t>(c) + 1);
+        offset += c;
+    }
+}
+
 // Collects bytes into whole messages. Plain state, no locking: only the
 // engine thread feeds it.
 class MessageAssembler {

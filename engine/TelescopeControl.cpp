@@ -86,16 +86,7 @@ void TelescopeControl::postCommand(uint8_t id, const uint8_t* args, size_t count
 void TelescopeControl::tick() { writeQueue(kTickMessage, sizeof kTickMessage); }
 
 void TelescopeControl::forwardSerialBytes(const uint8_t* bytes, int count) {
-    if (count < 1) return;
-    uint8_t chunk[32];
-    int offset = 0;
-    while (offset < count) {
-        const int c = count - offset < kMsgMaxPayload ? count - offset : kMsgMaxPayload;
-        chunk[0] = messageHeader(kMsgSerial, static_cast<uint8_t>(c));
-        std::memcpy(chunk + 1, bytes + offset, static_cast<size_t>(c));
-        writeQueue(chunk, static_cast<size_t>(c) + 1);
-        offset += c;
-    }
+    chunkSerialBytes(bytes, count, [this](const uint8_t* chunk, size_t size) { writeQueue(chunk, size); });
 }
 
 bool TelescopeControl::drain(uint32_t timeoutMs) {

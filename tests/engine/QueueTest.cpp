@@ -46,6 +46,57 @@ TEST(MessageAssembler, LongestMessageFitsAndTheNextStartsClean) {
     EXPECT_EQ(msgs[1], (Bytes{0xC1, 0x55}));
 }
 
+TEST(MessageAssembler, EverySplitOfAMixedStreamGivesTheSameMessages) {
+    Bytes payload31 = {0xDF};
+    for (int i = 0; i < 31; ++i) payload31.push_back(static_cast<uint8_t>(i * 9));
+    Bytes stream = {0x86, 0x03, 0x05, 0x80, 0x25, 0x00, 0x00,  // connect
+                    0xA0, 0x00,                                // tick
+                    0x80, 0xFF,                                // empty command, filler
+                    0xC3, 0x55, 0x02, 0x03,                    // serial data
+                    0x12,                                      // a stray
+                    0xE2, 0x01, 0x02,                          // type 3
+                    0x81, 0x04};                               // disconnect
+    stream.insert(stream.end(), payload31.begin(), payload31.end());
+    const std::vector<Bytes> whole = assemble(stream);
+    ASSERT_EQ(whole.size(), 7u);
+    for (size_t cut = 0; cut <= stream.size(); ++cut) {
+        MessageAssembler a;
+        std::vector<Bytes> out;
+        auto feed = [&](size_t from, size_t to) {
+            for (size_t i = from; i < to; ++i)
+                if (a.assembleByte(stream[i]))
+                    out.emplace_back(a.message(), a.message() + 1 + messageLength(a.message()[0]));
+        };
+        feed(0, cut);
+        feed(cut, stream.size());
+        EXPECT_EQ(out, whole) << "cut at " << cut;
+    }
+}
+
+TEST(SerialChunks, LongReadsBecomeSeveralMessagesInOrder) {
+    struct Case {
+        int count;
+        std::vector<uint8_t> headers;
+    };
+    const Case cases[] = {
+        {0, {}}, {-3, {}}, {1, {0xC1}}, {31, {0xDF}}, {32, {0xDF, 0xC1}},
+        {100, {0xDF, 0xDF, 0xDF, 0xC7}}, {128, {0xDF, 0xDF, 0xDF, 0xDF, 0xC4}},
+    };
+    for (const Case& c : cases) {
+        Bytes data(128);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
+        std::vector<uint8_t> headers;
+        Bytes joined;
+        chunkSerialBytes(data.data(), c.count, [&](const uint8_t* m, size_t n) {
+            headers.push_back(m[0]);
+            EXPECT_EQ(n, static_cast<size_t>(messageLength(m[0])) + 1);
+            joined.insert(joined.end(), m + 1, m + n);
+        });
+        EXPECT_EQ(headers, c.headers) << c.count;
+        EXPECT_EQ(joined, Bytes(data.begin(), data.begin() + (c.count > 0 ? c.count : 0)));
+    }
+}
+
 class QueueEngine : public ::testing::Test {
 protected:
     QueueEngine() : h(std::make_shared<test::ScriptedPort>()) {}
