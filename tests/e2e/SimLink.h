@@ -16,16 +16,7 @@
 
 #include "platform/SerialPort.h"
 
-#ifndef _WIN32
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-extern char** environ;
-#endif
+#include "tests/support/SimProcess.h"
 
 namespace vorlant::e2e {
 
@@ -45,29 +36,8 @@ public:
 #else
         std::vector<std::string> argv = {VORLANT_SIM_PATH, "--profile", profile};
         argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<char*> cargv;
-        for (std::string& a : argv) cargv.push_back(&a[0]);
-        cargv.push_back(nullptr);
-        if (posix_spawn(&pid_, cargv[0], &actions, nullptr, cargv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        std::string line;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (pid_ > 0 && std::chrono::steady_clock::now() < end) {
-            pollfd p{out[0], POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            char c;
-            if (::read(out[0], &c, 1) != 1) break;
-            if (c == '\n') break;
-            line += c;
-        }
-        out_ = out[0];
+        sim_ = std::make_unique<test::SimProcess>(argv);
+        const std::string line = sim_->readLine(10000);
         if (line.rfind("PTY ", 0) == 0) {
             static int next = 200;  // numbers of our own, far from real ports
             port_ = next++;
@@ -78,11 +48,7 @@ public:
 
     ~SimLink() {
 #ifndef _WIN32
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) ::close(out_);
+        sim_.reset();  // stops the simulator
         if (port_ > 0) platform::setPortDevice(port_, "");
 #endif
     }
@@ -92,8 +58,7 @@ public:
 private:
     int port_ = 0;
 #ifndef _WIN32
-    pid_t pid_ = -1;
-    int out_ = -1;
+    std::unique_ptr<test::SimProcess> sim_;
 #endif
 };
 

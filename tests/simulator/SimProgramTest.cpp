@@ -2,6 +2,8 @@
 // logging, --once, and the vanish profile's hang-up. POSIX only.
 #include <gtest/gtest.h>
 
+#include "tests/support/SimProcess.h"
+
 #ifndef _WIN32
 
 #include <fcntl.h>
@@ -28,70 +30,16 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class SimProcess {
+// The program under test, started with its arguments.
+class SimProcess : public vorlant::test::SimProcess {
 public:
-    explicit SimProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), VORLANT_SIM_PATH);
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        out_ = out[0];
-    }
-    ~SimProcess() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) ::close(out_);
-    }
-
-    // One line of the child's standard output, without the newline; empty
-    // on time-out or end of output.
-    std::string readLine(int timeoutMs = 5000) {
-        std::string line;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            char c;
-            if (::read(out_, &c, 1) != 1) break;
-            if (c == '\n') return line;
-            line += c;
-        }
-        return line;
-    }
-
-    // Exit code, or -1 when the child did not end within the time.
-    int waitExit(int timeoutMs = 5000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            const pid_t r = waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
-
-    void terminate() { kill(pid_, SIGTERM); }
-    bool started() const { return pid_ > 0; }
+    explicit SimProcess(std::vector<std::string> args) : vorlant::test::SimProcess(withProgram(std::move(args))) {}
 
 private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    bool exited_ = false;
+    static std::vector<std::string> withProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), VORLANT_SIM_PATH);
+        return args;
+    }
 };
 
 std::string ptyPath(SimProcess& sim) {
