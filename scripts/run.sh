@@ -1,192 +1,237 @@
 #!/usr/bin/env bash
-# Runs the command-line tool against a controller: the main job.
+# The main job: Vorlant (the Windows program, under Wine) connected to a
+# controller.
 #
-#   scripts/run.sh                  against the simulator (vorlant-sim --profile class5)
-#   scripts/run.sh --port DEVICE    against a real controller on DEVICE (read-out only)
-#   scripts/run.sh --port DEVICE --write
-#                                   ... and also send the example settings to it
+#   scripts/run.sh                 against the bundled simulator: build, run,
+#                                  connect, measure, screenshot
+#   scripts/run.sh --port DEVICE   against a real controller on DEVICE (for
+#                                  example /dev/ttyUSB0), which becomes COM1
+#   scripts/run.sh --keep          leave the program open (the default on a
+#                                  real display; close the window to finish)
+#   scripts/run.sh --cli [...]     the command-line tool instead (run-cli.sh)
 #
-# Installs missing packages (scripts/setup.sh), builds what it needs in
-# build/native, then reads the controller out with vorlantctl, sends a few
-# settings and reads it out again. Without vorlantctl (not built yet) it says
-# so and checks the simulator with a raw identification request instead.
-# The simulator's log of every request and reply ends up in build/run/sim.log.
+# Installs missing packages (scripts/setup.sh), builds the program in
+# build/win32 and the simulator in build/native, starts the simulator
+# (vorlant-sim --profile class5) and makes its terminal COM1 of the build
+# folder's Wine prefix, runs vorlant.exe under Wine (on your display, or on
+# a private Xvfb display when there is none or under CI), presses "Connect",
+# waits for the read-out, measures the supply voltage and saves a
+# screenshot of the window to build/run/vorlant.png. On Xvfb the program is
+# then closed. The simulator's log of every request and reply ends up in
+# build/run/sim-windows.log.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
-BUILD="$ROOT/build/native"
+NATIVE="${VORLANT_NATIVE_BUILD:-$ROOT/build/native}"
+WIN="${VORLANT_WIN_BUILD:-$ROOT/build/win32}"
 RUNDIR="$ROOT/build/run"
-SIM="$BUILD/tools/simulator/vorlant-sim"
-CTL="$BUILD/tools/vorlantctl/vorlantctl"
+SIM="$NATIVE/tools/simulator/vorlant-sim"
+EXE="$WIN/app/vorlant.exe"
+WRAP="$WIN/wine-run.sh"
+SHOT="$RUNDIR/vorlant.png"
 PROFILE=class5
-
-# The commands sent after the first read-out, one vorlantctl command a line
-# (--port is added in front). They change visible values, so the second
-# read-out shows that they arrived.
-WRITES=(
-  "set raMaxSpeed 1200 deMaxSpeed 1100"
-  "set raAcceleration 48 deAcceleration 40 raGuideRate 5"
-  "tracking on"
-  "voltage"
-)
+TITLE="Vorlant 2.4. beta 2."
+# Seconds for the whole read-out after "Connect" (class 5: seven exchanges,
+# each paced by heartbeat ticks, plus the settling wait after opening).
+READOUT_WAIT=${READOUT_WAIT:-6}
 
 say() { printf '==> %s\n' "$*"; }
 die() {
   printf 'run: ERROR: %s\n' "$*" >&2
   exit 1
 }
-usage() {
-  sed -n '3,7p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
-  exit 2
-}
 
-port=""
-write_real=0
+keep=0
+device=""
+if [ "${1:-}" = "--cli" ]; then
+  shift
+  exec bash "$ROOT/scripts/run-cli.sh" "$@"
+fi
 while [ $# -gt 0 ]; do
   case "$1" in
+  --keep) keep=1 ;;
   --port)
     [ $# -ge 2 ] || die "--port needs a device"
-    port=$2
-    shift 2
-    ;;
-  --port=*)
-    port=${1#--port=}
+    device=$2
     shift
     ;;
-  --write)
-    write_real=1
-    shift
+  --port=*) device=${1#--port=} ;;
+  -h | --help)
+    sed -n '3,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    exit 0
     ;;
-  -h | --help) usage ;;
-  *)
-    printf 'run: unknown option %s\n' "$1" >&2
-    usage
-    ;;
+  *) die "unknown option $1 (see --help)" ;;
   esac
+  shift
 done
-if [ -n "$port" ]; then
-  [ -e "$port" ] || die "no such device: $port"
-  [ -c "$port" ] || die "$port is not a character device (a serial port)"
+if [ -n "$device" ]; then
+  [ -e "$device" ] || die "no such device: $device"
+  [ -r "$device" ] && [ -w "$device" ] ||
+    die "no permission to use $device (membership of the 'dialout' group grants access to serial ports)"
 fi
+# On a real display the program stays open for the user.
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then keep=1; fi
 
 bash "$ROOT/scripts/setup.sh"
 
-# Same options as the native stage of scripts/test-all.sh, so both share the folder.
-say "configuring build/native"
 mkdir -p "$RUNDIR"
-cmake -G Ninja -S "$ROOT" -B "$BUILD" -Wno-dev -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_BENCH=ON \
-  >"$RUNDIR/configure.log" 2>&1 || {
-  tail -n 40 "$RUNDIR/configure.log" >&2
-  die "configuring failed (log: $RUNDIR/configure.log)"
-}
-
-targets=()
-known=$(ninja -C "$BUILD" -t targets all 2>/dev/null | sed -n 's/^\([^:]*\): .*/\1/p')
-grep -qx 'vorlantctl' <<<"$known" && targets+=(vorlantctl)
-[ -n "$port" ] || {
-  grep -qx 'vorlant-sim' <<<"$known" || die "the tree has no vorlant-sim target (tools/simulator)"
-  targets+=(vorlant-sim)
-}
-if [ ${#targets[@]} -gt 0 ]; then
-  say "building ${targets[*]}"
-  ninja -C "$BUILD" -j2 "${targets[@]}" >"$RUNDIR/build.log" 2>&1 || {
-    grep -E -A14 '^FAILED:' "$RUNDIR/build.log" | head -n 80 >&2 || tail -n 40 "$RUNDIR/build.log" >&2
-    die "building failed (log: $RUNDIR/build.log)"
+build() { # build DIR LOGNAME TARGET [cmake options...]
+  local dir=$1 log=$2 target=$3
+  shift 3
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -G Ninja -S "$ROOT" -B "$dir" -Wno-dev "$@" >"$RUNDIR/$log-configure.log" 2>&1 || {
+      tail -n 40 "$RUNDIR/$log-configure.log" >&2
+      die "configuring $dir failed (log: $RUNDIR/$log-configure.log)"
+    }
+  fi
+  ninja -C "$dir" -j2 "$target" >"$RUNDIR/$log-build.log" 2>&1 || {
+    grep -E -A14 '^FAILED:' "$RUNDIR/$log-build.log" | head -n 80 >&2 || tail -n 40 "$RUNDIR/$log-build.log" >&2
+    die "building $target failed (log: $RUNDIR/$log-build.log)"
   }
-fi
+}
+# Same options as scripts/run-cli.sh and the native stage of scripts/test-all.sh.
+say "building the simulator (build/native)"
+build "$NATIVE" native vorlant-sim -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_BENCH=ON
+say "building the Windows program (build/win32)"
+build "$WIN" win32 vorlant -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" \
+  -DVORLANT_NATIVE_TOOLS_DIR="$NATIVE/tools"
+[ -f "$EXE" ] || die "no program at $EXE"
 
 sim_pid=""
+xvfb_pid=""
+wine_pid=""
+link=""
 cleanup() {
+  set +e
+  if [ -n "$wine_pid" ] && kill -0 "$wine_pid" 2>/dev/null; then
+    "$WRAP" --stop >/dev/null 2>&1
+    kill -TERM "$wine_pid" 2>/dev/null
+    wait "$wine_pid" 2>/dev/null
+  fi
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill -TERM "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
+    kill -TERM "$sim_pid" 2>/dev/null
+    wait "$sim_pid" 2>/dev/null
+  fi
+  [ -z "$link" ] || rm -f "$link"
+  if [ -n "$xvfb_pid" ]; then
+    "$WRAP" --stop >/dev/null 2>&1  # Wine's server holds the display open
+    kill -TERM "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
   fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-writes=1
-if [ -z "$port" ]; then
+# A display: the caller's, or a private Xvfb on the first free number.
+if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
+  num=90
+  while [ -e "/tmp/.X11-unix/X$num" ] || [ -e "/tmp/.X$num-lock" ]; do num=$((num + 1)); done
+  say "starting Xvfb on :$num"
+  Xvfb ":$num" -screen 0 1280x1024x24 -nolisten tcp >"$RUNDIR/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$num"
+  for _ in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$num" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start (log: $RUNDIR/xvfb.log)"
+    sleep 0.1
+  done
+fi
+
+say "preparing the Wine prefix"
+"$WRAP" --prepare >/dev/null 2>&1 || die "the Wine prefix cannot be prepared ($WRAP --prepare)"
+
+pty=""
+if [ -n "$device" ]; then
+  pty=$device
+else
   say "starting the simulator: vorlant-sim --profile $PROFILE"
-  "$SIM" --profile "$PROFILE" --log "$RUNDIR/sim.log" </dev/null >"$RUNDIR/sim.out" 2>"$RUNDIR/sim.err" &
+  "$SIM" --profile "$PROFILE" --log "$RUNDIR/sim-windows.log" </dev/null >"$RUNDIR/sim-windows.out" 2>"$RUNDIR/sim-windows.err" &
   sim_pid=$!
   for _ in $(seq 1 50); do
-    if IFS= read -r line <"$RUNDIR/sim.out" 2>/dev/null; then
-      [[ "$line" == "PTY "* ]] && port=${line#PTY }
+    if IFS= read -r line <"$RUNDIR/sim-windows.out" 2>/dev/null; then
+      [[ "$line" == "PTY "* ]] && pty=${line#PTY }
       break
     fi
     kill -0 "$sim_pid" 2>/dev/null || break
     sleep 0.1
   done
-  [ -n "$port" ] || {
-    cat "$RUNDIR/sim.err" >&2 || true
+  if [ -z "$pty" ] || [ ! -c "$pty" ]; then
+    cat "$RUNDIR/sim-windows.err" >&2 || true
     die "the simulator did not report its terminal"
+  fi
+fi
+
+# The prefix's services must be up before the link is made: the device
+# manager re-creates the COM links of the host's serial ports when it
+# starts, and would replace ours.
+"$WRAP" cmd /c exit 0 </dev/null >/dev/null 2>&1 || die "Wine cannot run programs"
+# No window manager runs on our Xvfb: have Wine draw the frames and
+# captions itself, so the screenshot shows the whole window. (A setting of
+# the build folder's prefix only; on a desktop the window manager draws them.)
+if [ -n "$xvfb_pid" ]; then
+  "$WRAP" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1 || true
+fi
+link="$("$WRAP" --prefix)/dosdevices/com1"
+rm -f "$link"
+ln -s "$pty" "$link"
+echo "    controller on $pty = COM1"
+
+say "starting vorlant.exe"
+"$WRAP" "$EXE" </dev/null >"$RUNDIR/vorlant.out" 2>&1 &
+wine_pid=$!
+wid=""
+for _ in $(seq 1 150); do
+  wid=$(xdotool search --name "^${TITLE//./\\.}\$" 2>/dev/null | head -n 1 || true)
+  [ -n "$wid" ] && break
+  kill -0 "$wine_pid" 2>/dev/null || {
+    cat "$RUNDIR/vorlant.out" >&2
+    die "vorlant.exe ended before its window appeared"
   }
-  echo "    simulated controller on $port"
+  sleep 0.2
+done
+[ -n "$wid" ] || die "the main window did not appear within 30 s"
+sleep 1  # let the dialog finish painting
+
+# "Connect": the dialog gives the focus to its first tab stop, the port
+# list (COM1 selected); two tabs on are the baud box and "Connect".
+say "clicking Connect (keyboard: Tab, Tab, Space)"
+xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" || true
+sleep 0.3
+xdotool key --window "$wid" --delay 150 Tab Tab space
+sleep "$READOUT_WAIT"
+# "Measure supply voltage:" is three tab stops after "Connect".
+say "measuring the supply voltage (Tab, Tab, Tab, Space)"
+xdotool key --window "$wid" --delay 150 Tab Tab Tab space
+sleep 2
+
+# The window with the frame and caption that Wine draws.
+xwd -silent -id "$wid" -display "$DISPLAY" | convert xwd:- "$SHOT"
+say "screenshot: $SHOT"
+if [ -s "$RUNDIR/sim-windows.log" ]; then
+  echo "    simulator log (requests and replies): $RUNDIR/sim-windows.log ($(wc -l <"$RUNDIR/sim-windows.log") lines)"
+fi
+
+if [ $keep -eq 1 ]; then
+  say "the program stays open on $DISPLAY; close its window to finish"
+  wait "$wine_pid" || true
+  wine_pid=""
+  exit 0
+fi
+
+say "closing the program"
+xdotool key --window "$wid" alt+F4 || true
+for _ in $(seq 1 50); do
+  kill -0 "$wine_pid" 2>/dev/null || break
+  sleep 0.2
+done
+if kill -0 "$wine_pid" 2>/dev/null; then
+  echo "    the program did not close within 10 s; stopping Wine"
 else
-  say "using the controller on $port"
-  if [ $write_real -eq 0 ]; then
-    writes=0
-    echo "    read-out only; add --write to send the example settings to this controller"
-  fi
-fi
-
-# Raw identification request, for when the command-line tool is missing.
-probe() {
-  python3 - "$1" <<'EOF'
-import os, select, sys, termios, time, tty
-fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
-tty.setraw(fd)
-os.write(fd, bytes([0xAA, 0x01, 0x01]))
-reply, end = b"", time.time() + 2.0
-while time.time() < end:
-    if select.select([fd], [], [], 0.1)[0]:
-        reply += os.read(fd, 256)
-    elif reply:
-        break
-os.close(fd)
-print("    request  AA 01 01 (identification)")
-print("    reply    " + (" ".join("%02X" % b for b in reply) if reply else "(none within 2 s)"))
-sys.exit(0 if reply[:1] == b"\x55" else 1)
-EOF
-}
-
-failed=0
-ctl() {
-  local cmd=$1
-  shift
-  local rc=0
-  echo "\$ vorlantctl --port $port $cmd${*:+ $*}"
-  "$CTL" --port "$port" "$cmd" "$@" || rc=$?
-  if [ $rc -ne 0 ]; then
-    echo "    (vorlantctl $cmd failed with exit code $rc)"
-    failed=1
-  fi
-}
-
-if [ ! -x "$CTL" ]; then
-  say "vorlantctl is not built yet (tools/vorlantctl has no program)"
-  echo "    What runs today: the simulator answers on $port. Checking it with a raw request:"
-  probe "$port" || failed=1
-else
-  say "read-out"
-  ctl readout
-  if [ $writes -eq 1 ]; then
-    say "sending settings"
-    for w in "${WRITES[@]}"; do
-      # shellcheck disable=SC2086 # each entry is a command and its words
-      ctl $w
-    done
-    say "read-out after the changes"
-    ctl readout
-  fi
-fi
-
-if [ -n "$sim_pid" ] && [ -s "$RUNDIR/sim.log" ]; then
-  echo "    simulator log (requests and replies): $RUNDIR/sim.log ($(wc -l <"$RUNDIR/sim.log") lines)"
-fi
-if [ $failed -ne 0 ]; then
-  die "some steps failed (see above)"
+  rc=0
+  wait "$wine_pid" || rc=$?
+  wine_pid=""
+  echo "    vorlant.exe exited with $rc"
 fi
 say "done"

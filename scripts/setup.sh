@@ -14,7 +14,7 @@ PACKAGES=(
   # 32-bit Windows build, run under Wine
   mingw-w64 wine wine32:i386 wine64
   # headless display and screenshots
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick xdotool
   # Linux front end
   qt6-base-dev
 )

@@ -1,0 +1,470 @@
+// Checks the Windows resource script against the id constants the dialog
+// logic uses: the script cannot include the C++ headers, so a mismatch
+// would otherwise only show as a dead control in the running program.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ui/AboutDialog.h"
+#include "ui/MainDialogIds.h"
+#include "ui/SecondaryDialogIds.h"
+
+namespace vorlant {
+namespace {
+
+struct Control {
+    std::string kind;         // LTEXT, PUSHBUTTON, CONTROL, ...
+    std::string caption;      // empty for EDITTEXT/COMBOBOX
+    std::string windowClass;  // CONTROL only
+    std::string style;        // the rest of the line (styles)
+    int id = 0;
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+struct Template {
+    int x = 0, y = 0, w = 0, h = 0;
+    std::string caption;
+    std::string style;
+    std::vector<Control> controls;
+};
+
+std::string trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return std::string();
+    const auto last = s.find_last_not_of(" \t\r");
+    return s.substr(first, last - first + 1);
+}
+
+// Splits on commas outside double quotes.
+std::vector<std::string> fields(const std::string& s) {
+    std::vector<std::string> out;
+    std::string cur;
+    bool quoted = false;
+    for (char c : s) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) {
+            out.push_back(trim(cur));
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    out.push_back(trim(cur));
+    return out;
+}
+
+std::string unquote(const std::string& s) {
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
+    return s;
+}
+
+Control parseControl(const std::string& line) {
+    Control c;
+    std::istringstream in(line);
+    in >> c.kind;
+    std::string rest;
+    std::getline(in, rest);
+    const std::vector<std::string> f = fields(trim(rest));
+    size_t i = 0;
+    if (c.kind != "EDITTEXT" && c.kind != "COMBOBOX") c.caption = unquote(f.at(i++));
+    c.id = std::stoi(f.at(i++));
+    if (c.kind == "CONTROL") {
+        c.windowClass = unquote(f.at(i++));
+        c.style = f.at(i++);
+    }
+    c.x = std::stoi(f.at(i++));
+    c.y = std::stoi(f.at(i++));
+    c.w = std::stoi(f.at(i++));
+    c.h = std::stoi(f.at(i++));
+    for (; i < f.size(); ++i) c.style += (c.style.empty() ? "" : " | ") + f[i];
+    return c;
+}
+
+// Replaces the script's own style macros (#define NAME value) by their values.
+std::string expand(std::string text, const std::map<std::string, std::string>& macros) {
+    for (const auto& [name, value] : macros) {
+        for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
+            text.replace(at, name.size(), value);
+        }
+    }
+    return text;
+}
+
+std::map<int, Template> readScript() {
+    std::ifstream file(VORLANT_RESOURCE_SCRIPT);
+    std::map<int, Template> templates;
+    std::map<std::string, std::string> macros;
+    Template* current = nullptr;
+    bool inBody = false;
+    std::string line;
+    while (std::getline(file, line)) {
+        const std::string t = trim(line);
+        if (t.empty() || t.rfind("//", 0) == 0) continue;
+        std::istringstream in(t);
+        std::string first, second;
+        in >> first >> second;
+        if (first == "#define") {
+            std::string value;
+            std::getline(in, value);
+            macros[second] = trim(value);
+            continue;
+        }
+        if (second == "DIALOGEX") {
+            current = &templates[std::stoi(first)];
+            std::string rest;
+            std::getline(in, rest);
+            const auto f = fields(trim(rest));
+            current->x = std::stoi(f.at(0));
+            current->y = std::stoi(f.at(1));
+            current->w = std::stoi(f.at(2));
+            current->h = std::stoi(f.at(3));
+            continue;
+        }
+        if (current == nullptr) continue;
+        if (first == "CAPTION") current->caption = unquote(trim(t.substr(7)));
+        if (first == "STYLE") current->style = t.substr(5);
+        if (first == "BEGIN")
+            inBody = true;
+        else if (first == "END") {
+            inBody = false;
+            current = nullptr;
+        } else if (inBody) {
+            current->controls.push_back(parseControl(expand(t, macros)));
+        }
+    }
+    return templates;
+}
+
+const Control* find(const Template& t, int id) {
+    for (const Control& c : t.controls)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+class ResourceScript : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { templates_ = new std::map<int, Template>(readScript()); }
+    static void TearDownTestSuite() {
+        delete templates_;
+        templates_ = nullptr;
+    }
+    const Template& tpl(int id) { return templates_->at(id); }
+    static std::map<int, Template>* templates_;
+};
+std::map<int, Template>* ResourceScript::templates_ = nullptr;
+
+TEST_F(ResourceScript, HasTheFourTemplatesWithTheirFrames) {
+    ASSERT_EQ(templates_->size(), 4u) << "script not found or unreadable: " << VORLANT_RESOURCE_SCRIPT;
+    struct Expect {
+        int id, x, y, w, h;
+        const char* caption;
+    };
+    const Expect expected[] = {
+        {kDialogMain, 45, 45, 456, 296, "Vorlant 2.4. beta 2."},
+        {kDialogGearRatio, 32, 32, 200, 140, "Set gear ratio"},
+        {kDialogAdvancedSettings, 32, 32, 240, 160, "Advanced settings"},
+        {kDialogAbout, 32, 32, 220, 105, "Vorlant 2.4"},
+    };
+    for (const Expect& e : expected) {
+        SCOPED_TRACE(e.id);
+        const Template& t = tpl(e.id);
+        EXPECT_EQ(t.x, e.x);
+        EXPECT_EQ(t.y, e.y);
+        EXPECT_EQ(t.w, e.w);
+        EXPECT_EQ(t.h, e.h);
+        EXPECT_EQ(t.caption, e.caption);
+    }
+}
+
+TEST_F(ResourceScript, MainTemplateHoldsExactlyTheIdsTheLogicUses) {
+    using namespace MainId;
+    const std::set<int> header = {
+        PortCombo,
+        Baud115200,
+        Connect,
+        Disconnect,
+        StatusLine,
+        DeviceInfo,
+        MeasureVoltage,
+        VoltageDisplay,
+        Stop,
+        MoveNorth,
+        MoveSouth,
+        MoveEast,
+        MoveWest,
+        ManualSpeed,
+        Sidereal,
+        Sidereal2x,
+        TrackOn,
+        TrackOff,
+        ExpOn,
+        ExpOff,
+        MainId::AdvancedSettings,
+        InitScope,
+        DefineParkPos,
+        ReloadDefaults,
+        SaveSettings,
+        About,
+        RaGearRatio,
+        DeGearRatio,
+        ChangeGearRatio,
+        RaReverseRotation,
+        RaReverseGuiding,
+        RaReverseLimits,
+        RaMaxSpeedTrack,
+        RaMaxSpeedEdit,
+        RaAccelerationTrack,
+        RaAccelerationEdit,
+        RaDecelerationTrack,
+        RaDecelerationEdit,
+        RaMaxCurrent,
+        RaIdleCurrentEdit,
+        RaTrackCurrentEdit,
+        RaRunCurrentEdit,
+        RaIdleCurrentTrack,
+        RaTrackCurrentTrack,
+        RaRunCurrentTrack,
+        RaIdleDecayTrack,
+        RaTrackDecayTrack,
+        RaRunDecayTrack,
+        RaOvertoneTrack,
+        RaOvertoneEdit,
+        RaIncCurrentTrack,
+        RaIncCurrentEdit,
+        RaGuideRateTrack,
+        DeReverseRotation,
+        DeReverseGuiding,
+        DeReverseLimits,
+        DeMaxSpeedTrack,
+        DeMaxSpeedEdit,
+        DeAccelerationTrack,
+        DeAccelerationEdit,
+        DeDecelerationTrack,
+        DeDecelerationEdit,
+        DeMaxCurrent,
+        DeIdleCurrentEdit,
+        DeTrackCurrentEdit,
+        DeRunCurrentEdit,
+        DeIdleCurrentTrack,
+        DeTrackCurrentTrack,
+        DeRunCurrentTrack,
+        DeIdleDecayTrack,
+        DeTrackDecayTrack,
+        DeRunDecayTrack,
+        DeOvertoneTrack,
+        DeOvertoneEdit,
+        DeIncCurrentTrack,
+        DeIncCurrentEdit,
+        DeGuideRateTrack,
+        PortLabel,
+        CompassN,
+        CompassS,
+        CompassW,
+        CompassE,
+        GearGroup,
+        GearRaLabel,
+        GearDeLabel,
+        RaGroup,
+        RaSeparator1,
+        RaMaxSpeedLabel,
+        RaAccelerationLabel,
+        RaDecelerationLabel,
+        RaSeparator2,
+        RaMaxCurrentLabel,
+        RaMaxCurrentUnit,
+        RaIdleLabel,
+        RaTrackLabel,
+        RaRunLabel,
+        RaDecayLabel,
+        RaSeparator3,
+        RaOvertoneLabel,
+        RaIncCurrentLabel,
+        RaSeparator4,
+        RaGuideLabel,
+        RaGuideScale1,
+        RaGuideScale2,
+        RaGuideScale3,
+        RaGuideScale4,
+        RaGuideScale5,
+        DeGroup,
+        DeSeparator1,
+        DeMaxSpeedLabel,
+        DeAccelerationLabel,
+        DeDecelerationLabel,
+        DeSeparator2,
+        DeMaxCurrentLabel,
+        DeMaxCurrentUnit,
+        DeIdleLabel,
+        DeTrackLabel,
+        DeRunLabel,
+        DeDecayLabel,
+        DeSeparator3,
+        DeOvertoneLabel,
+        DeIncCurrentLabel,
+        DeSeparator4,
+        DeGuideLabel,
+        DeGuideScale1,
+        DeGuideScale2,
+        DeGuideScale3,
+        DeGuideScale4,
+        DeGuideScale5,
+    };
+    const Template& t = tpl(kDialogMain);
+    EXPECT_EQ(t.controls.size(), 129u);
+    std::set<int> script;
+    for (const Control& c : t.controls) {
+        EXPECT_TRUE(script.insert(c.id).second) << "duplicate id " << c.id;
+    }
+    EXPECT_EQ(script, header);
+}
+
+// A Dec control is its RA twin moved 176 units right, id + 100.
+TEST_F(ResourceScript, DecControlsMirrorTheirRaTwins) {
+    const Template& t = tpl(kDialogMain);
+    int pairs = 0;
+    for (const Control& ra : t.controls) {
+        const bool raAxis = (ra.id >= 200 && ra.id < 300) || (ra.id >= 1100 && ra.id < 1200);
+        if (!raAxis) continue;
+        // The third RA separator is 1114, its Dec twin 1213.
+        const int decId = ra.id == MainId::RaSeparator3 ? MainId::DeSeparator3 : ra.id + kDecIdOffset;
+        const Control* de = find(t, decId);
+        ASSERT_NE(de, nullptr) << "no Dec twin for " << ra.id;
+        SCOPED_TRACE(ra.id);
+        EXPECT_EQ(de->kind, ra.kind);
+        EXPECT_EQ(de->windowClass, ra.windowClass);
+        EXPECT_EQ(de->style, ra.style);
+        EXPECT_EQ(de->x, ra.x + 176);
+        EXPECT_EQ(de->y, ra.y);
+        EXPECT_EQ(de->w, ra.w);
+        EXPECT_EQ(de->h, ra.h);
+        if (ra.id != MainId::RaGroup) {
+            EXPECT_EQ(de->caption, ra.caption);
+        }
+        ++pairs;
+    }
+    EXPECT_EQ(pairs, 24 + 1 + 21);  // 24 controls, the group box, 21 labels and separators
+}
+
+TEST_F(ResourceScript, MainControlsHaveTheirKindsAndCaptions) {
+    struct Expect {
+        int id;
+        const char* kind;  // keyword, or the window class of a CONTROL line
+        const char* caption;
+        int x, y, w, h;
+    };
+    const Expect expected[] = {
+        {MainId::PortCombo, "COMBOBOX", "", 28, 5, 60, 200},
+        {MainId::Baud115200, "AUTOCHECKBOX", "115200 Baud", 90, 6, 68, 12},
+        {MainId::Connect, "PUSHBUTTON", "Connect", 160, 5, 46, 13},
+        {MainId::Disconnect, "PUSHBUTTON", "Disconnect", 210, 5, 46, 13},
+        {MainId::About, "PUSHBUTTON", "About...", 260, 5, 46, 13},
+        {MainId::MeasureVoltage, "PUSHBUTTON", "Measure supply voltage:", 312, 5, 90, 12},
+        {MainId::VoltageDisplay, "EDITTEXT", "", 405, 5, 47, 12},
+        {MainId::StatusLine, "EDITTEXT", "", 4, 20, 306, 12},
+        {MainId::DeviceInfo, "EDITTEXT", "", 312, 20, 140, 12},
+        {MainId::MoveNorth, "Button", "", 40, 45, 23, 14},
+        {MainId::MoveSouth, "Button", "", 40, 80, 23, 14},
+        {MainId::MoveEast, "Button", "", 23, 60, 16, 19},
+        {MainId::MoveWest, "Button", "", 65, 60, 16, 19},
+        {MainId::Stop, "PUSHBUTTON", "Stop", 40, 60, 23, 19},
+        {MainId::ManualSpeed, "msctls_trackbar32", "", 6, 102, 92, 12},
+        {MainId::TrackOn, "Button", "Track on", 8, 144, 42, 15},
+        {MainId::TrackOff, "Button", "Track off", 52, 144, 42, 15},
+        {MainId::SaveSettings, "PUSHBUTTON", "Save settings into Brask", 8, 265, 86, 25},
+        {MainId::ChangeGearRatio, "PUSHBUTTON", "Change gear ratio", 370, 43, 70, 14},
+        {MainId::RaGroup, "GROUPBOX", "RA", 104, 64, 172, 228},
+        {MainId::DeGroup, "GROUPBOX", "Dec", 280, 64, 172, 228},
+        {MainId::RaGuideRateTrack, "msctls_trackbar32", "", 118, 266, 144, 11},
+        {MainId::RaOvertoneEdit, "EDITTEXT", "", 232, 224, 36, 12},
+    };
+    const Template& t = tpl(kDialogMain);
+    for (const Expect& e : expected) {
+        SCOPED_TRACE(e.id);
+        const Control* c = find(t, e.id);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->kind == "CONTROL" ? c->windowClass : c->kind, e.kind);
+        EXPECT_EQ(c->caption, e.caption);
+        EXPECT_EQ(c->x, e.x);
+        EXPECT_EQ(c->y, e.y);
+        EXPECT_EQ(c->w, e.w);
+        EXPECT_EQ(c->h, e.h);
+    }
+    for (int id : {MainId::MoveNorth, MainId::MoveSouth, MainId::MoveEast, MainId::MoveWest}) {
+        EXPECT_NE(find(t, id)->style.find("BS_BITMAP"), std::string::npos) << id;
+    }
+    // Pressed look set by the program: push-like and not automatic.
+    for (int id : {MainId::TrackOn, MainId::TrackOff}) {
+        EXPECT_NE(find(t, id)->style.find("BS_PUSHLIKE"), std::string::npos) << id;
+        EXPECT_EQ(find(t, id)->style.find("BS_AUTOCHECKBOX"), std::string::npos) << id;
+    }
+}
+
+TEST_F(ResourceScript, EveryTrackBarHasAutomaticTicksAndOnlyDisplaysAreReadOnly) {
+    const Template& t = tpl(kDialogMain);
+    int trackBars = 0;
+    const std::set<int> readOnly = {MainId::VoltageDisplay, MainId::StatusLine,  MainId::DeviceInfo,
+                                    MainId::RaGearRatio,    MainId::DeGearRatio, MainId::RaMaxCurrent,
+                                    MainId::DeMaxCurrent};
+    for (const Control& c : t.controls) {
+        if (c.windowClass == "msctls_trackbar32") {
+            ++trackBars;
+            EXPECT_NE(c.style.find("TBS_AUTOTICKS"), std::string::npos) << c.id;
+        }
+        if (c.kind == "EDITTEXT") {
+            EXPECT_EQ(c.style.find("ES_READONLY") != std::string::npos, readOnly.count(c.id) == 1) << c.id;
+            EXPECT_EQ(c.style.find("ES_NUMBER"), std::string::npos) << c.id;
+        }
+    }
+    EXPECT_EQ(trackBars, 25);  // the 24 setting track bars and the speed track bar
+}
+
+TEST_F(ResourceScript, SecondaryTemplatesUseTheLogicsIds) {
+    const std::map<int, std::set<int>> expected = {
+        {kDialogGearRatio,
+         {GearRatioId::Ok, GearRatioId::Cancel, GearRatioId::RaEdit, GearRatioId::DeEdit,
+          GearRatioId::RaLabel, GearRatioId::DeLabel, GearRatioId::HintText, GearRatioId::ExamplesText,
+          GearRatioId::Example1, GearRatioId::Example2, GearRatioId::Example3, GearRatioId::Example4,
+          GearRatioId::Example5}},
+        {kDialogAdvancedSettings,
+         {AdvancedSettingsId::Ok, AdvancedSettingsId::Cancel, AdvancedSettingsId::LatitudeEdit,
+          AdvancedSettingsId::LongitudeEdit, AdvancedSettingsId::MountGerman, AdvancedSettingsId::MountFork,
+          AdvancedSettingsId::MountAltAz, AdvancedSettingsId::HysteresisEdit,
+          AdvancedSettingsId::PositionGroup, AdvancedSettingsId::MountGroup, AdvancedSettingsId::FlipGroup,
+          AdvancedSettingsId::LatitudeLabel, AdvancedSettingsId::LongitudeLabel,
+          AdvancedSettingsId::HysteresisLabel, AdvancedSettingsId::HysteresisHint}},
+        {kDialogAbout, {AboutId::Exit, AboutId::Title, AboutId::Description, AboutId::Credit, AboutId::Link}},
+    };
+    for (const auto& [templateId, ids] : expected) {
+        SCOPED_TRACE(templateId);
+        std::set<int> script;
+        for (const Control& c : tpl(templateId).controls) script.insert(c.id);
+        EXPECT_EQ(script, ids);
+    }
+    // Not automatic: the dialog logic checks them itself.
+    for (int id :
+         {AdvancedSettingsId::MountGerman, AdvancedSettingsId::MountFork, AdvancedSettingsId::MountAltAz}) {
+        const Control* c = find(tpl(kDialogAdvancedSettings), id);
+        EXPECT_NE(c->style.find("BS_RADIOBUTTON"), std::string::npos);
+        EXPECT_EQ(c->style.find("BS_AUTORADIOBUTTON"), std::string::npos);
+    }
+}
+
+// The About box's logic sets its texts at run time; the template carries the
+// same ones so the box reads right before that (and in resource viewers).
+TEST_F(ResourceScript, AboutTextsMatchTheLogic) {
+    const Template& t = tpl(kDialogAbout);
+    EXPECT_EQ(find(t, AboutId::Title)->caption, AboutDialog::kTitle);
+    EXPECT_EQ(find(t, AboutId::Description)->caption, AboutDialog::kDescription);
+    EXPECT_EQ(find(t, AboutId::Credit)->caption, AboutDialog::kCredit);
+    const Control* link = find(t, AboutId::Link);
+    EXPECT_EQ(link->caption, AboutDialog::kWebAddress);
+    EXPECT_NE(link->style.find("SS_NOTIFY"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vorlant

@@ -1,0 +1,303 @@
+// The Win32 front over real windows, from the program's own resources:
+// Win32DialogControls against the real controls of template 100, the main
+// dialog's initialisation through DlgConfig, and the modal main dialog's
+// message routing (announced reports, Enter/Escape, the close box).
+//
+// Needs a display (Wine creates no window without one); the tests skip
+// when no window can be made.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "ui/AppModel.h"
+#include "ui/DialogNotify.h"
+#include "ui/DlgConfig.h"
+#include "ui/FakeControls.h"
+#include "ui/MainDialogIds.h"
+#include "ui/SecondaryDialogIds.h"
+#include "ui/win32/Win32DialogControls.h"
+#include "ui/win32/Win32DialogHost.h"
+#include "ui/win32/Win32MainDialog.h"
+
+namespace vorlant {
+namespace {
+
+using test::FakeEngine;
+using test::FakeHost;
+
+INT_PTR CALLBACK plainProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+class Win32Front : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{};
+        controls.dwSize = sizeof(controls);
+        controls.dwICC = ICC_BAR_CLASSES | ICC_COOL_CLASSES;
+        ASSERT_TRUE(InitCommonControlsEx(&controls));
+        instance_ = GetModuleHandleW(nullptr);
+        dialog_ = CreateDialogParamW(instance_, MAKEINTRESOURCEW(kDialogMain), nullptr, &plainProc, 0);
+        if (dialog_ == nullptr) {
+            GTEST_SKIP() << "no window could be created (no display?)";
+        }
+    }
+    void TearDown() override {
+        if (dialog_ != nullptr) DestroyWindow(dialog_);
+    }
+    std::string className(int id) {
+        wchar_t name[64] = {};
+        GetClassNameW(GetDlgItem(dialog_, id), name, 64);
+        std::string out;
+        for (const wchar_t* p = name; *p != 0; ++p) out += static_cast<char>(*p);
+        return out;
+    }
+
+    HINSTANCE instance_ = nullptr;
+    HWND dialog_ = nullptr;
+};
+
+BOOL CALLBACK countChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+TEST_F(Win32Front, TemplateCreatesEveryControlWithItsClass) {
+    int children = 0;
+    EnumChildWindows(dialog_, &countChild, reinterpret_cast<LPARAM>(&children));
+    EXPECT_EQ(children, 129);
+    EXPECT_EQ(className(MainId::PortCombo), "ComboBox");
+    EXPECT_EQ(className(MainId::RaMaxSpeedTrack), "msctls_trackbar32");
+    EXPECT_EQ(className(MainId::DeGuideRateTrack), "msctls_trackbar32");
+    EXPECT_EQ(className(MainId::StatusLine), "Edit");
+    EXPECT_EQ(className(MainId::TrackOn), "Button");
+    EXPECT_EQ(className(MainId::RaSeparator1), "Static");
+}
+
+TEST_F(Win32Front, ControlsRoundTripThroughTheRealItems) {
+    Win32DialogControls controls(instance_, dialog_);
+    // Texts are UTF-8 inside the program, UTF-16 in the items.
+    const std::string texts[] = {"", "Connection established.", "12.34V", "N 47:30:00 \xC2\xB0 \xC3\xA4"};
+    for (const std::string& text : texts) {
+        controls.setText(MainId::StatusLine, text);
+        EXPECT_EQ(controls.text(MainId::StatusLine), text);
+    }
+    EXPECT_EQ(controls.text(9999), "");  // no such control
+
+    controls.enable(MainId::Connect, false);
+    EXPECT_FALSE(controls.isEnabled(MainId::Connect));
+    controls.enable(MainId::Connect, true);
+    EXPECT_TRUE(controls.isEnabled(MainId::Connect));
+
+    for (int id : {MainId::TrackOff, MainId::Baud115200, MainId::RaReverseRotation}) {
+        controls.setChecked(id, true);
+        EXPECT_TRUE(controls.isChecked(id)) << id;
+        controls.setChecked(id, false);
+        EXPECT_FALSE(controls.isChecked(id)) << id;
+    }
+
+    // A signed range; positions outside it are kept at its ends.
+    controls.setTrackRange(MainId::RaOvertoneTrack, -20, 20);
+    const int positions[][2] = {{-7, -7}, {-20, -20}, {-25, -20}, {25, 20}, {0, 0}};
+    for (const auto& p : positions) {
+        controls.setTrackPos(MainId::RaOvertoneTrack, p[0]);
+        EXPECT_EQ(controls.trackPos(MainId::RaOvertoneTrack), p[1]) << p[0];
+    }
+
+    controls.addComboItem(MainId::PortCombo, "COM1");
+    controls.addComboItem(MainId::PortCombo, "COM2");
+    EXPECT_EQ(controls.comboSelection(MainId::PortCombo), -1);
+    controls.setComboSelection(MainId::PortCombo, 1);
+    EXPECT_EQ(controls.comboSelection(MainId::PortCombo), 1);
+
+    controls.setBitmap(MainId::MoveNorth, kBitmapArrowUp);
+    EXPECT_NE(SendDlgItemMessageW(dialog_, MainId::MoveNorth, BM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+    controls.setBitmap(MainId::MoveSouth, 999);  // no such bitmap: nothing set
+    EXPECT_EQ(SendDlgItemMessageW(dialog_, MainId::MoveSouth, BM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+}
+
+TEST_F(Win32Front, MainDialogInitialisesTheRealControls) {
+    Win32DialogControls controls(instance_, dialog_);
+    FakeEngine engine;
+    AppModel bridge;
+    FakeHost host;
+    DlgConfig dialog(engine, bridge);
+    dialog.initDialog(controls, host);
+
+    EXPECT_EQ(SendDlgItemMessageW(dialog_, MainId::PortCombo, CB_GETCOUNT, 0, 0), 256);
+    wchar_t last[16] = {};
+    SendDlgItemMessageW(dialog_, MainId::PortCombo, CB_GETLBTEXT, 255, reinterpret_cast<LPARAM>(last));
+    EXPECT_EQ(std::wstring(last), L"COM256");
+    EXPECT_EQ(controls.comboSelection(MainId::PortCombo), 0);
+    EXPECT_EQ(controls.trackPos(MainId::ManualSpeed), 10);
+    EXPECT_EQ(SendDlgItemMessageW(dialog_, MainId::RaOvertoneTrack, TBM_GETRANGEMIN, 0, 0), -20);
+    EXPECT_EQ(SendDlgItemMessageW(dialog_, MainId::RaOvertoneTrack, TBM_GETRANGEMAX, 0, 0), 20);
+    EXPECT_EQ(SendDlgItemMessageW(dialog_, MainId::DeMaxSpeedTrack, TBM_GETRANGEMAX, 0, 0), 39);
+    EXPECT_TRUE(controls.isChecked(MainId::TrackOff));
+    EXPECT_FALSE(controls.isChecked(MainId::TrackOn));
+    for (int id : {MainId::MoveNorth, MainId::MoveSouth, MainId::MoveEast, MainId::MoveWest}) {
+        EXPECT_NE(SendDlgItemMessageW(dialog_, id, BM_GETIMAGE, IMAGE_BITMAP, 0), 0) << id;
+    }
+    for (int id :
+         {MainId::MeasureVoltage, MainId::Stop, MainId::AdvancedSettings, MainId::DeGuideRateTrack}) {
+        EXPECT_FALSE(controls.isEnabled(id)) << id;
+    }
+    for (int id :
+         {MainId::PortCombo, MainId::Connect, MainId::Disconnect, MainId::About, MainId::StatusLine}) {
+        EXPECT_TRUE(controls.isEnabled(id)) << id;
+    }
+}
+
+HWND findWindow(const wchar_t* title) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", title); w != nullptr;
+         w = FindWindowExW(nullptr, w, L"#32770", title)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == GetCurrentProcessId()) return w;
+    }
+    return nullptr;
+}
+
+HWND findMainWindow() {
+    return findWindow(L"Vorlant 2.4. beta 2.");
+}
+
+// Waits for a dialog of this process to open and be initialised (visible).
+HWND waitForDialog(const wchar_t* title) {
+    for (int i = 0; i < 200; ++i) {
+        HWND w = findWindow(title);
+        if (w != nullptr && IsWindowVisible(w)) return w;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return nullptr;
+}
+
+std::string itemText(HWND window, int id) {
+    wchar_t text[128] = {};
+    GetDlgItemTextW(window, id, text, 128);
+    std::string out;
+    for (const wchar_t* p = text; *p != 0; ++p) out += static_cast<char>(*p);
+    return out;
+}
+
+// The modal dialog, driven from a second thread as the engine thread would:
+// a report announced through the bridge reaches the controls; Enter and
+// Escape leave the dialog open; the close box ends it with 1.
+TEST_F(Win32Front, ModalDialogDeliversAnnouncedReportsAndClosesOnlyByTheCloseBox) {
+    DestroyWindow(dialog_);
+    dialog_ = nullptr;
+    FakeEngine engine;
+    AppModel bridge;
+    DlgConfig dialog(engine, bridge);
+    Win32MainDialog window(instance_, dialog, bridge);
+    bridge.setDialogCallback(&dialog);
+    setActiveDialog(&window);
+    window.postToWindow(kReportReady, 0);  // no window yet: nothing happens
+
+    std::string status;
+    bool connectSetEnabled = false;
+    bool openAfterEnterAndEscape = false;
+    std::thread driver([&] {
+        HWND main = nullptr;
+        for (int i = 0; i < 200 && main == nullptr; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            main = findMainWindow();
+        }
+        if (main == nullptr) return;
+        // The window may exist before its initialisation has run, when an
+        // announcement is still dropped; the next one then delivers.
+        for (int i = 0; i < 100 && status.empty(); ++i) {
+            bridge.onStatus(3);  // "Connection established.", announced with WM_USER 1000
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            status = itemText(main, MainId::StatusLine);
+        }
+        connectSetEnabled = IsWindowEnabled(GetDlgItem(main, MainId::MeasureVoltage)) != FALSE;
+        PostMessageW(main, WM_COMMAND, IDOK, 0);
+        PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        openAfterEnterAndEscape = IsWindow(main) != FALSE && IsWindowVisible(main) != FALSE;
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    const INT_PTR result = window.run(nullptr);
+    driver.join();
+    setActiveDialog(nullptr);
+    bridge.setDialogCallback(nullptr);
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(status, "Connection established.");
+    EXPECT_TRUE(connectSetEnabled);
+    EXPECT_TRUE(openAfterEnterAndEscape);
+    window.postToWindow(kReportReady, 0);  // the window is gone: nothing happens
+}
+
+// The secondary dialogs from their templates, driven as a user would from a
+// second thread: what the host returns and what lands in the record.
+TEST_F(Win32Front, HostRunsTheSecondaryDialogsOverTheirTemplates) {
+    Win32DialogHost host(instance_, dialog_);
+
+    GearRatios ratios{172800, 829440};
+    std::string shownRa;
+    std::thread gearUser([&] {
+        HWND w = waitForDialog(L"Set gear ratio");
+        if (w == nullptr) return;
+        shownRa = itemText(w, GearRatioId::RaEdit);
+        SetDlgItemTextW(w, GearRatioId::DeEdit, L"164000");
+        PostMessageW(w, WM_COMMAND, IDOK, 0);  // Enter
+    });
+    EXPECT_EQ(host.showGearRatioDialog(ratios), 1);
+    gearUser.join();
+    EXPECT_EQ(shownRa, "172800");
+    EXPECT_EQ(ratios.raRatio, 172800u);
+    EXPECT_EQ(ratios.deRatio, 164000u);
+
+    std::thread cancelUser([&] {
+        HWND w = waitForDialog(L"Set gear ratio");
+        if (w == nullptr) return;
+        SetDlgItemTextW(w, GearRatioId::RaEdit, L"1");
+        PostMessageW(w, WM_COMMAND, IDCANCEL, 0);  // Escape
+    });
+    EXPECT_EQ(host.showGearRatioDialog(ratios), 0);
+    cancelUser.join();
+    EXPECT_EQ(ratios.raRatio, 172800u);
+
+    AdvancedSettings settings{0, 0, 47 * 86400 + 30 * 1440, -(8 * 86400 + 5 * 1440), 10};
+    std::string shownLatitude;
+    std::string shownLongitude;
+    std::thread advancedUser([&] {
+        HWND w = waitForDialog(L"Advanced settings");
+        if (w == nullptr) return;
+        shownLatitude = itemText(w, AdvancedSettingsId::LatitudeEdit);
+        shownLongitude = itemText(w, AdvancedSettingsId::LongitudeEdit);
+        // A click on "Equatorial fork", then Ok.
+        PostMessageW(w, WM_COMMAND, MAKEWPARAM(AdvancedSettingsId::MountFork, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(w, AdvancedSettingsId::MountFork)));
+        PostMessageW(w, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(host.showAdvancedSettingsDialog(settings), 1);
+    advancedUser.join();
+    EXPECT_EQ(shownLatitude, "N 47:30:00");
+    EXPECT_EQ(shownLongitude, "W 8:05:00");
+    EXPECT_EQ(settings.mountType, 1);
+    EXPECT_EQ(settings.changeMask, kChangeMountType);
+
+    bool aboutShown = false;
+    std::thread aboutUser([&] {
+        HWND w = waitForDialog(L"Vorlant 2.4");
+        if (w == nullptr) return;
+        aboutShown = itemText(w, AboutId::Title) == "Vorlant 2.4";
+        PostMessageW(w, WM_COMMAND, AboutId::Exit, 0);
+    });
+    host.showAboutDialog();
+    aboutUser.join();
+    EXPECT_TRUE(aboutShown);
+}
+
+}  // namespace
+}  // namespace vorlant

@@ -1,0 +1,636 @@
+#include "ui/DlgConfig.h"
+
+#include <string>
+
+#include "app/TextBuild.h"
+#include "ui/EditNumber.h"
+#include "ui/MainDialogIds.h"
+
+namespace vorlant {
+namespace {
+
+// Controls usable only while a controller is connected ("Advanced
+// settings" has its own rule).
+constexpr int kConnectionSet[] = {
+    106, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 124, 125, 151, 152,
+    180, 201, 202, 203, 210, 211, 212, 213, 214, 215, 220, 230, 231, 232, 233, 234, 235,
+    240, 241, 242, 250, 251, 252, 253, 260, 301, 302, 303, 310, 311, 312, 313, 314, 315,
+    320, 330, 331, 332, 333, 334, 335, 340, 341, 342, 350, 351, 352, 353, 360,
+};
+
+struct TrackRange {
+    int id;
+    int minimum;
+    int maximum;
+    int start;
+};
+
+// Every track bar with its range and start position, in the order they
+// are set up.
+constexpr TrackRange kTrackRanges[] = {
+    {MainId::ManualSpeed, 0, 31, 10},        {MainId::RaMaxSpeedTrack, 0, 39, 0},
+    {MainId::DeMaxSpeedTrack, 0, 39, 0},     {MainId::RaAccelerationTrack, 0, 15, 0},
+    {MainId::RaDecelerationTrack, 0, 15, 0}, {MainId::DeAccelerationTrack, 0, 15, 0},
+    {MainId::DeDecelerationTrack, 0, 15, 0}, {MainId::RaIdleCurrentTrack, 0, 15, 0},
+    {MainId::RaTrackCurrentTrack, 0, 15, 0}, {MainId::RaRunCurrentTrack, 0, 15, 0},
+    {MainId::DeIdleCurrentTrack, 0, 15, 0},  {MainId::DeTrackCurrentTrack, 0, 15, 0},
+    {MainId::DeRunCurrentTrack, 0, 15, 0},   {MainId::RaIdleDecayTrack, 0, 3, 0},
+    {MainId::RaTrackDecayTrack, 0, 3, 0},    {MainId::RaRunDecayTrack, 0, 3, 0},
+    {MainId::DeIdleDecayTrack, 0, 3, 0},     {MainId::DeTrackDecayTrack, 0, 3, 0},
+    {MainId::DeRunDecayTrack, 0, 3, 0},      {MainId::RaOvertoneTrack, -20, 20, 0},
+    {MainId::DeOvertoneTrack, -20, 20, 0},   {MainId::RaIncCurrentTrack, 0, 31, 0},
+    {MainId::DeIncCurrentTrack, 0, 31, 0},   {MainId::RaGuideRateTrack, 0, 15, 0},
+    {MainId::DeGuideRateTrack, 0, 15, 0},
+};
+
+// Offsets of an axis control from the axis base (200 for RA, 300 for Dec).
+enum AxisControl : int {
+    ReverseRotation = 1,
+    ReverseGuiding = 2,
+    ReverseLimits = 3,
+    MaxSpeedTrack = 10,
+    MaxSpeedEdit = 11,
+    AccelerationTrack = 12,
+    AccelerationEdit = 13,
+    DecelerationTrack = 14,
+    DecelerationEdit = 15,
+    MaxCurrentEdit = 20,
+    CurrentEdit = 30,   // + channel
+    CurrentTrack = 33,  // + channel
+    DecayTrack = 40,    // + channel
+    OvertoneTrack = 50,
+    OvertoneEdit = 51,
+    IncCurrentTrack = 52,
+    IncCurrentEdit = 53,
+    GuideRateTrack = 60,
+};
+
+constexpr int kRaBase = 200;
+constexpr int kDeBase = kRaBase + kDecIdOffset;
+
+// Value-to-position conversions for what a report or typed value shows.
+int64_t maxSpeedPosition(uint64_t value) {
+    return static_cast<int64_t>(value / 30);
+}
+int64_t accelerationPosition(uint32_t value) {
+    return (static_cast<int64_t>(value) + 8) / 16;
+}
+int64_t incCurrentPosition(uint64_t value) {
+    return value < 10 ? 0 : static_cast<int64_t>((value - 10) / 20);
+}
+int64_t guideRatePosition(uint32_t value) {
+    return value == 0 ? 0 : static_cast<int64_t>(value) - 1;
+}
+// Sixteenths of the axis maximum; the caller makes sure the maximum is not 0.
+int64_t currentPosition(uint64_t value, uint32_t maxCurrent) {
+    return static_cast<int64_t>(16 * value / maxCurrent);
+}
+
+// The low 16 bits as a signed value, without relying on how a narrowing
+// conversion to a signed type behaves.
+int16_t low16Signed(int32_t value) {
+    const uint16_t bits = static_cast<uint16_t>(static_cast<uint32_t>(value));
+    return bits >= 0x8000u ? static_cast<int16_t>(static_cast<int32_t>(bits) - 0x10000)
+                           : static_cast<int16_t>(bits);
+}
+
+}  // namespace
+
+// One axis's remembered values, so RA and Dec share the handlers.
+struct DlgConfig::Axis {
+    int base;          // id of the axis's controls minus their offset
+    uint8_t selector;  // axis byte of the engine's commands
+    uint32_t& maxCurrent;
+    uint16_t& maxSpeed;
+    uint16_t (&currents)[3];
+    uint8_t& acceleration;
+    uint8_t& deceleration;
+    int16_t& overtone;
+    uint16_t& incCurrentAt;
+};
+
+DlgConfig::DlgConfig(iTelescopeControl& engine, AppModel& bridge) : engine_(engine), bridge_(bridge) {}
+
+DlgConfig::Axis DlgConfig::axis(bool dec) {
+    if (dec) {
+        return Axis{kDeBase,         kAxisDe,         deMaxCurrent_, deMaxSpeed_,    deCurrents_,
+                    deAcceleration_, deDeceleration_, deOvertone_,   deIncCurrentAt_};
+    }
+    return Axis{kRaBase,         kAxisRa,         raMaxCurrent_, raMaxSpeed_,    raCurrents_,
+                raAcceleration_, raDeceleration_, raOvertone_,   raIncCurrentAt_};
+}
+
+void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
+    controls_ = &controls;
+    host_ = &host;
+
+    controls.setBitmap(MainId::MoveNorth, kBitmapArrowUp);
+    controls.setBitmap(MainId::MoveSouth, kBitmapArrowDown);
+    controls.setBitmap(MainId::MoveEast, kBitmapArrowLeft);
+    controls.setBitmap(MainId::MoveWest, kBitmapArrowRight);
+
+    for (const TrackRange& t : kTrackRanges) {
+        controls.setTrackRange(t.id, t.minimum, t.maximum);
+        // A signed-range track bar is moved off its start and back so it
+        // draws its thumb at the centre.
+        if (t.minimum < 0) controls.setTrackPos(t.id, 1);
+        controls.setTrackPos(t.id, t.start);
+    }
+
+    for (int port = 1; port <= 256; ++port) {
+        controls.addComboItem(MainId::PortCombo, "COM" + std::to_string(port));
+    }
+    controls.setComboSelection(MainId::PortCombo, 0);
+
+    controls.setChecked(MainId::TrackOn, false);
+    controls.setChecked(MainId::TrackOff, true);
+
+    setControlsEnabled(false, 0);
+}
+
+void DlgConfig::setControlsEnabled(bool enable, int versionClass) {
+    if (controls_ == nullptr) return;
+    for (int id : kConnectionSet) controls_->enable(id, enable);
+    if (!enable) {
+        controls_->enable(MainId::AdvancedSettings, false);
+    } else if (versionClass > 4) {
+        controls_->enable(MainId::AdvancedSettings, true);
+    }
+}
+
+// ---- Reports -------------------------------------------------------------
+
+void DlgConfig::showStatus(int32_t code) {
+    if (controls_ == nullptr) return;
+    const int low = static_cast<int>(static_cast<uint32_t>(code) & 0xFFFFu);
+    if (low >= StatusCode::Count) return;
+    if (low == StatusCode::ConnectionEstablished) setControlsEnabled(true, 0);
+    if (low == StatusCode::ConnectionClosed) setControlsEnabled(false, 0);
+    controls_->setText(MainId::StatusLine, statusTextAscii(low));
+}
+
+void DlgConfig::showSupplyVoltage(int32_t centivolts) {
+    if (controls_ == nullptr) return;
+    const uint32_t value = static_cast<uint32_t>(centivolts);
+    const uint32_t volts = value / 100;
+    const uint32_t hundredths = value % 100;
+    std::string text;
+    if (volts < 10) text += ' ';
+    text += std::to_string(volts);
+    text += '.';
+    if (hundredths < 10) text += '0';
+    text += std::to_string(hundredths);
+    text += 'V';
+    controls_->setText(MainId::VoltageDisplay, text);
+}
+
+void DlgConfig::showSettings(const ControllerSettings* settings, int32_t kind) {
+    if (controls_ == nullptr || settings == nullptr) return;
+    const ControllerSettings& s = *settings;
+    switch (kind) {
+        case SettingsReportKind::DeviceTooOld:
+            controls_->setText(MainId::StatusLine, statusTextAscii(StatusCode::DeviceTooOld));
+            showDeviceInfo(s);
+            return;
+        case SettingsReportKind::GearRatiosChanged:
+            showGearRatios(s.raGearRatio, s.deGearRatio);
+            return;
+        case SettingsReportKind::ReadoutComplete:
+            controls_->setText(MainId::StatusLine, statusTextAscii(StatusCode::ConnectionEstablished));
+            break;
+        case SettingsReportKind::DefaultsReloaded:
+            controls_->setText(MainId::StatusLine, statusTextAscii(StatusCode::DefaultsReloaded));
+            break;
+        default:
+            break;
+    }
+    showFullSettings(s);
+}
+
+void DlgConfig::showDeviceInfo(const ControllerSettings& s) {
+    char line[255];
+    const std::size_t size = sizeof line;
+    std::size_t pos = appendText(line, size, 0, "HW:");
+    pos = appendDottedVersion(line, size, pos, s.hardwareVersion);
+    pos = appendText(line, size, pos, " | FW:");
+    pos = appendDottedVersion(line, size, pos, s.firmwareVersion);
+    pos = appendText(line, size, pos, " | Port type:");
+    appendDecimal(line, size, pos, s.portType);
+    controls_->setText(MainId::DeviceInfo, line);
+}
+
+std::size_t DlgConfig::appendDottedVersion(char* buffer, std::size_t size, std::size_t pos,
+                                           uint32_t version) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        pos = appendDecimal(buffer, size, pos, static_cast<int32_t>((version >> shift) & 0xFFu));
+        if (shift > 0) pos = appendText(buffer, size, pos, ".");
+    }
+    return pos;
+}
+
+void DlgConfig::showGearRatios(uint32_t ra, uint32_t de) {
+    setNumber(MainId::RaGearRatio, ra);
+    setNumber(MainId::DeGearRatio, de);
+    gearRatios_.raRatio = ra;
+    gearRatios_.deRatio = de;
+}
+
+void DlgConfig::showFullSettings(const ControllerSettings& s) {
+    raMaxCurrent_ = s.raMaxCurrent;
+    deMaxCurrent_ = s.deMaxCurrent;
+    showDeviceInfo(s);
+    showGearRatios(s.raGearRatio, s.deGearRatio);
+    controls_->enable(MainId::ChangeGearRatio, true);
+
+    // Speeds: the record's range is 16 bits; the track bar scale is 30.
+    raMaxSpeed_ = static_cast<uint16_t>(s.raMaxSpeed);
+    setNumber(MainId::RaMaxSpeedEdit, raMaxSpeed_);
+    moveTrack(MainId::RaMaxSpeedTrack, maxSpeedPosition(raMaxSpeed_));
+    deMaxSpeed_ = static_cast<uint16_t>(s.deMaxSpeed);
+    setNumber(MainId::DeMaxSpeedEdit, deMaxSpeed_);
+    moveTrack(MainId::DeMaxSpeedTrack, maxSpeedPosition(deMaxSpeed_));
+
+    struct Ramp {
+        uint8_t& remembered;
+        uint8_t value;
+        int edit;
+        int track;
+    };
+    const Ramp ramps[] = {
+        {raAcceleration_, s.raAcceleration, MainId::RaAccelerationEdit, MainId::RaAccelerationTrack},
+        {raDeceleration_, s.raDeceleration, MainId::RaDecelerationEdit, MainId::RaDecelerationTrack},
+        {deAcceleration_, s.deAcceleration, MainId::DeAccelerationEdit, MainId::DeAccelerationTrack},
+        {deDeceleration_, s.deDeceleration, MainId::DeDecelerationEdit, MainId::DeDecelerationTrack},
+    };
+    for (const Ramp& r : ramps) {
+        r.remembered = r.value;
+        setNumber(r.edit, r.value);
+        moveTrack(r.track, accelerationPosition(r.value));
+    }
+
+    moveTrack(MainId::RaGuideRateTrack, guideRatePosition(s.raGuideRate));
+    moveTrack(MainId::DeGuideRateTrack, guideRatePosition(s.deGuideRate));
+
+    const uint8_t flags[] = {s.reverseRotation, s.reverseGuiding, s.reverseLimits};
+    for (int i = 0; i < 3; ++i) {
+        controls_->setChecked(kRaBase + ReverseRotation + i, (flags[i] & 1u) != 0);
+        controls_->setChecked(kDeBase + ReverseRotation + i, (flags[i] & 2u) != 0);
+    }
+
+    const uint16_t raCurrents[3] = {s.raIdleCurrent, s.raTrackCurrent, s.raRunCurrent};
+    showCurrents(axis(false), raCurrents);
+    const uint16_t deCurrents[3] = {s.deIdleCurrent, s.deTrackCurrent, s.deRunCurrent};
+    showCurrents(axis(true), deCurrents);
+
+    const uint8_t decays[6] = {s.raIdleDecay, s.raTrackDecay, s.raRunDecay,
+                               s.deIdleDecay, s.deTrackDecay, s.deRunDecay};
+    for (int ch = 0; ch < 3; ++ch) {
+        moveTrack(kRaBase + DecayTrack + ch, decays[ch]);
+        moveTrack(kDeBase + DecayTrack + ch, decays[3 + ch]);
+    }
+
+    raOvertone_ = s.raOvertone;
+    setSignedNumber(MainId::RaOvertoneEdit, raOvertone_);
+    moveTrack(MainId::RaOvertoneTrack, raOvertone_);
+    deOvertone_ = s.deOvertone;
+    setSignedNumber(MainId::DeOvertoneEdit, deOvertone_);
+    moveTrack(MainId::DeOvertoneTrack, deOvertone_);
+
+    raIncCurrentAt_ = s.raIncCurrentAt;
+    setNumber(MainId::RaIncCurrentEdit, raIncCurrentAt_);
+    moveTrack(MainId::RaIncCurrentTrack, incCurrentPosition(raIncCurrentAt_));
+    deIncCurrentAt_ = s.deIncCurrentAt;
+    setNumber(MainId::DeIncCurrentEdit, deIncCurrentAt_);
+    moveTrack(MainId::DeIncCurrentTrack, incCurrentPosition(deIncCurrentAt_));
+
+    advancedSettings_.mountType = s.mountType;
+    advancedSettings_.latitude = s.latitude;
+    advancedSettings_.longitude = s.longitude;
+    advancedSettings_.flipHysteresis = s.flipHysteresis;
+
+    setControlsEnabled(true, s.versionClass);
+}
+
+void DlgConfig::showCurrents(const Axis& a, const uint16_t (&currents)[3]) {
+    setNumber(a.base + MaxCurrentEdit, a.maxCurrent);
+    // Without a maximum there is no scale: the current rows keep what they had.
+    if (a.maxCurrent == 0) return;
+    for (int ch = 0; ch < 3; ++ch) {
+        a.currents[ch] = currents[ch];
+        setNumber(a.base + CurrentEdit + ch, currents[ch]);
+        moveTrack(a.base + CurrentTrack + ch, currentPosition(currents[ch], a.maxCurrent));
+    }
+}
+
+// ---- User actions --------------------------------------------------------
+
+void DlgConfig::command(int id, int notifyCode) {
+    if (controls_ == nullptr) return;
+    DialogControls& c = *controls_;
+    switch (id) {
+        case MainId::Connect: {
+            // The list always has a selection; without one there is no port to
+            // name (0 would reach the engine as COM256).
+            const int selection = c.comboSelection(MainId::PortCombo);
+            if (selection < 0) return;
+            engine_.connect(selection + 1, c.isChecked(MainId::Baud115200) ? 115200u : 9600u);
+            return;
+        }
+        case MainId::Disconnect:
+            engine_.disconnect();
+            return;
+        case MainId::MeasureVoltage:
+            engine_.measureSupplyVoltage();
+            return;
+        case MainId::Stop:
+            engine_.stopMotion(kDirBoth);
+            return;
+        case MainId::MoveNorth:
+            moveManual(kDirUp);
+            return;
+        case MainId::MoveSouth:
+            moveManual(kDirDown);
+            return;
+        case MainId::MoveEast:
+            moveManual(kDirLeft);
+            return;
+        case MainId::MoveWest:
+            moveManual(kDirRight);
+            return;
+        case MainId::Sidereal:
+            c.setTrackPos(MainId::ManualSpeed, 2);
+            return;
+        case MainId::Sidereal2x:
+            c.setTrackPos(MainId::ManualSpeed, 5);
+            return;
+        case MainId::TrackOn:
+            c.setChecked(MainId::TrackOn, true);
+            c.setChecked(MainId::TrackOff, false);
+            engine_.setTracking(1);
+            return;
+        case MainId::TrackOff:
+            c.setChecked(MainId::TrackOn, false);
+            c.setChecked(MainId::TrackOff, true);
+            engine_.setTracking(0);
+            return;
+        case MainId::ExpOn:
+            engine_.setExp(1);
+            return;
+        case MainId::ExpOff:
+            engine_.setExp(0);
+            return;
+        case MainId::AdvancedSettings:
+            if (host_->showAdvancedSettingsDialog(advancedSettings_) != 0 &&
+                advancedSettings_.changeMask != 0) {
+                engine_.applyAdvancedSettings(advancedSettings_);
+            }
+            return;
+        case MainId::ReloadDefaults:
+            engine_.reloadDefaults();
+            return;
+        case MainId::SaveSettings:
+            engine_.storeParameters();
+            return;
+        case MainId::About:
+            host_->showAboutDialog();
+            return;
+        case MainId::ChangeGearRatio:
+            if (host_->showGearRatioDialog(gearRatios_) == 1) {
+                engine_.setGearRatios(gearRatios_.raRatio, gearRatios_.deRatio);
+            }
+            return;
+        case MainId::RaReverseRotation:
+        case MainId::RaReverseGuiding:
+        case MainId::RaReverseLimits:
+        case MainId::DeReverseRotation:
+        case MainId::DeReverseGuiding:
+        case MainId::DeReverseLimits:
+            sendReverseFlags();
+            return;
+        case MainId::InitScope:      // no action attached
+        case MainId::DefineParkPos:  // no action attached
+            return;
+        default:
+            break;
+    }
+    if (notifyCode == kEditKillFocus) editLostFocus(id);
+}
+
+void DlgConfig::moveManual(uint8_t direction) {
+    const int position = controls_->trackPos(MainId::ManualSpeed);
+    engine_.moveManual(direction, static_cast<uint8_t>(position));
+}
+
+void DlgConfig::sendReverseFlags() {
+    uint8_t flags[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        if (controls_->isChecked(kRaBase + ReverseRotation + i)) flags[i] |= 1u;
+        if (controls_->isChecked(kDeBase + ReverseRotation + i)) flags[i] |= 2u;
+    }
+    engine_.setReverseFlags(flags[0], flags[1], flags[2]);
+}
+
+void DlgConfig::editLostFocus(int id) {
+    bool dec = false;
+    if (id >= kDeBase && id < kDeBase + 100) {
+        dec = true;
+    } else if (id < kRaBase || id >= kRaBase + 100) {
+        return;
+    }
+    Axis a = axis(dec);
+    const int control = id - a.base;
+    DialogControls& c = *controls_;
+
+    // A typed value wider than its setting is cut to the setting's width
+    // before it is compared, remembered and sent.
+    switch (control) {
+        case MaxSpeedEdit: {
+            const uint32_t typed = editUnsigned(c.text(id));
+            const uint16_t value = static_cast<uint16_t>(typed);
+            if (value == a.maxSpeed) return;
+            a.maxSpeed = value;
+            moveTrack(a.base + MaxSpeedTrack, maxSpeedPosition(typed));
+            engine_.setMaxSpeeds(raMaxSpeed_, deMaxSpeed_);
+            return;
+        }
+        case AccelerationEdit:
+        case DecelerationEdit: {
+            const uint8_t value = static_cast<uint8_t>(editUnsigned(c.text(id)));
+            const bool acceleration = control == AccelerationEdit;
+            uint8_t& remembered = acceleration ? a.acceleration : a.deceleration;
+            if (value == remembered) return;
+            remembered = value;
+            moveTrack(id - 1, accelerationPosition(value));
+            if (acceleration) {
+                engine_.setAccelerations(raAcceleration_, deAcceleration_);
+            } else {
+                engine_.setDecelerations(raDeceleration_, deDeceleration_);
+            }
+            return;
+        }
+        case CurrentEdit:
+        case CurrentEdit + 1:
+        case CurrentEdit + 2: {
+            const int ch = control - CurrentEdit;
+            const uint32_t typed = editUnsigned(c.text(id));
+            // The track bar follows the typed value even when it is unchanged.
+            if (a.maxCurrent != 0)
+                moveTrack(a.base + CurrentTrack + ch, currentPosition(typed, a.maxCurrent));
+            const uint16_t value = static_cast<uint16_t>(typed);
+            if (value == a.currents[ch]) return;
+            a.currents[ch] = value;
+            engine_.setCurrent(static_cast<uint8_t>(a.selector + ch), value);
+            return;
+        }
+        case OvertoneEdit: {
+            const int16_t value = low16Signed(editSigned(c.text(id)));
+            if (value == a.overtone) return;
+            a.overtone = value;
+            moveTrack(a.base + OvertoneTrack, value);
+            engine_.setOvertone(a.selector, static_cast<uint8_t>(value));
+            return;
+        }
+        case IncCurrentEdit: {
+            const uint32_t typed = editUnsigned(c.text(id));
+            const uint16_t value = static_cast<uint16_t>(typed);
+            if (value == a.incCurrentAt) return;
+            a.incCurrentAt = value;
+            moveTrack(a.base + IncCurrentTrack, incCurrentPosition(typed));
+            engine_.setIncCurrentAt(a.selector, value, value);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void DlgConfig::trackBarScroll(int trackBarId, int scrollCode) {
+    if (controls_ == nullptr || scrollCode != kTrackBarEndTrack) return;
+    DialogControls& c = *controls_;
+
+    // Track bars read as one pair of values for both axes.
+    switch (trackBarId) {
+        case MainId::RaAccelerationTrack:
+        case MainId::DeAccelerationTrack:
+            sendRampPair(MainId::RaAccelerationTrack, raAcceleration_, deAcceleration_, true);
+            return;
+        case MainId::RaDecelerationTrack:
+        case MainId::DeDecelerationTrack:
+            sendRampPair(MainId::RaDecelerationTrack, raDeceleration_, deDeceleration_, false);
+            return;
+        case MainId::RaGuideRateTrack:
+        case MainId::DeGuideRateTrack:
+            engine_.setGuideRates(static_cast<uint8_t>(c.trackPos(MainId::RaGuideRateTrack) + 1),
+                                  static_cast<uint8_t>(c.trackPos(MainId::DeGuideRateTrack) + 1));
+            return;
+        default:
+            break;
+    }
+
+    bool dec = false;
+    if (trackBarId >= kDeBase && trackBarId < kDeBase + 100) {
+        dec = true;
+    } else if (trackBarId < kRaBase || trackBarId >= kRaBase + 100) {
+        return;  // the manual speed bar sends nothing
+    }
+    Axis a = axis(dec);
+    const int control = trackBarId - a.base;
+    const int position = c.trackPos(trackBarId);
+
+    switch (control) {
+        case MaxSpeedTrack: {
+            const int edit = a.base + MaxSpeedEdit;
+            setNumber(edit, static_cast<uint32_t>(1200 * (position + 1) / 40));
+            const uint16_t value = static_cast<uint16_t>(editUnsigned(c.text(edit)));
+            if (value == a.maxSpeed) return;
+            a.maxSpeed = value;
+            engine_.setMaxSpeeds(raMaxSpeed_, deMaxSpeed_);
+            return;
+        }
+        case CurrentTrack:
+        case CurrentTrack + 1:
+        case CurrentTrack + 2: {
+            // Without a maximum current the track bar has no scale and would
+            // only ever yield 0 mA; it sends nothing then.
+            if (a.maxCurrent == 0) return;
+            const int ch = control - CurrentTrack;
+            const int edit = a.base + CurrentEdit + ch;
+            const uint64_t scaled =
+                static_cast<uint64_t>(a.maxCurrent) * static_cast<uint64_t>(position + 1) / 16;
+            setNumber(edit, static_cast<uint32_t>(scaled));
+            const uint16_t value = static_cast<uint16_t>(editUnsigned(c.text(edit)));
+            if (value == a.currents[ch]) return;
+            a.currents[ch] = value;
+            engine_.setCurrent(static_cast<uint8_t>(a.selector + ch), value);
+            return;
+        }
+        case DecayTrack:
+        case DecayTrack + 1:
+        case DecayTrack + 2:
+            engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)),
+                             static_cast<uint8_t>(position));
+            return;
+        case OvertoneTrack: {
+            const int16_t value = low16Signed(position);
+            if (value == a.overtone) return;
+            a.overtone = value;
+            setSignedNumber(a.base + OvertoneEdit, value);
+            engine_.setOvertone(a.selector, static_cast<uint8_t>(value));
+            return;
+        }
+        case IncCurrentTrack: {
+            const uint16_t value = static_cast<uint16_t>(20 * position + 20);
+            if (value == a.incCurrentAt) return;
+            a.incCurrentAt = value;
+            setNumber(a.base + IncCurrentEdit, value);
+            engine_.setIncCurrentAt(a.selector, value, value);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void DlgConfig::sendRampPair(int raTrack, uint8_t& raRemembered, uint8_t& deRemembered, bool acceleration) {
+    DialogControls& c = *controls_;
+    bool changed = false;
+    const int tracks[2] = {raTrack, raTrack + kDecIdOffset};
+    uint8_t* remembered[2] = {&raRemembered, &deRemembered};
+    for (int i = 0; i < 2; ++i) {
+        const uint8_t value = static_cast<uint8_t>(16 * c.trackPos(tracks[i]));
+        if (value == *remembered[i]) continue;
+        *remembered[i] = value;
+        setNumber(tracks[i] + 1, value);
+        changed = true;
+    }
+    if (!changed) return;
+    if (acceleration) {
+        engine_.setAccelerations(raRemembered, deRemembered);
+    } else {
+        engine_.setDecelerations(raRemembered, deRemembered);
+    }
+}
+
+// ---- Helpers ---------------------------------------------------------------
+
+void DlgConfig::moveTrack(int id, int64_t position) {
+    // Kept within the bar's range here, so no front has to rely on its
+    // control clamping (and huge typed values never overflow an int).
+    for (const TrackRange& t : kTrackRanges) {
+        if (t.id != id) continue;
+        if (position < t.minimum) position = t.minimum;
+        if (position > t.maximum) position = t.maximum;
+        controls_->setTrackPos(id, static_cast<int>(position));
+        return;
+    }
+}
+
+void DlgConfig::setNumber(int id, uint32_t value) {
+    controls_->setText(id, std::to_string(value));
+}
+
+void DlgConfig::setSignedNumber(int id, int32_t value) {
+    controls_->setText(id, std::to_string(value));
+}
+
+}  // namespace vorlant

@@ -1,0 +1,92 @@
+#include "ui/win32/Win32MainDialog.h"
+
+#include "ui/MainDialogIds.h"
+
+namespace vorlant {
+
+namespace {
+
+// The application icon of the resource script.
+constexpr int kAppIcon = 1;
+// The bridge's announcements: 1000 delivers a report, 1001 is accepted and
+// ignored by the bridge.
+constexpr WPARAM kReportReadyParam = 1000;
+constexpr WPARAM kReportSpareParam = 1001;
+
+}  // namespace
+
+INT_PTR Win32MainDialog::run(HWND parent) {
+    const INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(kDialogMain), parent, &dialogProc,
+                                           reinterpret_cast<LPARAM>(this));
+    window_.store(nullptr);
+    host_.reset();
+    controls_.reset();
+    return result;
+}
+
+void Win32MainDialog::postToWindow(uint32_t wParam, int32_t lParam) {
+    HWND window = window_.load();
+    if (window != nullptr) {
+        PostMessageW(window, WM_USER, wParam, lParam);
+    }
+}
+
+INT_PTR CALLBACK Win32MainDialog::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
+    }
+    auto* self = reinterpret_cast<Win32MainDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) {
+        return FALSE;  // messages before WM_INITDIALOG (WM_SETFONT and the like)
+    }
+    return self->handle(window, message, wParam, lParam);
+}
+
+void Win32MainDialog::initialise(HWND window) {
+    controls_ = std::make_unique<Win32DialogControls>(instance_, window);
+    host_ = std::make_unique<Win32DialogHost>(instance_, window);
+    // A shared icon: the system owns it, nothing to release.
+    HICON icon = static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    if (icon != nullptr) {
+        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
+    dialog_.initDialog(*controls_, *host_);
+    // From here on announcements reach the window; one that was lost before
+    // is made good by the next report.
+    window_.store(window);
+}
+
+INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            initialise(window);
+            return TRUE;  // the dialog manager sets the default focus
+        case WM_CLOSE:
+            window_.store(nullptr);
+            EndDialog(window, 1);
+            return TRUE;
+        case WM_COMMAND:
+            // Enter (1) and Escape (2) have no handler, so neither closes the
+            // dialog: only the close box does.
+            dialog_.command(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_HSCROLL: {
+            HWND trackBar = reinterpret_cast<HWND>(lParam);
+            if (trackBar != nullptr) {
+                dialog_.trackBarScroll(GetDlgCtrlID(trackBar), LOWORD(wParam));
+            }
+            return TRUE;
+        }
+        case WM_USER:
+            if (wParam == kReportReadyParam || wParam == kReportSpareParam) {
+                bridge_.deliverPendingReport(static_cast<uint32_t>(wParam), static_cast<int32_t>(lParam));
+            }
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace vorlant
