@@ -142,7 +142,7 @@ PREFIX_CMD=()
 result() { echo "RESULT: $*"; }
 
 stage_native() {
-  configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_BENCH=ON || { result "CONFIGURE FAILED"; return; }
+  configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_BENCH=ON -DVORLANT_QT=ON || { result "CONFIGURE FAILED"; return; }
   build native || { result "BUILD FAILED"; return; }
   run_ctest native || { result "TESTS FAILED"; return; }
   result PASS

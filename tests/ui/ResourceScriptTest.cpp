@@ -3,147 +3,29 @@
 // would otherwise only show as a dead control in the running program.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "ui/AboutDialog.h"
 #include "ui/MainDialogIds.h"
+#include "ui/ResourceScript.h"
 #include "ui/SecondaryDialogIds.h"
 
 namespace vorlant {
 namespace {
 
-struct Control {
-    std::string kind;         // LTEXT, PUSHBUTTON, CONTROL, ...
-    std::string caption;      // empty for EDITTEXT/COMBOBOX
-    std::string windowClass;  // CONTROL only
-    std::string style;        // the rest of the line (styles)
-    int id = 0;
-    int x = 0, y = 0, w = 0, h = 0;
-};
-
-struct Template {
-    int x = 0, y = 0, w = 0, h = 0;
-    std::string caption;
-    std::string style;
-    std::vector<Control> controls;
-};
-
-std::string trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return std::string();
-    const auto last = s.find_last_not_of(" \t\r");
-    return s.substr(first, last - first + 1);
-}
-
-// Splits on commas outside double quotes.
-std::vector<std::string> fields(const std::string& s) {
-    std::vector<std::string> out;
-    std::string cur;
-    bool quoted = false;
-    for (char c : s) {
-        if (c == '"') quoted = !quoted;
-        if (c == ',' && !quoted) {
-            out.push_back(trim(cur));
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    out.push_back(trim(cur));
-    return out;
-}
-
-std::string unquote(const std::string& s) {
-    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
-    return s;
-}
-
-Control parseControl(const std::string& line) {
-    Control c;
-    std::istringstream in(line);
-    in >> c.kind;
-    std::string rest;
-    std::getline(in, rest);
-    const std::vector<std::string> f = fields(trim(rest));
-    size_t i = 0;
-    if (c.kind != "EDITTEXT" && c.kind != "COMBOBOX") c.caption = unquote(f.at(i++));
-    c.id = std::stoi(f.at(i++));
-    if (c.kind == "CONTROL") {
-        c.windowClass = unquote(f.at(i++));
-        c.style = f.at(i++);
-    }
-    c.x = std::stoi(f.at(i++));
-    c.y = std::stoi(f.at(i++));
-    c.w = std::stoi(f.at(i++));
-    c.h = std::stoi(f.at(i++));
-    for (; i < f.size(); ++i) c.style += (c.style.empty() ? "" : " | ") + f[i];
-    return c;
-}
-
-// Replaces the script's own style macros (#define NAME value) by their values.
-std::string expand(std::string text, const std::map<std::string, std::string>& macros) {
-    for (const auto& [name, value] : macros) {
-        for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
-            text.replace(at, name.size(), value);
-        }
-    }
-    return text;
-}
+using Control = ResourceControl;
+using Template = ResourceTemplate;
 
 std::map<int, Template> readScript() {
-    std::ifstream file(VORLANT_RESOURCE_SCRIPT);
-    std::map<int, Template> templates;
-    std::map<std::string, std::string> macros;
-    Template* current = nullptr;
-    bool inBody = false;
-    std::string line;
-    while (std::getline(file, line)) {
-        const std::string t = trim(line);
-        if (t.empty() || t.rfind("//", 0) == 0) continue;
-        std::istringstream in(t);
-        std::string first, second;
-        in >> first >> second;
-        if (first == "#define") {
-            std::string value;
-            std::getline(in, value);
-            macros[second] = trim(value);
-            continue;
-        }
-        if (second == "DIALOGEX") {
-            current = &templates[std::stoi(first)];
-            std::string rest;
-            std::getline(in, rest);
-            const auto f = fields(trim(rest));
-            current->x = std::stoi(f.at(0));
-            current->y = std::stoi(f.at(1));
-            current->w = std::stoi(f.at(2));
-            current->h = std::stoi(f.at(3));
-            continue;
-        }
-        if (current == nullptr) continue;
-        if (first == "CAPTION") current->caption = unquote(trim(t.substr(7)));
-        if (first == "STYLE") current->style = t.substr(5);
-        if (first == "BEGIN")
-            inBody = true;
-        else if (first == "END") {
-            inBody = false;
-            current = nullptr;
-        } else if (inBody) {
-            current->controls.push_back(parseControl(expand(t, macros)));
-        }
-    }
+    ResourceTemplates templates;
+    readResourceScript(VORLANT_RESOURCE_SCRIPT, templates);
     return templates;
 }
 
 const Control* find(const Template& t, int id) {
-    for (const Control& c : t.controls)
-        if (c.id == id) return &c;
-    return nullptr;
+    return t.find(id);
 }
 
 class ResourceScript : public ::testing::Test {
@@ -464,6 +346,35 @@ TEST_F(ResourceScript, AboutTextsMatchTheLogic) {
     const Control* link = find(t, AboutId::Link);
     EXPECT_EQ(link->caption, AboutDialog::kWebAddress);
     EXPECT_NE(link->style.find("SS_NOTIFY"), std::string::npos);
+}
+
+// The reader is also the Linux front's: a damaged script gives fewer
+// controls, never a crash or a thrown error.
+TEST(ResourceScriptReader, SkipsLinesThatDoNotParse) {
+    const ResourceTemplates t = parseResourceScript(
+        "#define STY WS_TABSTOP | BS_PUSHLIKE\n"
+        "7 DIALOGEX 1, 2, 30, 40\n"
+        "CAPTION \"A, b\"\n"
+        "BEGIN\n"
+        "  PUSHBUTTON \"Ok, then\", 1, 5, 6, 7, 8, STY\n"
+        "  PUSHBUTTON \"No id\", x1, 5, 6, 7, 8\n"
+        "  EDITTEXT 3, 5, 6\n"
+        "  CONTROL \"\", 4, \"Button\"\n"
+        "  LTEXT 99999999999, 1, 2, 3, 4\n"
+        "END\n"
+        "x DIALOGEX 1, 2, 3, 4\n"
+        "8 DIALOGEX 1, 2\n");
+    ASSERT_EQ(t.size(), 1u);
+    const ResourceTemplate& d = t.at(7);
+    EXPECT_EQ(d.caption, "A, b");
+    EXPECT_EQ(d.w, 30);
+    ASSERT_EQ(d.controls.size(), 1u);
+    EXPECT_EQ(d.controls[0].caption, "Ok, then");
+    EXPECT_TRUE(d.controls[0].hasStyle("BS_PUSHLIKE"));
+    EXPECT_FALSE(d.controls[0].hasStyle("PUSHLIKE"));
+    ResourceTemplates none;
+    EXPECT_FALSE(readResourceScript("/nonexistent/vorlant.rc", none));
+    EXPECT_TRUE(none.empty());
 }
 
 }  // namespace

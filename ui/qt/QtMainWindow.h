@@ -1,0 +1,44 @@
+// The Linux front's main dialog (template 100): the shared DlgConfig logic
+// over widgets from the template, and the window side of the report
+// announcements. postToWindow may be called from any thread; it only
+// queues the delivery onto the GUI thread (never waits), where the bridge
+// hands the stored report to the dialog.
+//
+// Escape and Enter do not end the dialog (they reach the logic as commands
+// 2 and 1, which it ignores); the close box ends it with 1.
+//
+// Threads: everything but postToWindow on the GUI thread.
+#pragma once
+
+#include <memory>
+
+#include "ui/AppModel.h"
+#include "ui/DialogNotify.h"
+#include "ui/DlgConfig.h"
+#include "ui/qt/QtDialogHost.h"
+#include "ui/qt/QtTemplateDialog.h"
+
+namespace vorlant {
+
+class QtMainWindow : public QtTemplateDialog, public DialogWindow {
+public:
+    QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTemplates& templates);
+
+    // The dialog's initialisation (once; run() does it if not yet done).
+    void initialise();
+    // Shows the dialog modally until the close box; returns 1.
+    int run();
+
+    void postToWindow(uint32_t wParam, int32_t lParam) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    DlgConfig& dialog_;
+    AppModel& bridge_;
+    QtDialogHost host_;
+    bool initialised_ = false;
+};
+
+}  // namespace vorlant
