@@ -20,12 +20,8 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/HeartBeat.h"
-#include "engine/TelescopeControl.h"
+#include "app/AppShell.h"
 #include "platform/SerialPort.h"
-#include "ui/AppModel.h"
-#include "ui/DialogNotify.h"
-#include "ui/DlgConfig.h"
 #include "ui/qt/QtMainWindow.h"
 
 namespace {
@@ -34,12 +30,6 @@ namespace fs = std::filesystem;
 
 // The process-wide objects; each lives from start-up to shutdown and none
 // owns another.
-vorlant::HeartBeat* gHeartBeat = nullptr;
-vorlant::AppModel* gBridge = nullptr;
-vorlant::TelescopeControl* gEngine = nullptr;
-vorlant::DlgConfig* gDialog = nullptr;
-vorlant::QtMainWindow* gWindow = nullptr;
-
 // Entries of `folder` whose names start with `prefix`, in name order with
 // trailing numbers compared as numbers (ttyUSB2 before ttyUSB10).
 std::vector<fs::path> entries(const fs::path& folder, const std::string& prefix) {
@@ -80,36 +70,10 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     registerSerialDevices();
 
-    gHeartBeat = new vorlant::HeartBeat();
-    gBridge = new vorlant::AppModel();
-    gEngine = new vorlant::TelescopeControl(gBridge);  // the engine thread runs from here
-    gHeartBeat->setListener(gEngine);
-    gHeartBeat->start();
-    gDialog = new vorlant::DlgConfig(*gEngine, *gBridge);
-    gWindow = new vorlant::QtMainWindow(*gDialog, *gBridge, vorlant::qtResourceTemplates());
-    gBridge->setDialogCallback(gDialog);
-    vorlant::setActiveDialog(gWindow);
-
-    gWindow->run();
-
-    // Detach first: once setActiveDialog(nullptr) returns, the engine thread
-    // (still running) can no longer post through the dialog, and no report
-    // is delivered to it.
-    vorlant::setActiveDialog(nullptr);
-    gBridge->setDialogCallback(nullptr);
-    delete gWindow;  // deliveries still queued for it go with it
-    gWindow = nullptr;
-    delete gDialog;
-    gDialog = nullptr;
-    // No tick reaches the engine after clearListener.
-    gHeartBeat->clearListener();
-    gHeartBeat->stop();
-    // Ends the engine's threads before the bridge they report to goes.
-    delete gEngine;
-    gEngine = nullptr;
-    delete gHeartBeat;
-    gHeartBeat = nullptr;
-    delete gBridge;
-    gBridge = nullptr;
+    vorlant::runApplication(
+        [](vorlant::DlgConfig& dialog, vorlant::AppModel& bridge) {
+            return new vorlant::QtMainWindow(dialog, bridge, vorlant::qtResourceTemplates());
+        },
+        [](vorlant::QtMainWindow& window) { window.run(); });
     return 0;
 }
