@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -68,5 +69,10 @@ std::unique_ptr<SerialPort> createSerialPort();
 // in progress.
 void setPortDevice(int portNumber, const std::string& path);
 std::string portDevice(int portNumber);
+
+// POSIX: the serial devices present, for a front to number: the links in
+// /dev/serial/by-id (sorted by name), then /dev/ttyUSB<n> and /dev/ttyACM<n>
+// (by number) not already listed through a link. Win32: empty.
+std::vector<std::string> serialDevices();
 
 }  // namespace vorlant::platform

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/win32/Win32Event.h"
 
@@ -294,5 +295,9 @@ void setPortDevice(int /*portNumber*/, const std::string& /*path*/) {}
 std::string portDevice(int portNumber) {
     return "\\\\.\\COM" + std::to_string(portNumber);
 }
+
+// Windows names its ports by number; there is nothing to discover for the
+// table.
+std::vector<std::string> serialDevices() { return {}; }
 
 }  // namespace vorlant::platform
