@@ -68,12 +68,16 @@ int32_t AdvancedSettingsDialog::readLongitude(const std::string& text) {
 }
 
 void AdvancedSettingsDialog::init(DialogControls& controls) {
-    controls.setText(AdvancedSettingsId::LatitudeEdit, latitudeText(settings_.latitude));
-    controls.setText(AdvancedSettingsId::LongitudeEdit, longitudeText(settings_.longitude));
-    // Unknown mount types (3 and up) show as the last choice.
-    const int mount = settings_.mountType < 2 ? settings_.mountType : 2;
-    checkMountRadio(controls, kMountRadios[mount]);
-    controls.setText(AdvancedSettingsId::HysteresisEdit, std::to_string(settings_.flipHysteresis));
+    snapshot_ = settings_;
+    shownLatitude_ = latitudeText(settings_.latitude);
+    shownLongitude_ = longitudeText(settings_.longitude);
+    shownHysteresis_ = std::to_string(settings_.flipHysteresis);
+    controls.setText(AdvancedSettingsId::LatitudeEdit, shownLatitude_);
+    controls.setText(AdvancedSettingsId::LongitudeEdit, shownLongitude_);
+    // An unknown mount type (3 and up) ticks no choice, so it is kept
+    // unless the user picks one.
+    checkMountRadio(controls, settings_.mountType <= 2 ? kMountRadios[settings_.mountType] : 0);
+    controls.setText(AdvancedSettingsId::HysteresisEdit, shownHysteresis_);
 }
 
 int AdvancedSettingsDialog::command(DialogControls& controls, int id, int /*notifyCode*/) {
@@ -91,34 +95,51 @@ int AdvancedSettingsDialog::command(DialogControls& controls, int id, int /*noti
             return kStayOpen;
     }
 
+    // Each field is compared with what the dialog showed when it opened. An
+    // edit whose text the user left as shown is unchanged, even where the
+    // text cannot show the value exactly (an angle below a whole second).
     uint32_t mask = 0;
-    const int32_t latitude = readLatitude(controls.text(AdvancedSettingsId::LatitudeEdit));
-    if (latitude != settings_.latitude) {
-        settings_.latitude = latitude;
-        mask |= kChangeLatitude;
+    const std::string latitudeEdit = controls.text(AdvancedSettingsId::LatitudeEdit);
+    if (latitudeEdit != shownLatitude_) {
+        const int32_t latitude = readLatitude(latitudeEdit);
+        if (latitude != snapshot_.latitude) {
+            settings_.latitude = latitude;
+            mask |= kChangeLatitude;
+        }
     }
-    const int32_t longitude = readLongitude(controls.text(AdvancedSettingsId::LongitudeEdit));
-    if (longitude != settings_.longitude) {
-        settings_.longitude = longitude;
-        mask |= kChangeLongitude;
+    const std::string longitudeEdit = controls.text(AdvancedSettingsId::LongitudeEdit);
+    if (longitudeEdit != shownLongitude_) {
+        const int32_t longitude = readLongitude(longitudeEdit);
+        if (longitude != snapshot_.longitude) {
+            settings_.longitude = longitude;
+            mask |= kChangeLongitude;
+        }
     }
-    uint8_t mountType = 0;
+    int mountType = -1;  // no choice ticked: keep the controller's
     if (controls.isChecked(AdvancedSettingsId::MountAltAz)) {
         mountType = 2;
     } else if (controls.isChecked(AdvancedSettingsId::MountFork)) {
         mountType = 1;
+    } else if (controls.isChecked(AdvancedSettingsId::MountGerman)) {
+        mountType = 0;
     }
-    if (mountType != settings_.mountType) {
-        settings_.mountType = mountType;
+    if (mountType >= 0 && mountType != snapshot_.mountType) {
+        settings_.mountType = static_cast<uint8_t>(mountType);
         mask |= kChangeMountType;
     }
-    // No range is enforced; unreadable text gives 0. The whole number is
-    // compared and its low byte kept, as the controller's field is one byte
-    // wide (266 over a stored 10 marks a change and stores 10 again).
-    const uint32_t hysteresis = editUnsigned(controls.text(AdvancedSettingsId::HysteresisEdit));
-    if (hysteresis != settings_.flipHysteresis) {
-        settings_.flipHysteresis = static_cast<uint8_t>(hysteresis & 0xFF);
-        mask |= kChangeHysteresis;
+    // No range is advised beyond the hint text, but the controller's field
+    // is one byte: a larger number is held at 255 (and shown so) rather than
+    // cut to its low byte. Unreadable text gives 0.
+    const std::string hysteresisEdit = controls.text(AdvancedSettingsId::HysteresisEdit);
+    if (hysteresisEdit != shownHysteresis_) {
+        int64_t hysteresis = 0;
+        if (readEditClamped(hysteresisEdit, 0, 0xFF, &hysteresis) == EditReading::Clamped) {
+            controls.setText(AdvancedSettingsId::HysteresisEdit, std::to_string(hysteresis));
+        }
+        if (hysteresis != snapshot_.flipHysteresis) {
+            settings_.flipHysteresis = static_cast<uint8_t>(hysteresis);
+            mask |= kChangeHysteresis;
+        }
     }
     settings_.changeMask = mask;
     return kResultOk;

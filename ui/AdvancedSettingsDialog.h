@@ -4,9 +4,10 @@
 // Latitude and longitude are shown as "N 47:30:00" / "W 8:05:00" (hemisphere
 // letter, one blank, degrees:minutes:seconds) and read back with the angle
 // parser, so any text reads as some angle (text without a number as 0). On
-// Ok every value that differs from the record is stored and its bit set in
-// `changeMask`, which is always written (0 when nothing changed); Cancel
-// leaves the record untouched.
+// Ok every value that differs from what the dialog showed when it opened is
+// stored and its bit set in `changeMask`, which is always written (0 when
+// nothing changed); an edit left as shown and an unticked mount type count
+// as unchanged. Cancel leaves the record untouched.
 //
 // The front calls init() for WM_INITDIALOG and command() for every
 // WM_COMMAND (id = low word of wParam, notifyCode = high word); a result
@@ -44,6 +45,11 @@ public:
 
 private:
     AdvancedSettings& settings_;
+    // What init() showed: the change mask is computed against it.
+    AdvancedSettings snapshot_{};
+    std::string shownLatitude_;
+    std::string shownLongitude_;
+    std::string shownHysteresis_;
 };
 
 }  // namespace vorlant

@@ -1,57 +1,79 @@
 #include "ui/AppModel.h"
 
+#include <algorithm>
+
 #include "ui/DialogNotify.h"
 
 namespace vorlant {
 
-void AppModel::onStatus(int code) {
+void AppModel::enqueue(const Report& report) {
     {
         platform::LockGuard guard(lock_);
-        pendingKind_ = ReportKind::Status;
-        pendingStatus_ = code;
+        if (pending_.size() >= kQueueCap) {
+            // Status and voltage reports are superseded by later ones; a
+            // settings report is what fills the dialog, so it stays.
+            auto oldest = std::find_if(pending_.begin(), pending_.end(),
+                                       [](const Report& r) { return r.kind != ReportKind::Settings; });
+            if (oldest != pending_.end()) pending_.erase(oldest);
+        }
+        pending_.push_back(report);
     }
     notifyDialog(kReportReady, 0);
+}
+
+void AppModel::onStatus(int code) {
+    enqueue(Report{ReportKind::Status, code, {}});
 }
 
 void AppModel::onSettings(const ControllerSettings* settings, int kind) {
-    {
-        platform::LockGuard guard(lock_);
-        pendingKind_ = ReportKind::Settings;
-        pendingValue_ = kind;
-        if (settings != nullptr) receivedSettings_ = *settings;
-    }
-    notifyDialog(kReportReady, 0);
+    if (settings == nullptr) return;
+    enqueue(Report{ReportKind::Settings, kind, *settings});
 }
 
 void AppModel::onSupplyVoltage(int centivolts) {
-    {
-        platform::LockGuard guard(lock_);
-        pendingKind_ = ReportKind::SupplyVoltage;
-        pendingValue_ = centivolts;
-    }
-    notifyDialog(kReportReady, 0);
+    enqueue(Report{ReportKind::SupplyVoltage, centivolts, {}});
 }
 
 void AppModel::deliverPendingReport(uint32_t wParam, int32_t /*lParam*/) {
     if (wParam != kReportReady) return;
-    int32_t kind = 0, status = 0, value = 0;
-    lock_.enter();
-    kind = pendingKind_;
-    status = pendingStatus_;
-    value = pendingValue_;
-    if (kind == ReportKind::Settings) {
-        deliveredSettings_ = receivedSettings_;
-        lock_.leave();
-        if (dialogCallback_) dialogCallback_->showSettings(&deliveredSettings_, value);
-        return;
+    deliverAll();
+}
+
+void AppModel::deliverAll() {
+    // One report at a time, so a callback never runs under the lock and a
+    // report queued meanwhile is delivered by this same drain.
+    for (;;) {
+        int32_t kind = 0;
+        int32_t value = 0;
+        {
+            platform::LockGuard guard(lock_);
+            if (pending_.empty()) return;
+            const Report& front = pending_.front();
+            kind = front.kind;
+            value = front.value;
+            if (kind == ReportKind::Settings) deliveredSettings_ = front.settings;
+            pending_.pop_front();
+        }
+        if (dialogCallback_ == nullptr) continue;
+        switch (kind) {
+            case ReportKind::Status:
+                dialogCallback_->showStatus(value);
+                break;
+            case ReportKind::Settings:
+                dialogCallback_->showSettings(&deliveredSettings_, value);
+                break;
+            case ReportKind::SupplyVoltage:
+                dialogCallback_->showSupplyVoltage(value);
+                break;
+            default:
+                break;
+        }
     }
-    lock_.leave();
-    if (!dialogCallback_) return;
-    if (kind == ReportKind::Status) {
-        dialogCallback_->showStatus(status);
-    } else if (kind == ReportKind::SupplyVoltage) {
-        dialogCallback_->showSupplyVoltage(value);
-    }
+}
+
+std::size_t AppModel::pendingCount() {
+    platform::LockGuard guard(lock_);
+    return pending_.size();
 }
 
 }  // namespace vorlant

@@ -1,14 +1,22 @@
-// The listener bridge: the engine's TelescopeListener. It keeps the latest
-// report (a mailbox of one) under its lock, announces it to the main
-// dialog's window, and delivers it to the dialog on the window thread.
+// The listener bridge: the engine's TelescopeListener. It queues every
+// report under its lock, announces it to the main dialog's window, and
+// delivers the reports to the dialog on the window thread, each exactly
+// once and in the order the engine made them.
+//
+// An announcement may never arrive (no window yet, a failed post, a
+// message dropped by a closing modal loop), so delivery drains the whole
+// queue whenever it runs: on each announcement, and from the window side
+// once the dialog has its window, after every modal dialog, and on a timer.
 //
 // Threads: onStatus/onSettings/onSupplyVoltage on the engine thread;
-// deliverPendingReport and setDialogCallback on the window thread only.
-// The lock is held only while the mailbox is written or copied, never
-// across an announcement or a callback.
+// deliverPendingReport, deliverAll and setDialogCallback on the window
+// thread only. The lock is held only while the queue is written or one
+// report is taken from it, never across an announcement or a callback.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 
 #include "engine/ControllerSettings.h"
 #include "engine/TelescopeListener.h"
@@ -23,27 +31,41 @@ struct ReportKind {
 
 class AppModel : public TelescopeListener {
 public:
+    // Reports kept at most before the oldest status or voltage report is
+    // dropped; settings reports are never dropped. Far more than a read-out
+    // makes, so only a window thread stalled for minutes reaches it.
+    static constexpr std::size_t kQueueCap = 4096;
+
     AppModel() = default;
     AppModel(const AppModel&) = delete;
     AppModel& operator=(const AppModel&) = delete;
 
     void onStatus(int code) override;
+    // A null record is ignored: nothing is queued or announced.
     void onSettings(const ControllerSettings* settings, int kind) override;
     void onSupplyVoltage(int centivolts) override;
 
-    // The window procedure calls this for WM_USER; only wParam 1000 delivers.
+    // The window procedure calls this for WM_USER; wParam 1000 delivers
+    // everything pending, any other value nothing.
     void deliverPendingReport(uint32_t wParam, int32_t lParam);
+    // Delivers every pending report, oldest first.
+    void deliverAll();
 
     void setDialogCallback(TelescopeControlDlgCallback* callback) { dialogCallback_ = callback; }
     const ControllerSettings& deliveredSettings() const { return deliveredSettings_; }
+    // Reports waiting for delivery (any thread; for tests and diagnostics).
+    std::size_t pendingCount();
 
 private:
+    struct Report {
+        int32_t kind;
+        int32_t value;  // status code, settings report kind, or voltage
+        ControllerSettings settings;  // Settings reports only
+    };
+    void enqueue(const Report& report);
+
     platform::Lock lock_;
-    // One block, copied whole under the lock by the window side.
-    int32_t pendingKind_ = 0;
-    int32_t pendingStatus_ = 0;
-    int32_t pendingValue_ = 0;  // settings kind, or the voltage
-    ControllerSettings receivedSettings_{};
+    std::deque<Report> pending_;  // under lock_
     ControllerSettings deliveredSettings_{};  // window thread only
     TelescopeControlDlgCallback* dialogCallback_ = nullptr;  // window thread only
 };

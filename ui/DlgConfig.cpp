@@ -1,5 +1,6 @@
 #include "ui/DlgConfig.h"
 
+#include <deque>
 #include <string>
 
 #include "app/TextBuild.h"
@@ -9,14 +10,33 @@
 namespace vorlant {
 namespace {
 
-// Controls usable only while a controller is connected ("Advanced
-// settings" has its own rule).
-constexpr int kConnectionSet[] = {
-    106, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 124, 125, 151, 152,
-    180, 201, 202, 203, 210, 211, 212, 213, 214, 215, 220, 230, 231, 232, 233, 234, 235,
-    240, 241, 242, 250, 251, 252, 253, 260, 301, 302, 303, 310, 311, 312, 313, 314, 315,
-    320, 330, 331, 332, 333, 334, 335, 340, 341, 342, 350, 351, 352, 353, 360,
+// Controls usable while a controller is connected, whatever it reported
+// ("Advanced settings" has its own rule).
+constexpr int kGeneralSet[] = {
+    106, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 124, 125, 151, 152, 180,
 };
+
+// The controls of one axis's parameters (offsets from the axis base), and
+// which of them the controller's short parameter layout (class 2) leaves
+// unread: those stay disabled, so the user never edits a field the
+// controller did not report. Class 1 reports none of them.
+struct ParameterControl {
+    int offset;
+    bool inShortLayout;
+    bool isEdit;  // shown empty when the field was not read
+};
+constexpr ParameterControl kParameterControls[] = {
+    {1, true, false},   {2, true, false},   {3, false, false},  {10, true, false}, {11, true, true},
+    {12, true, false},  {13, true, true},   {14, true, false},  {15, true, true},  {20, true, true},
+    {30, true, true},   {31, true, true},   {32, true, true},   {33, true, false}, {34, true, false},
+    {35, true, false},  {40, true, false},  {41, true, false},  {42, true, false}, {50, false, false},
+    {51, false, true},  {52, false, false}, {53, false, true},  {60, false, false},
+};
+
+// Capability classes: what the read-out decoded of the parameter block.
+constexpr int kClassNoParameters = 1;  // and below: nothing decoded
+constexpr int kClassShortLayout = 2;
+constexpr int kClassAdvanced = 5;      // "Advanced settings" from here on
 
 struct TrackRange {
     int id;
@@ -68,6 +88,15 @@ enum AxisControl : int {
 constexpr int kRaBase = 200;
 constexpr int kDeBase = kRaBase + kDecIdOffset;
 
+static_assert(sizeof kTrackRanges / sizeof kTrackRanges[0] == DlgConfig::kTrackCount, "one entry per track bar");
+
+int trackIndex(int id) {
+    for (std::size_t i = 0; i < DlgConfig::kTrackCount; ++i) {
+        if (kTrackRanges[i].id == id) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 // Value-to-position conversions for what a report or typed value shows.
 int64_t maxSpeedPosition(uint64_t value) {
     return static_cast<int64_t>(value / 30);
@@ -86,14 +115,6 @@ int64_t currentPosition(uint64_t value, uint32_t maxCurrent) {
     return static_cast<int64_t>(16 * value / maxCurrent);
 }
 
-// The low 16 bits as a signed value, without relying on how a narrowing
-// conversion to a signed type behaves.
-int16_t low16Signed(int32_t value) {
-    const uint16_t bits = static_cast<uint16_t>(static_cast<uint32_t>(value));
-    return bits >= 0x8000u ? static_cast<int16_t>(static_cast<int32_t>(bits) - 0x10000)
-                           : static_cast<int16_t>(bits);
-}
-
 }  // namespace
 
 // One axis's remembered values, so RA and Dec share the handlers.
@@ -107,17 +128,18 @@ struct DlgConfig::Axis {
     uint8_t& deceleration;
     int16_t& overtone;
     uint16_t& incCurrentAt;
+    uint8_t& guideRate;
 };
 
 DlgConfig::DlgConfig(iTelescopeControl& engine, AppModel& bridge) : engine_(engine), bridge_(bridge) {}
 
 DlgConfig::Axis DlgConfig::axis(bool dec) {
     if (dec) {
-        return Axis{kDeBase,         kAxisDe,         deMaxCurrent_, deMaxSpeed_,    deCurrents_,
-                    deAcceleration_, deDeceleration_, deOvertone_,   deIncCurrentAt_};
+        return Axis{kDeBase,         kAxisDe,         deMaxCurrent_, deMaxSpeed_,     deCurrents_,
+                    deAcceleration_, deDeceleration_, deOvertone_,   deIncCurrentAt_, deGuideRate_};
     }
-    return Axis{kRaBase,         kAxisRa,         raMaxCurrent_, raMaxSpeed_,    raCurrents_,
-                raAcceleration_, raDeceleration_, raOvertone_,   raIncCurrentAt_};
+    return Axis{kRaBase,         kAxisRa,         raMaxCurrent_, raMaxSpeed_,     raCurrents_,
+                raAcceleration_, raDeceleration_, raOvertone_,   raIncCurrentAt_, raGuideRate_};
 }
 
 void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
@@ -129,12 +151,14 @@ void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
     controls.setBitmap(MainId::MoveEast, kBitmapArrowLeft);
     controls.setBitmap(MainId::MoveWest, kBitmapArrowRight);
 
-    for (const TrackRange& t : kTrackRanges) {
+    for (std::size_t i = 0; i < kTrackCount; ++i) {
+        const TrackRange& t = kTrackRanges[i];
         controls.setTrackRange(t.id, t.minimum, t.maximum);
         // A signed-range track bar is moved off its start and back so it
         // draws its thumb at the centre.
         if (t.minimum < 0) controls.setTrackPos(t.id, 1);
         controls.setTrackPos(t.id, t.start);
+        shownPositions_[i] = t.start;
     }
 
     for (int port = 1; port <= 256; ++port) {
@@ -146,15 +170,34 @@ void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
     controls.setChecked(MainId::TrackOff, true);
 
     setControlsEnabled(false, 0);
+
+    // Reports that came before the dialog could be told of them.
+    bridge_.deliverAll();
+}
+
+void DlgConfig::pollReports() {
+    if (controls_ == nullptr) return;
+    bridge_.deliverAll();
 }
 
 void DlgConfig::setControlsEnabled(bool enable, int versionClass) {
     if (controls_ == nullptr) return;
-    for (int id : kConnectionSet) controls_->enable(id, enable);
-    if (!enable) {
-        controls_->enable(MainId::AdvancedSettings, false);
-    } else if (versionClass > 4) {
-        controls_->enable(MainId::AdvancedSettings, true);
+    for (int id : kGeneralSet) controls_->enable(id, enable);
+    for (const ParameterControl& p : kParameterControls) {
+        const bool read = versionClass > kClassShortLayout ||
+                          (versionClass == kClassShortLayout && p.inShortLayout);
+        controls_->enable(kRaBase + p.offset, enable && read);
+        controls_->enable(kDeBase + p.offset, enable && read);
+    }
+    controls_->enable(MainId::AdvancedSettings, enable && versionClass >= kClassAdvanced);
+}
+
+void DlgConfig::blankUnreadFields(int versionClass) {
+    if (versionClass > kClassShortLayout) return;
+    for (const ParameterControl& p : kParameterControls) {
+        if (!p.isEdit || (versionClass == kClassShortLayout && p.inShortLayout)) continue;
+        controls_->setText(kRaBase + p.offset, "");
+        controls_->setText(kDeBase + p.offset, "");
     }
 }
 
@@ -164,8 +207,32 @@ void DlgConfig::showStatus(int32_t code) {
     if (controls_ == nullptr) return;
     const int low = static_cast<int>(static_cast<uint32_t>(code) & 0xFFFFu);
     if (low >= StatusCode::Count) return;
-    if (low == StatusCode::ConnectionEstablished) setControlsEnabled(true, 0);
-    if (low == StatusCode::ConnectionClosed) setControlsEnabled(false, 0);
+    switch (low) {
+        case StatusCode::OpeningPort:
+            // A new connection: nothing is known of the controller yet.
+            fullReportClass_ = kNoFullReport;
+            advancedJobs_.clear();
+            break;
+        case StatusCode::ConnectionEstablished:
+            setControlsEnabled(true, fullReportClass_);
+            break;
+        case StatusCode::ConnectionClosed:
+        case StatusCode::ConnectTimeout:
+            // Both leave the port closed.
+            setControlsEnabled(false, 0);
+            advancedJobs_.clear();
+            break;
+        case StatusCode::SettingsDone:
+            confirmAdvancedJob();
+            break;
+        case StatusCode::CommunicationError:
+            // The controller was busy. A refused job is the newest one: the
+            // oldest may be the exchange that kept it busy.
+            if (!advancedJobs_.empty()) advancedJobs_.pop_back();
+            break;
+        default:
+            break;
+    }
     controls_->setText(MainId::StatusLine, statusTextAscii(low));
 }
 
@@ -268,6 +335,9 @@ void DlgConfig::showFullSettings(const ControllerSettings& s) {
         moveTrack(r.track, accelerationPosition(r.value));
     }
 
+    // One byte on the wire; a record value beyond it is held at 255.
+    raGuideRate_ = static_cast<uint8_t>(s.raGuideRate > 255 ? 255 : s.raGuideRate);
+    deGuideRate_ = static_cast<uint8_t>(s.deGuideRate > 255 ? 255 : s.deGuideRate);
     moveTrack(MainId::RaGuideRateTrack, guideRatePosition(s.raGuideRate));
     moveTrack(MainId::DeGuideRateTrack, guideRatePosition(s.deGuideRate));
 
@@ -308,17 +378,18 @@ void DlgConfig::showFullSettings(const ControllerSettings& s) {
     advancedSettings_.longitude = s.longitude;
     advancedSettings_.flipHysteresis = s.flipHysteresis;
 
+    fullReportClass_ = s.versionClass;
+    blankUnreadFields(s.versionClass);
     setControlsEnabled(true, s.versionClass);
 }
 
 void DlgConfig::showCurrents(const Axis& a, const uint16_t (&currents)[3]) {
     setNumber(a.base + MaxCurrentEdit, a.maxCurrent);
-    // Without a maximum there is no scale: the current rows keep what they had.
-    if (a.maxCurrent == 0) return;
     for (int ch = 0; ch < 3; ++ch) {
         a.currents[ch] = currents[ch];
         setNumber(a.base + CurrentEdit + ch, currents[ch]);
-        moveTrack(a.base + CurrentTrack + ch, currentPosition(currents[ch], a.maxCurrent));
+        // Without a maximum the track bars have no scale and stay put.
+        if (a.maxCurrent != 0) moveTrack(a.base + CurrentTrack + ch, currentPosition(currents[ch], a.maxCurrent));
     }
 }
 
@@ -379,12 +450,19 @@ void DlgConfig::command(int id, int notifyCode) {
         case MainId::ExpOff:
             engine_.setExp(0);
             return;
-        case MainId::AdvancedSettings:
-            if (host_->showAdvancedSettingsDialog(advancedSettings_) != 0 &&
-                advancedSettings_.changeMask != 0) {
-                engine_.applyAdvancedSettings(advancedSettings_);
+        case MainId::AdvancedSettings: {
+            // The dialog edits a copy: the record keeps what the controller
+            // confirmed, and changes only when it confirms this job.
+            AdvancedSettings edited = advancedSettings_;
+            edited.changeMask = 0;
+            const int result = host_->showAdvancedSettingsDialog(edited);
+            if (result == 1 && edited.changeMask != 0) {
+                engine_.applyAdvancedSettings(edited);
+                advancedJobs_.push_back(edited);
             }
+            bridge_.deliverAll();
             return;
+        }
         case MainId::ReloadDefaults:
             engine_.reloadDefaults();
             return;
@@ -393,12 +471,15 @@ void DlgConfig::command(int id, int notifyCode) {
             return;
         case MainId::About:
             host_->showAboutDialog();
+            bridge_.deliverAll();
             return;
-        case MainId::ChangeGearRatio:
-            if (host_->showGearRatioDialog(gearRatios_) == 1) {
-                engine_.setGearRatios(gearRatios_.raRatio, gearRatios_.deRatio);
-            }
+        case MainId::ChangeGearRatio: {
+            // A copy again: the shown ratios change with the re-read's report.
+            GearRatios edited = gearRatios_;
+            if (host_->showGearRatioDialog(edited) == 1) engine_.setGearRatios(edited.raRatio, edited.deRatio);
+            bridge_.deliverAll();
             return;
+        }
         case MainId::RaReverseRotation:
         case MainId::RaReverseGuiding:
         case MainId::RaReverseLimits:
@@ -407,8 +488,10 @@ void DlgConfig::command(int id, int notifyCode) {
         case MainId::DeReverseLimits:
             sendReverseFlags();
             return;
-        case MainId::InitScope:      // no action attached
-        case MainId::DefineParkPos:  // no action attached
+        case MainId::DefineParkPos:
+            engine_.setParkPosition();
+            return;
+        case MainId::InitScope:  // no action attached
             return;
         default:
             break;
@@ -439,23 +522,22 @@ void DlgConfig::editLostFocus(int id) {
     }
     Axis a = axis(dec);
     const int control = id - a.base;
-    DialogControls& c = *controls_;
 
-    // A typed value wider than its setting is cut to the setting's width
-    // before it is compared, remembered and sent.
+    // A typed number outside its wire field is held at the field's nearest
+    // end (and the edit shows so); only the low bits would reach the
+    // controller otherwise, a value the user never typed.
     switch (control) {
         case MaxSpeedEdit: {
-            const uint32_t typed = editUnsigned(c.text(id));
-            const uint16_t value = static_cast<uint16_t>(typed);
+            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
             if (value == a.maxSpeed) return;
             a.maxSpeed = value;
-            moveTrack(a.base + MaxSpeedTrack, maxSpeedPosition(typed));
+            moveTrack(a.base + MaxSpeedTrack, maxSpeedPosition(value));
             engine_.setMaxSpeeds(raMaxSpeed_, deMaxSpeed_);
             return;
         }
         case AccelerationEdit:
         case DecelerationEdit: {
-            const uint8_t value = static_cast<uint8_t>(editUnsigned(c.text(id)));
+            const uint8_t value = static_cast<uint8_t>(readSetting(id, 0, 0xFF));
             const bool acceleration = control == AccelerationEdit;
             uint8_t& remembered = acceleration ? a.acceleration : a.deceleration;
             if (value == remembered) return;
@@ -472,30 +554,28 @@ void DlgConfig::editLostFocus(int id) {
         case CurrentEdit + 1:
         case CurrentEdit + 2: {
             const int ch = control - CurrentEdit;
-            const uint32_t typed = editUnsigned(c.text(id));
+            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
             // The track bar follows the typed value even when it is unchanged.
-            if (a.maxCurrent != 0)
-                moveTrack(a.base + CurrentTrack + ch, currentPosition(typed, a.maxCurrent));
-            const uint16_t value = static_cast<uint16_t>(typed);
+            if (a.maxCurrent != 0) moveTrack(a.base + CurrentTrack + ch, currentPosition(value, a.maxCurrent));
             if (value == a.currents[ch]) return;
             a.currents[ch] = value;
             engine_.setCurrent(static_cast<uint8_t>(a.selector + ch), value);
             return;
         }
         case OvertoneEdit: {
-            const int16_t value = low16Signed(editSigned(c.text(id)));
+            // One signed byte on the wire.
+            const int16_t value = static_cast<int16_t>(readSetting(id, -128, 127));
             if (value == a.overtone) return;
             a.overtone = value;
             moveTrack(a.base + OvertoneTrack, value);
-            engine_.setOvertone(a.selector, static_cast<uint8_t>(value));
+            engine_.setOvertone(a.selector, static_cast<uint8_t>(value & 0xFF));
             return;
         }
         case IncCurrentEdit: {
-            const uint32_t typed = editUnsigned(c.text(id));
-            const uint16_t value = static_cast<uint16_t>(typed);
+            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
             if (value == a.incCurrentAt) return;
             a.incCurrentAt = value;
-            moveTrack(a.base + IncCurrentTrack, incCurrentPosition(typed));
+            moveTrack(a.base + IncCurrentTrack, incCurrentPosition(value));
             engine_.setIncCurrentAt(a.selector, value, value);
             return;
         }
@@ -508,25 +588,6 @@ void DlgConfig::trackBarScroll(int trackBarId, int scrollCode) {
     if (controls_ == nullptr || scrollCode != kTrackBarEndTrack) return;
     DialogControls& c = *controls_;
 
-    // Track bars read as one pair of values for both axes.
-    switch (trackBarId) {
-        case MainId::RaAccelerationTrack:
-        case MainId::DeAccelerationTrack:
-            sendRampPair(MainId::RaAccelerationTrack, raAcceleration_, deAcceleration_, true);
-            return;
-        case MainId::RaDecelerationTrack:
-        case MainId::DeDecelerationTrack:
-            sendRampPair(MainId::RaDecelerationTrack, raDeceleration_, deDeceleration_, false);
-            return;
-        case MainId::RaGuideRateTrack:
-        case MainId::DeGuideRateTrack:
-            engine_.setGuideRates(static_cast<uint8_t>(c.trackPos(MainId::RaGuideRateTrack) + 1),
-                                  static_cast<uint8_t>(c.trackPos(MainId::DeGuideRateTrack) + 1));
-            return;
-        default:
-            break;
-    }
-
     bool dec = false;
     if (trackBarId >= kDeBase && trackBarId < kDeBase + 100) {
         dec = true;
@@ -537,6 +598,27 @@ void DlgConfig::trackBarScroll(int trackBarId, int scrollCode) {
     const int control = trackBarId - a.base;
     const int position = c.trackPos(trackBarId);
 
+    // Decay and guide rate send on every release.
+    if (control >= DecayTrack && control <= DecayTrack + 2) {
+        engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)), static_cast<uint8_t>(position));
+        return;
+    }
+    if (control == GuideRateTrack) {
+        // The other axis keeps the rate it has, not one read off its bar.
+        a.guideRate = static_cast<uint8_t>(position + 1);
+        engine_.setGuideRates(raGuideRate_, deGuideRate_);
+        return;
+    }
+
+    // The other bars convert a position to a value that does not map back
+    // to the same position for every value, so a release where the bar was
+    // put (by a report, a typed value or the last release) sends nothing: a
+    // click on the thumb must not rewrite the controller's setting.
+    const int index = trackIndex(trackBarId);
+    if (index < 0) return;
+    if (position == shownPositions_[index]) return;
+    shownPositions_[index] = position;
+
     switch (control) {
         case MaxSpeedTrack: {
             const int edit = a.base + MaxSpeedEdit;
@@ -545,6 +627,22 @@ void DlgConfig::trackBarScroll(int trackBarId, int scrollCode) {
             if (value == a.maxSpeed) return;
             a.maxSpeed = value;
             engine_.setMaxSpeeds(raMaxSpeed_, deMaxSpeed_);
+            return;
+        }
+        case AccelerationTrack:
+        case DecelerationTrack: {
+            // The other axis's value is the one it has, not one read off its bar.
+            const bool acceleration = control == AccelerationTrack;
+            uint8_t& remembered = acceleration ? a.acceleration : a.deceleration;
+            const uint8_t value = static_cast<uint8_t>(16 * position);
+            if (value == remembered) return;
+            remembered = value;
+            setNumber(trackBarId + 1, value);
+            if (acceleration) {
+                engine_.setAccelerations(raAcceleration_, deAcceleration_);
+            } else {
+                engine_.setDecelerations(raDeceleration_, deDeceleration_);
+            }
             return;
         }
         case CurrentTrack:
@@ -564,18 +662,12 @@ void DlgConfig::trackBarScroll(int trackBarId, int scrollCode) {
             engine_.setCurrent(static_cast<uint8_t>(a.selector + ch), value);
             return;
         }
-        case DecayTrack:
-        case DecayTrack + 1:
-        case DecayTrack + 2:
-            engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)),
-                             static_cast<uint8_t>(position));
-            return;
         case OvertoneTrack: {
-            const int16_t value = low16Signed(position);
+            const int16_t value = static_cast<int16_t>(position);
             if (value == a.overtone) return;
             a.overtone = value;
             setSignedNumber(a.base + OvertoneEdit, value);
-            engine_.setOvertone(a.selector, static_cast<uint8_t>(value));
+            engine_.setOvertone(a.selector, static_cast<uint8_t>(value & 0xFF));
             return;
         }
         case IncCurrentTrack: {
@@ -591,38 +683,37 @@ void DlgConfig::trackBarScroll(int trackBarId, int scrollCode) {
     }
 }
 
-void DlgConfig::sendRampPair(int raTrack, uint8_t& raRemembered, uint8_t& deRemembered, bool acceleration) {
-    DialogControls& c = *controls_;
-    bool changed = false;
-    const int tracks[2] = {raTrack, raTrack + kDecIdOffset};
-    uint8_t* remembered[2] = {&raRemembered, &deRemembered};
-    for (int i = 0; i < 2; ++i) {
-        const uint8_t value = static_cast<uint8_t>(16 * c.trackPos(tracks[i]));
-        if (value == *remembered[i]) continue;
-        *remembered[i] = value;
-        setNumber(tracks[i] + 1, value);
-        changed = true;
-    }
-    if (!changed) return;
-    if (acceleration) {
-        engine_.setAccelerations(raRemembered, deRemembered);
-    } else {
-        engine_.setDecelerations(raRemembered, deRemembered);
-    }
+void DlgConfig::confirmAdvancedJob() {
+    if (advancedJobs_.empty()) return;
+    const AdvancedSettings job = advancedJobs_.front();
+    advancedJobs_.pop_front();
+    // Only the fields that job sent; the rest keep what the controller has.
+    if (job.changeMask & kChangeLatitude) advancedSettings_.latitude = job.latitude;
+    if (job.changeMask & kChangeLongitude) advancedSettings_.longitude = job.longitude;
+    if (job.changeMask & kChangeMountType) advancedSettings_.mountType = job.mountType;
+    if (job.changeMask & kChangeHysteresis) advancedSettings_.flipHysteresis = job.flipHysteresis;
 }
 
 // ---- Helpers ---------------------------------------------------------------
 
+int64_t DlgConfig::readSetting(int id, int64_t minimum, int64_t maximum) {
+    int64_t value = 0;
+    if (readEditClamped(controls_->text(id), minimum, maximum, &value) == EditReading::Clamped) {
+        controls_->setText(id, std::to_string(value));
+    }
+    return value;
+}
+
 void DlgConfig::moveTrack(int id, int64_t position) {
     // Kept within the bar's range here, so no front has to rely on its
     // control clamping (and huge typed values never overflow an int).
-    for (const TrackRange& t : kTrackRanges) {
-        if (t.id != id) continue;
-        if (position < t.minimum) position = t.minimum;
-        if (position > t.maximum) position = t.maximum;
-        controls_->setTrackPos(id, static_cast<int>(position));
-        return;
-    }
+    const int index = trackIndex(id);
+    if (index < 0) return;
+    const TrackRange& t = kTrackRanges[index];
+    if (position < t.minimum) position = t.minimum;
+    if (position > t.maximum) position = t.maximum;
+    controls_->setTrackPos(id, static_cast<int>(position));
+    shownPositions_[index] = static_cast<int>(position);
 }
 
 void DlgConfig::setNumber(int id, uint32_t value) {

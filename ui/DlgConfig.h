@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 
 #include "engine/ControllerSettings.h"
 #include "engine/iTelescopeControl.h"
@@ -32,9 +33,18 @@ public:
     void command(int id, int notifyCode);
     // A horizontal scroll message from the track bar `trackBarId`.
     void trackBarScroll(int trackBarId, int scrollCode);
-    // Enables or disables the controls that need a connected controller;
-    // "Advanced settings" is enabled only for a version class above 4.
+    // Enables or disables the controls that need a connected controller.
+    // Enabling follows the controller's capability class: the parameter
+    // controls only for fields its read-out decodes (none up to class 1,
+    // the short layout's on class 2, all from class 3), "Advanced settings"
+    // only on class 5.
     void setControlsEnabled(bool enable, int versionClass);
+    // The window side's timer (every 250 ms or so): delivers any report
+    // whose announcement was lost on the way.
+    void pollReports();
+
+    // The manual speed bar and the 24 settings bars.
+    static constexpr std::size_t kTrackCount = 25;
 
     // Reports, from the bridge. Ignored before initDialog.
     void showStatus(int32_t code) override;
@@ -53,10 +63,14 @@ private:
     static std::size_t appendDottedVersion(char* buffer, std::size_t size, std::size_t pos, uint32_t version);
     void showGearRatios(uint32_t ra, uint32_t de);
     void showCurrents(const Axis& a, const uint16_t (&currents)[3]);
+    void blankUnreadFields(int versionClass);
+    void confirmAdvancedJob();
     void moveManual(uint8_t direction);
     void sendReverseFlags();
     void editLostFocus(int id);
-    void sendRampPair(int raTrack, uint8_t& raRemembered, uint8_t& deRemembered, bool acceleration);
+    // Reads a settings edit clamped into [minimum, maximum], rewriting the
+    // edit when the typed number was outside.
+    int64_t readSetting(int id, int64_t minimum, int64_t maximum);
     void moveTrack(int id, int64_t position);
     void setNumber(int id, uint32_t value);
     void setSignedNumber(int id, int32_t value);
@@ -82,8 +96,21 @@ private:
     int16_t deOvertone_ = 0;
     uint16_t raIncCurrentAt_ = 0;
     uint16_t deIncCurrentAt_ = 0;
+    uint8_t raGuideRate_ = 0;
+    uint8_t deGuideRate_ = 0;
+    // Where the program last put each track bar (by a report, a typed value
+    // or a release), in the order of the track bar table.
+    int shownPositions_[kTrackCount] = {};
+    // The capability class of the last full settings report since the last
+    // connect; none before it.
+    static constexpr int kNoFullReport = -1;
+    int fullReportClass_ = kNoFullReport;
+    // What the controller confirmed: the gear ratios from its reports, the
+    // advanced fields from its reports and the jobs it finished.
     GearRatios gearRatios_{0, 0};
     AdvancedSettings advancedSettings_{0, 0, 0, 0, 0};
+    // Advanced settings jobs sent and not yet confirmed, oldest first.
+    std::deque<AdvancedSettings> advancedJobs_;
 };
 
 }  // namespace vorlant

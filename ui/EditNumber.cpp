@@ -49,6 +49,39 @@ bool readEditSigned(const std::string& text, int32_t* value) {
     return ok;
 }
 
+EditReading readEditClamped(const std::string& text, int64_t minimum, int64_t maximum, int64_t* value) {
+    *value = 0;
+    std::size_t i = skipBlanks(text);
+    const bool negative = minimum < 0 && i < text.size() && text[i] == '-';
+    if (negative) ++i;
+    // Any digit string is well formed; past the range's magnitude only the
+    // fact that it is too large matters.
+    const uint64_t limit = static_cast<uint64_t>(negative ? -minimum : (maximum < 0 ? 0 : maximum));
+    if (i >= text.size()) return EditReading::Unreadable;
+    uint64_t m = 0;
+    bool over = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return EditReading::Unreadable;
+        if (!over) {
+            m = m * 10 + static_cast<uint64_t>(c - '0');
+            if (m > limit) over = true;
+        }
+    }
+    int64_t v = over ? static_cast<int64_t>(limit) : static_cast<int64_t>(m);
+    if (negative) v = -v;
+    if (v < minimum) {
+        *value = minimum;
+        return EditReading::Clamped;
+    }
+    if (v > maximum) {
+        *value = maximum;
+        return EditReading::Clamped;
+    }
+    *value = v;
+    return over ? EditReading::Clamped : EditReading::InRange;
+}
+
 uint32_t editUnsigned(const std::string& text) {
     uint32_t v = 0;
     readEditUnsigned(text, &v);

@@ -16,8 +16,19 @@ bool readEditUnsigned(const std::string& text, uint32_t* value);
 // Signed: -2147483648..2147483647. Returns false (and 0) on failure.
 bool readEditSigned(const std::string& text, int32_t* value);
 
-// The value or 0 on failure: what the dialog uses.
+// The value or 0 on failure.
 uint32_t editUnsigned(const std::string& text);
 int32_t editSigned(const std::string& text);
+
+// How a settings edit read: a number within its field, a well-formed
+// number outside it (held at the nearest end), or text that is no number.
+enum class EditReading { InRange, Clamped, Unreadable };
+
+// Reads a number for a wire field of range [minimum, maximum]: the same
+// text as above (a "-" only where minimum < 0), but a number of any length
+// outside the range is clamped into it instead of failing, so a typed 300
+// for an 8-bit field becomes 255 rather than its low byte. Unreadable text
+// gives 0 in *value.
+EditReading readEditClamped(const std::string& text, int64_t minimum, int64_t maximum, int64_t* value);
 
 }  // namespace vorlant

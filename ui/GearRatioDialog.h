@@ -24,8 +24,9 @@ public:
 
     // Shows both ratios as unsigned decimal numbers.
     void init(DialogControls& controls);
-    // Ok (any notification code): reads both edits as unsigned numbers, an
-    // unreadable text giving 0, and returns 1. Cancel returns 0.
+    // Ok (any notification code): reads both edits as unsigned numbers and
+    // returns 1; an edit that holds no number, or 0, keeps that axis's
+    // ratio. Cancel returns 0.
     int command(DialogControls& controls, int id, int notifyCode);
 
 private:

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -72,18 +73,55 @@ TEST_F(Bridge, EveryReportIsAnnouncedAndDeliveredOnTheWindowSide) {
     EXPECT_EQ(dialog.lastRecord, &model.deliveredSettings());  // the bridge's own copy
 }
 
-TEST_F(Bridge, MailboxOfOneDeliversTheNewestPerMessage) {
+TEST_F(Bridge, ReportsBeforeDeliveryAreEachShownOnceInOrder) {
+    // Every order of a settings, a status and a voltage report, all made
+    // before the window thread runs: one announcement shows them all, a
+    // second (late) one shows nothing again.
+    using Call = FakeDialog::Call;
+    const Call settings{2, SettingsReportKind::ReadoutComplete, 42}, status{1, 15, 0}, voltage{3, 905, 0};
+    std::vector<Call> order = {settings, status, voltage};
+    std::sort(order.begin(), order.end(), [](const Call& a, const Call& b) { return a.what < b.what; });
+    const ControllerSettings s = record(42);
+    do {
+        dialog.calls.clear();
+        for (const Call& c : order) {
+            if (c.what == 1) model.onStatus(c.value);
+            if (c.what == 2) model.onSettings(&s, c.value);
+            if (c.what == 3) model.onSupplyVoltage(c.value);
+        }
+        deliver(2);
+        EXPECT_EQ(dialog.calls, order);
+    } while (std::next_permutation(order.begin(), order.end(),
+                                   [](const Call& a, const Call& b) { return a.what < b.what; }));
+    // The two cases that once lost a report.
+    dialog.calls.clear();
     model.onStatus(StatusCode::Connecting);
     model.onSupplyVoltage(905);
-    deliver(2);
-    EXPECT_EQ(dialog.calls, (std::vector<FakeDialog::Call>{{3, 905, 0}, {3, 905, 0}}));
-    dialog.calls.clear();
-    const ControllerSettings s = record(5);
-    model.onSettings(&s, SettingsReportKind::GearRatiosChanged);
+    const ControllerSettings gear = record(5);
+    model.onSettings(&gear, SettingsReportKind::GearRatiosChanged);
     model.onStatus(StatusCode::Ready);
-    deliver(2);
-    EXPECT_EQ(dialog.calls, (std::vector<FakeDialog::Call>{{1, 15, 0}, {1, 15, 0}}));
-    EXPECT_NE(model.deliveredSettings().raGearRatio, 5u);  // not delivered: status displaced it
+    deliver();
+    EXPECT_EQ(dialog.calls, (std::vector<Call>{{1, 2, 0}, {3, 905, 0}, {2, 4, 5}, {1, 15, 0}}));
+    EXPECT_EQ(model.deliveredSettings().raGearRatio, 5u);
+}
+
+TEST_F(Bridge, ANullRecordIsIgnoredAndTheQueueIsBounded) {
+    model.onSettings(nullptr, SettingsReportKind::ReadoutComplete);
+    EXPECT_TRUE(dialog.posts.empty());
+    EXPECT_EQ(model.pendingCount(), 0u);
+
+    // Past the cap the oldest status or voltage report goes, never a
+    // settings report.
+    const ControllerSettings s = record(9);
+    model.onStatus(0);
+    model.onSettings(&s, SettingsReportKind::ReadoutComplete);
+    for (std::size_t i = 1; i < AppModel::kQueueCap + 10; ++i) model.onStatus(static_cast<int>(i));
+    EXPECT_EQ(model.pendingCount(), AppModel::kQueueCap);
+    deliver();
+    ASSERT_EQ(dialog.calls.size(), AppModel::kQueueCap);
+    EXPECT_EQ(dialog.calls[0], (FakeDialog::Call{2, 1, 9}));
+    EXPECT_EQ(dialog.calls[1], (FakeDialog::Call{1, 11, 0}));
+    EXPECT_EQ(dialog.calls.back(), (FakeDialog::Call{1, static_cast<int32_t>(AppModel::kQueueCap + 9), 0}));
 }
 
 TEST_F(Bridge, OtherMessagesAndNoCallback) {
@@ -98,52 +136,61 @@ TEST_F(Bridge, OtherMessagesAndNoCallback) {
     EXPECT_TRUE(dialog.calls.empty());
 }
 
-TEST_F(Bridge, NothingIsAnnouncedWithoutARegisteredDialog) {
+TEST_F(Bridge, ReportsWaitForADialogWindow) {
     setActiveDialog(nullptr);
     model.onStatus(StatusCode::Ready);
     EXPECT_TRUE(dialog.posts.empty());
     setActiveDialog(&dialog);
-    model.onSupplyVoltage(1);  // the next announcement delivers what is pending then
+    model.onSupplyVoltage(1);
     deliver();
-    EXPECT_EQ(dialog.calls, (std::vector<FakeDialog::Call>{{3, 1, 0}}));
+    EXPECT_EQ(dialog.calls, (std::vector<FakeDialog::Call>{{1, 15, 0}, {3, 1, 0}}));
 }
 
-TEST(BridgeThreads, ReportsFromTheEngineThreadWhileTheWindowDelivers) {
-    // The engine thread reports while the window thread delivers and, at
-    // the end, withdraws the dialog: after setActiveDialog(nullptr) returns
-    // no announcement reaches it (TSan checks the rest).
+TEST(BridgeThreads, EveryReportArrivesOnceAndInOrderWhileTheWindowDelivers) {
+    // The engine thread reports while the window thread drains; at the end
+    // the window withdraws the dialog: after setActiveDialog(nullptr)
+    // returns no announcement reaches it (TSan checks the rest).
     FakeDialog dialog;
     AppModel model;
     model.setDialogCallback(&dialog);
     setActiveDialog(&dialog);
-    std::atomic<bool> stop{false};
+    constexpr int kReports = 3000;  // below the cap: nothing may be dropped
     std::thread engine([&] {
-        ControllerSettings s = record(1);
-        for (uint32_t i = 0; !stop; ++i) {
-            s.raGearRatio = i;
-            model.onSettings(&s, SettingsReportKind::ReadoutComplete);
-            model.onStatus(static_cast<int>(i % 24));
+        ControllerSettings s = record(0);
+        for (int i = 0; i < kReports; ++i) {
+            if (i % 3 == 0) {
+                s.raGearRatio = static_cast<uint32_t>(i);
+                model.onSettings(&s, SettingsReportKind::ReadoutComplete);
+            } else {
+                model.onStatus(i);
+            }
         }
     });
-    for (bool started = false; !started; std::this_thread::yield()) {
-        std::lock_guard<std::mutex> g(dialog.m);
-        started = !dialog.posts.empty();
+    for (int spins = 0; dialog.calls.size() < kReports && spins < 10000000; ++spins) {
+        model.deliverPendingReport(kReportReady, 0);
+        std::this_thread::yield();
     }
-    for (int i = 0; i < 2000; ++i) model.deliverPendingReport(kReportReady, 0);
+    engine.join();
     setActiveDialog(nullptr);
     size_t posts;
     {
         std::lock_guard<std::mutex> g(dialog.m);
         posts = dialog.posts.size();
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    model.onStatus(1);
     {
         std::lock_guard<std::mutex> g(dialog.m);
         EXPECT_EQ(dialog.posts.size(), posts);
     }
-    stop = true;
-    engine.join();
-    EXPECT_FALSE(dialog.calls.empty());
+    ASSERT_EQ(dialog.calls.size(), static_cast<size_t>(kReports));
+    for (int i = 0; i < kReports; ++i) {
+        const FakeDialog::Call& c = dialog.calls[i];
+        if (i % 3 == 0) {
+            ASSERT_EQ(c, (FakeDialog::Call{2, 1, static_cast<uint32_t>(i)})) << i;
+        } else {
+            ASSERT_EQ(c, (FakeDialog::Call{1, i, 0})) << i;
+        }
+    }
 }
 
 }  // namespace

@@ -154,33 +154,71 @@ TEST(DlgConfigBeforeInit, IgnoresReportsAndActions) {
 
 // ---- Enabled states ------------------------------------------------------
 
-TEST_F(DlgConfigTest, EnableRulesFollowStatusAndReports) {
+// The parameter controls that the short layout (class 2) does not report.
+bool inShortLayout(int id) {
+    const int offset = id % 100;
+    return offset != 3 && offset != 60 && (offset < 50 || offset > 53);
+}
+
+TEST_F(DlgConfigTest, ControlsFollowTheClassOfTheLastFullReport) {
     struct Step {
         const char* what;
         std::function<void(DlgConfig&)> act;
-        bool setEnabled;
-        bool advancedEnabled;
+        bool connected;
+        int cls;  // what the parameter controls and "Advanced settings" follow
     };
-    ControllerSettings class4 = sampleSettings();
-    ControllerSettings class5 = sampleSettings();
-    class5.versionClass = 5;
+    ControllerSettings byClass[6];
+    for (int c = 0; c < 6; ++c) {
+        byClass[c] = sampleSettings();
+        byClass[c].versionClass = static_cast<uint8_t>(c);
+    }
     const Step steps[] = {
-        {"status 3 leaves Advanced alone", [](DlgConfig& d) { d.showStatus(3); }, true, false},
-        {"class 4 read-out", [&](DlgConfig& d) { d.showSettings(&class4, 1); }, true, false},
-        {"class 5 read-out", [&](DlgConfig& d) { d.showSettings(&class5, 1); }, true, true},
-        {"status 3 keeps it", [](DlgConfig& d) { d.showStatus(3); }, true, true},
-        {"class 4 report keeps it", [&](DlgConfig& d) { d.showSettings(&class4, 2); }, true, true},
-        {"connection closed", [](DlgConfig& d) { d.showStatus(4); }, false, false},
-        {"too old changes nothing", [&](DlgConfig& d) { d.showSettings(&class5, 3); }, false, false},
-        {"gear re-read changes nothing", [&](DlgConfig& d) { d.showSettings(&class5, 4); }, false, false},
-        {"other status codes change nothing", [](DlgConfig& d) { d.showStatus(15); }, false, false},
+        {"status 3 before any report", [](DlgConfig& d) { d.showStatus(3); }, true, 0},
+        {"class 1 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[1], 1); }, true, 1},
+        {"class 2 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[2], 1); }, true, 2},
+        {"class 3 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[3], 1); }, true, 3},
+        {"class 5 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[5], 1); }, true, 5},
+        {"status 3 keeps class 5", [](DlgConfig& d) { d.showStatus(3); }, true, 5},
+        {"class 4 defaults", [&](DlgConfig& d) { d.showSettings(&byClass[4], 2); }, true, 4},
+        {"connection closed", [](DlgConfig& d) { d.showStatus(4); }, false, 0},
+        {"too old changes nothing", [&](DlgConfig& d) { d.showSettings(&byClass[5], 3); }, false, 0},
+        {"gear re-read changes nothing", [&](DlgConfig& d) { d.showSettings(&byClass[5], 4); }, false, 0},
+        {"other status codes change nothing", [](DlgConfig& d) { d.showStatus(15); }, false, 0},
+        {"status 3 without a new connect", [](DlgConfig& d) { d.showStatus(3); }, true, 4},
+        {"a new connect forgets the class", [](DlgConfig& d) {
+             d.showStatus(1);
+             d.showStatus(3);
+         }, true, 0},
+        {"class 5 again", [&](DlgConfig& d) { d.showSettings(&byClass[5], 1); }, true, 5},
+        {"time-out closes the port", [](DlgConfig& d) { d.showStatus(7); }, false, 0},
     };
     for (const Step& step : steps) {
         step.act(dlg);
-        for (int id : kConnectionSet)
-            EXPECT_EQ(controls.isEnabled(id), step.setEnabled) << step.what << " " << id;
-        EXPECT_EQ(controls.isEnabled(MainId::AdvancedSettings), step.advancedEnabled) << step.what;
+        for (int id : kConnectionSet) {
+            const bool parameter = id >= 200;
+            const bool read = step.cls >= 3 || (step.cls == 2 && inShortLayout(id));
+            EXPECT_EQ(controls.isEnabled(id), step.connected && (!parameter || read)) << step.what << " " << id;
+        }
+        EXPECT_EQ(controls.isEnabled(MainId::AdvancedSettings), step.connected && step.cls == 5) << step.what;
         for (int id : kAlwaysEnabled) EXPECT_TRUE(controls.isEnabled(id)) << step.what << " " << id;
+    }
+}
+
+TEST_F(DlgConfigTest, FieldsAClassDoesNotReportShowEmpty) {
+    struct Row {
+        int cls;
+        std::vector<std::pair<int, const char*>> texts;
+    };
+    const Row rows[] = {
+        {1, {{211, ""}, {313, ""}, {220, ""}, {332, ""}, {251, ""}, {353, ""}, {171, "2880000"}}},
+        {2, {{211, "600"}, {313, "64"}, {220, "800"}, {332, "1500"}, {251, ""}, {353, ""}}},
+        {3, {{211, "600"}, {251, "3"}, {353, "210"}}},
+    };
+    for (const Row& r : rows) {
+        ControllerSettings s = sampleSettings();
+        s.versionClass = static_cast<uint8_t>(r.cls);
+        dlg.showSettings(&s, SettingsReportKind::ReadoutComplete);
+        for (const auto& t : r.texts) EXPECT_EQ(controls.text(t.first), t.second) << r.cls << " " << t.first;
     }
 }
 
@@ -328,7 +366,7 @@ TEST_F(DlgConfigTest, GuideRateShowsRateMinusOne) {
     }
 }
 
-TEST_F(DlgConfigTest, ZeroMaximumCurrentKeepsThatAxissCurrentRows) {
+TEST_F(DlgConfigTest, ZeroMaximumCurrentShowsTheCurrentsButLeavesTheirBars) {
     connectWith(sampleSettings());
     ControllerSettings s = sampleSettings();
     s.raMaxCurrent = 0;
@@ -336,13 +374,13 @@ TEST_F(DlgConfigTest, ZeroMaximumCurrentKeepsThatAxissCurrentRows) {
     s.deIdleCurrent = 400;
     dlg.showSettings(&s, SettingsReportKind::ReadoutComplete);
     EXPECT_EQ(controls.text(220), "0");
-    EXPECT_EQ(controls.text(230), "200");
+    EXPECT_EQ(controls.text(230), "999");
     EXPECT_EQ(controls.trackPos(233), 4);
     EXPECT_EQ(controls.writeCount("setTrackPos 233 "), 0u);
     EXPECT_EQ(controls.text(330), "400");  // the other axis is shown as usual
     EXPECT_EQ(controls.trackPos(333), 4);
-    // The remembered current is the old one too: retyping it sends nothing.
-    leaveEdit(230, "200");
+    // The record's current is remembered: retyping it sends nothing.
+    leaveEdit(230, "999");
     EXPECT_TRUE(engine.calls.empty());
 }
 
@@ -390,18 +428,16 @@ TEST_F(DlgConfigTest, GearRatiosChangedUpdatesOnlyTheGearDisplays) {
     EXPECT_TRUE(engine.calls.empty());
 }
 
-TEST_F(DlgConfigTest, FullReportFillsAdvancedSettingsButNotTheMask) {
+TEST_F(DlgConfigTest, FullReportFillsAdvancedSettings) {
     ControllerSettings s = sampleSettings();
     s.versionClass = 5;
     s.mountType = 2;
     s.latitude = -86400 * 33;
     s.longitude = 86400 * 151;
     s.flipHysteresis = 7;
-    host.editAdvancedSettings = [](AdvancedSettings& a) { a.changeMask = 4; };
-    dlg.command(MainId::AdvancedSettings, 0);  // leaves mask 4 behind
     dlg.showSettings(&s, SettingsReportKind::ReadoutComplete);
     const AdvancedSettings& a = dlg.advancedSettings();
-    EXPECT_EQ(a.changeMask, 4u);
+    EXPECT_EQ(a.changeMask, 0u);
     EXPECT_EQ(a.mountType, 2);
     EXPECT_EQ(a.latitude, -86400 * 33);
     EXPECT_EQ(a.longitude, 86400 * 151);
@@ -430,7 +466,7 @@ TEST_F(DlgConfigTest, ButtonsSendTheirCommands) {
         {116, {}},
         {117, {}},
         {124, {}},
-        {125, {}},
+        {125, {"setParkPosition()"}},
         {101, {}},
         {100, {}},
     };
@@ -500,20 +536,27 @@ TEST_F(DlgConfigTest, ReverseBoxesSendAllThreeFlagBytes) {
     }
 }
 
-TEST_F(DlgConfigTest, GearRatioDialogOkSendsCancelDoesNot) {
+TEST_F(DlgConfigTest, GearRatioDialogOkSendsAndTheReReadShowsTheResult) {
     connectWith(sampleSettings());
     host.editGearRatios = [](GearRatios& g) { g.raRatio = 777; };
-    host.gearRatioResult = 0;
-    dlg.command(MainId::ChangeGearRatio, 0);
-    host.gearRatioResult = 2;
-    dlg.command(MainId::ChangeGearRatio, 0);
+    for (int result : {0, 2, -1}) {  // Cancel, Escape's id, a failed dialog call
+        host.gearRatioResult = result;
+        dlg.command(MainId::ChangeGearRatio, 0);
+    }
     EXPECT_TRUE(engine.calls.empty());
     host.gearRatioResult = 1;
     dlg.command(MainId::ChangeGearRatio, 0);
+    // Not shown until the controller's re-read confirms it.
+    EXPECT_EQ(dlg.gearRatios().raRatio, 2880000u);
     host.editGearRatios = nullptr;
     dlg.command(MainId::ChangeGearRatio, 0);  // Ok without a change still sends
-    EXPECT_EQ(host.calls.front(), "gearRatio(2880000,1440000)");
-    EXPECT_EQ(engine.calls, (Calls{"setGearRatios(777,1440000)", "setGearRatios(777,1440000)"}));
+    EXPECT_EQ(host.calls.back(), "gearRatio(2880000,1440000)");
+    EXPECT_EQ(engine.calls, (Calls{"setGearRatios(777,1440000)", "setGearRatios(2880000,1440000)"}));
+    ControllerSettings reRead{};
+    reRead.raGearRatio = 777;
+    reRead.deGearRatio = 1440000;
+    dlg.showSettings(&reRead, SettingsReportKind::GearRatiosChanged);
+    EXPECT_EQ(dlg.gearRatios().raRatio, 777u);
 }
 
 TEST_F(DlgConfigTest, AdvancedDialogSendsOnlyAChangedRecordOnOk) {
@@ -522,8 +565,14 @@ TEST_F(DlgConfigTest, AdvancedDialogSendsOnlyAChangedRecordOnOk) {
     s.latitude = 4320000;
     connectWith(s);
 
-    host.advancedResult = 0;
-    dlg.command(MainId::AdvancedSettings, 0);
+    host.editAdvancedSettings = [](AdvancedSettings& a) {
+        a.changeMask = kChangeMountType;
+        a.mountType = 1;
+    };
+    for (int result : {0, 2, -1}) {
+        host.advancedResult = result;
+        dlg.command(MainId::AdvancedSettings, 0);
+    }
     host.advancedResult = 1;
     host.editAdvancedSettings = [](AdvancedSettings& a) { a.changeMask = 0; };
     dlg.command(MainId::AdvancedSettings, 0);
@@ -536,6 +585,45 @@ TEST_F(DlgConfigTest, AdvancedDialogSendsOnlyAChangedRecordOnOk) {
     dlg.command(MainId::AdvancedSettings, 0);
     EXPECT_EQ(host.calls.front(), "advanced(0,0,4320000,0,0)");
     EXPECT_EQ(engine.calls, Calls{"applyAdvancedSettings(4,1,4320000,0,0)"});
+}
+
+TEST_F(DlgConfigTest, AdvancedFieldsChangeWhenTheControllerConfirms) {
+    ControllerSettings s = sampleSettings();
+    s.versionClass = 5;
+    s.mountType = 0;
+    s.latitude = 100;
+    s.longitude = 200;
+    connectWith(s);
+    auto edit = [&](uint32_t mask, int32_t latitude, int32_t longitude) {
+        host.editAdvancedSettings = [=](AdvancedSettings& a) {
+            a.changeMask = mask;
+            a.latitude = latitude;
+            a.longitude = longitude;
+        };
+        dlg.command(MainId::AdvancedSettings, 0);
+    };
+    edit(kChangeLatitude, 111, 200);
+    EXPECT_EQ(dlg.advancedSettings().latitude, 100);  // sent, not yet confirmed
+    dlg.showStatus(StatusCode::SettingsDone);
+    EXPECT_EQ(dlg.advancedSettings().latitude, 111);
+
+    // A refused job leaves the controller's values: reopening shows them
+    // and the same change is sent again.
+    edit(kChangeLongitude, 111, 222);
+    dlg.showStatus(StatusCode::CommunicationError);
+    dlg.showStatus(StatusCode::SettingsDone);  // a late one changes nothing
+    EXPECT_EQ(dlg.advancedSettings().longitude, 200);
+    edit(kChangeLongitude, 111, 222);
+    EXPECT_EQ(host.calls.back(), "advanced(0,0,111,200,0)");
+    EXPECT_EQ(engine.calls, (Calls{"applyAdvancedSettings(1,0,111,200,0)", "applyAdvancedSettings(2,0,111,222,0)",
+                                   "applyAdvancedSettings(2,0,111,222,0)"}));
+    // Only the fields a job sent change on its confirmation.
+    s.mountType = 2;
+    dlg.showSettings(&s, SettingsReportKind::DefaultsReloaded);
+    dlg.showStatus(StatusCode::SettingsDone);
+    EXPECT_EQ(dlg.advancedSettings().longitude, 222);
+    EXPECT_EQ(dlg.advancedSettings().latitude, 100);
+    EXPECT_EQ(dlg.advancedSettings().mountType, 2);
 }
 
 TEST_F(DlgConfigTest, AboutOpensTheAboutBox) {
@@ -568,41 +656,51 @@ TEST_F(DlgConfigTest, MaxSpeedEditSendsOnlyChanges) {
 }
 
 // Each row: the sample's values remembered, one edit left with a text.
-TEST_F(DlgConfigTest, EditedValuesAreCutToTheirWidthAndSent) {
+// Each row: the sample's values remembered, one edit left with a text.
+TEST_F(DlgConfigTest, TypedValuesAreClampedToTheirFieldAndSent) {
     struct Row {
         int edit;
         const char* text;
         Calls calls;
         int track;
         int position;
+        const char* shown;  // the edit afterwards
     };
     const Row rows[] = {
-        {211, "65636", {"setMaxSpeeds(100,900)"}, 210, 39},  // bar from the full value
-        {211, "12a", {"setMaxSpeeds(0,900)"}, 210, 0},       // unreadable text is 0
-        {211, "-600", {"setMaxSpeeds(0,900)"}, 210, 0},
-        {213, "300", {"setAccelerations(44,64)"}, 212, 3},  // bar from the cut value
-        {313, "7", {"setAccelerations(32,7)"}, 312, 0},
-        {215, "255", {"setDecelerations(255,80)"}, 214, 15},
-        {315, "16", {"setDecelerations(48,16)"}, 314, 1},
-        {213, "32", {}, 212, 2},
-        {251, "-5", {"setOvertone(128,-5)"}, 250, -5},
-        {351, "65531", {"setOvertone(64,-5)"}, 350, -5},
-        {251, "-25", {"setOvertone(128,-25)"}, 250, -20},
-        {251, "3", {}, 250, 3},
-        {253, "5", {"setIncCurrentAt(128,5,5)"}, 252, 0},
-        {353, "640", {"setIncCurrentAt(64,640,640)"}, 352, 31},
-        {353, "65546", {"setIncCurrentAt(64,10,10)"}, 352, 31},
-        {253, "110", {}, 252, 5},
-        {231, "600", {"setCurrent(129,600)"}, 234, 12},
-        {332, "1600", {"setCurrent(66,1600)"}, 335, 15},
-        {332, "4294967295", {"setCurrent(66,65535)"}, 335, 15},
+        {211, "65636", {"setMaxSpeeds(65535,900)"}, 210, 39, "65535"},
+        {211, "99999999999", {"setMaxSpeeds(65535,900)"}, 210, 39, "65535"},
+        {211, "12a", {"setMaxSpeeds(0,900)"}, 210, 0, "12a"},  // unreadable text is 0
+        {211, "-600", {"setMaxSpeeds(0,900)"}, 210, 0, "-600"},
+        {213, "300", {"setAccelerations(255,64)"}, 212, 15, "255"},
+        {313, "7", {"setAccelerations(32,7)"}, 312, 0, "7"},
+        {215, "255", {"setDecelerations(255,80)"}, 214, 15, "255"},
+        {315, "16", {"setDecelerations(48,16)"}, 314, 1, "16"},
+        {213, "32", {}, 212, 2, "32"},
+        {251, "-5", {"setOvertone(128,-5)"}, 250, -5, "-5"},
+        {251, "-25", {"setOvertone(128,-25)"}, 250, -20, "-25"},
+        {251, "200", {"setOvertone(128,127)"}, 250, 20, "127"},
+        {351, "-65531", {"setOvertone(64,-128)"}, 350, -20, "-128"},
+        {251, "3", {}, 250, 3, "3"},
+        {253, "5", {"setIncCurrentAt(128,5,5)"}, 252, 0, "5"},
+        {353, "640", {"setIncCurrentAt(64,640,640)"}, 352, 31, "640"},
+        {353, "65546", {"setIncCurrentAt(64,65535,65535)"}, 352, 31, "65535"},
+        {253, "110", {}, 252, 5, "110"},
+        {231, "600", {"setCurrent(129,600)"}, 234, 12, "600"},
+        {332, "1600", {"setCurrent(66,1600)"}, 335, 15, "1600"},
+        {332, "4294967296", {"setCurrent(66,65535)"}, 335, 15, "65535"},
     };
     for (const Row& r : rows) {
         connectWith(sampleSettings());
         leaveEdit(r.edit, r.text);
         EXPECT_EQ(engine.calls, r.calls) << r.edit << " " << r.text;
         EXPECT_EQ(controls.trackPos(r.track), r.position) << r.edit << " " << r.text;
+        EXPECT_EQ(controls.text(r.edit), r.shown) << r.edit << " " << r.text;
     }
+    // The clamped value is the one remembered: typing it again sends nothing.
+    connectWith(sampleSettings());
+    leaveEdit(213, "300");
+    leaveEdit(213, "255");
+    EXPECT_EQ(engine.calls, Calls{"setAccelerations(255,64)"});
 }
 
 TEST_F(DlgConfigTest, CurrentEditMovesItsBarEvenWhenUnchanged) {
@@ -635,34 +733,66 @@ TEST_F(DlgConfigTest, OnlyTheEndOfAMoveCounts) {
 
 TEST_F(DlgConfigTest, MaxSpeedBarWritesItsValueAndSendsChanges) {
     connectWith(sampleSettings());  // 600 remembered, shown at 20
+    release(210, 20);               // a click on the thumb
+    EXPECT_EQ(controls.text(211), "600");
+    release(210, 21);
+    EXPECT_EQ(controls.text(211), "660");
     release(210, 20);
     EXPECT_EQ(controls.text(211), "630");
-    release(210, 20);
     release(310, 39);
     EXPECT_EQ(controls.text(311), "1200");
     release(210, 0);
     EXPECT_EQ(controls.text(211), "30");
-    EXPECT_EQ(engine.calls,
-              (Calls{"setMaxSpeeds(630,900)", "setMaxSpeeds(630,1200)", "setMaxSpeeds(30,1200)"}));
+    EXPECT_EQ(engine.calls, (Calls{"setMaxSpeeds(660,900)", "setMaxSpeeds(630,900)", "setMaxSpeeds(630,1200)",
+                                   "setMaxSpeeds(30,1200)"}));
 }
 
-TEST_F(DlgConfigTest, AccelerationBarsSendThePairWhenEitherChanged) {
-    connectWith(sampleSettings());  // 32 and 64: multiples of 16
-    dlg.trackBarScroll(212, kTrackBarEndTrack);
-    dlg.trackBarScroll(314, kTrackBarEndTrack);
+// A release where the program put the bar sends nothing, for every bar whose
+// value and position do not map back onto each other.
+TEST_F(DlgConfigTest, AClickOnTheThumbChangesNoSetting) {
+    ControllerSettings s = sampleSettings();
+    s.raAcceleration = 7;      // shown at 0, 0 there
+    s.deDeceleration = 90;     // shown at 6, 96 there
+    s.raIncCurrentAt = 410;    // shown at 20, 420 there
+    s.raIdleCurrent = 250;     // 250 of 800 shown at 5, 300 there
+    s.deRunCurrent = 1500;     // of 1600 shown at 15, 1600 there
+    const int bars[] = {210, 310, 212, 214, 312, 314, 233, 234, 235, 333, 334, 335, 250, 350, 252, 352};
+    connectWith(s);
+    for (int bar : bars) release(bar, controls.trackPos(bar));
     EXPECT_TRUE(engine.calls.empty());
+    EXPECT_TRUE(controls.writes.empty());
+    // A typed value puts the bar too: an overtone of 50 stands at 20.
+    leaveEdit(251, "50");
+    release(250, 20);
+    leaveEdit(313, "100");
+    release(312, controls.trackPos(312));
+    EXPECT_EQ(engine.calls, (Calls{"setOvertone(128,50)", "setAccelerations(7,100)"}));
+}
 
+TEST_F(DlgConfigTest, OneAxissReleaseSendsTheOtherAxissOwnValue) {
+    connectWith(sampleSettings());
+    leaveEdit(313, "100");   // shown at 6, where the bar would read 96
+    leaveEdit(315, "90");
+    release(212, 5);
+    release(214, 0);
+    EXPECT_EQ(engine.calls, (Calls{"setAccelerations(32,100)", "setDecelerations(48,90)",
+                                   "setAccelerations(80,100)", "setDecelerations(0,90)"}));
+}
+
+TEST_F(DlgConfigTest, AccelerationBarsSendThePairWhenOneChanged) {
     ControllerSettings s = sampleSettings();
     s.raAcceleration = 7;  // shown at 0
     connectWith(s);
     dlg.trackBarScroll(212, kTrackBarEndTrack);
-    EXPECT_EQ(controls.text(213), "0");
+    EXPECT_EQ(controls.text(213), "7");
     release(312, 15);
     EXPECT_EQ(controls.text(313), "240");
     release(214, 1);
     EXPECT_EQ(controls.text(215), "16");
-    EXPECT_EQ(engine.calls,
-              (Calls{"setAccelerations(0,64)", "setAccelerations(0,240)", "setDecelerations(16,80)"}));
+    release(212, 1);
+    release(212, 0);
+    EXPECT_EQ(engine.calls, (Calls{"setAccelerations(7,240)", "setDecelerations(16,80)", "setAccelerations(16,240)",
+                                   "setAccelerations(0,240)"}));
 }
 
 TEST_F(DlgConfigTest, CurrentBarsScaleByTheMaximum) {
@@ -670,9 +800,9 @@ TEST_F(DlgConfigTest, CurrentBarsScaleByTheMaximum) {
     release(234, 3);
     EXPECT_EQ(controls.text(231), "200");
     release(233, 3);  // 200 is already the idle current
-    release(335, 15);
-    EXPECT_EQ(controls.text(332), "1600");
-    EXPECT_EQ(engine.calls, (Calls{"setCurrent(129,200)", "setCurrent(66,1600)"}));
+    release(335, 10);
+    EXPECT_EQ(controls.text(332), "1100");
+    EXPECT_EQ(engine.calls, (Calls{"setCurrent(129,200)", "setCurrent(66,1100)"}));
 }
 
 TEST_F(DlgConfigTest, CurrentBarsWithoutMaximumSendNothing) {
@@ -680,7 +810,7 @@ TEST_F(DlgConfigTest, CurrentBarsWithoutMaximumSendNothing) {
     s.deMaxCurrent = 0;
     connectWith(s);
     release(333, 7);
-    EXPECT_EQ(controls.text(330), "");
+    EXPECT_EQ(controls.text(330), "100");
     EXPECT_TRUE(engine.calls.empty());
 }
 
@@ -711,12 +841,14 @@ TEST_F(DlgConfigTest, OvertoneAndThresholdBarsSendChanges) {
 }
 
 TEST_F(DlgConfigTest, GuideBarsSendBothRatesEveryRelease) {
-    connectWith(sampleSettings());
-    controls.drag(360, 15);
+    connectWith(sampleSettings());  // rates 8 and 12
+    controls.drag(360, 15);         // moved, not released: Dec keeps 12
+    release(260, 3);
     release(260, 3);
     release(360, 15);
     release(360, 0);
-    EXPECT_EQ(engine.calls, (Calls{"setGuideRates(4,16)", "setGuideRates(4,16)", "setGuideRates(4,1)"}));
+    EXPECT_EQ(engine.calls, (Calls{"setGuideRates(4,12)", "setGuideRates(4,12)", "setGuideRates(4,16)",
+                                   "setGuideRates(4,1)"}));
 }
 
 TEST_F(DlgConfigTest, HandlersBeforeAFullReportCompareWithZero) {

@@ -35,7 +35,7 @@ TEST(GearRatioDialog, InitShowsBothRatiosAsUnsignedNumbers) {
     EXPECT_EQ(controls.text(GearRatioId::DeEdit), "4294967295");
 }
 
-TEST(GearRatioDialog, OkReadsBothEditsAndNeverRejects) {
+TEST(GearRatioDialog, OkReadsBothEditsAndKeepsARatioThatIsNoNumber) {
     struct Case {
         const char* ra;
         const char* de;
@@ -45,9 +45,10 @@ TEST(GearRatioDialog, OkReadsBothEditsAndNeverRejects) {
     const Case cases[] = {
         {"829440", "162000", 829440, 162000},
         {"  287200", "164000", 287200, 164000},  // leading blanks are skipped
-        {"", "4294967295", 0, 4294967295u},      // empty text stores 0
-        {"12a", "-5", 0, 0},                     // not an unsigned number
-        {"4294967296", "0", 0, 0},               // overflow
+        {"", "4294967295", 1, 4294967295u},      // empty text keeps the ratio
+        {"12a", "-5", 1, 2},                     // not an unsigned number
+        {"172,800", "0", 1, 2},                  // 0 steps per turn is never right
+        {"4294967296", "99999999999", 4294967295u, 4294967295u},  // held at 32 bits
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.ra) + " / " + c.de);
@@ -267,30 +268,39 @@ TEST(AdvancedSettingsDialog, RadioCommandChecksOnlyThatButton) {
     EXPECT_EQ(s.changeMask, 0u);
 }
 
-TEST(AdvancedSettingsDialog, UnknownMountTypeShowsAsAltAzAndOkStoresTwo) {
+TEST(AdvancedSettingsDialog, UnknownMountTypeTicksNothingAndIsKeptUnlessPicked) {
     for (uint8_t mount : {uint8_t{3}, uint8_t{255}}) {
         AdvancedSettings s = sampleSettings();
         s.mountType = mount;
         AdvancedSettingsDialog dialog(s);
         FakeControls controls;
         dialog.init(controls);
-        EXPECT_EQ(checkedMounts(controls), std::vector<int>{AdvancedSettingsId::MountAltAz});
+        EXPECT_EQ(checkedMounts(controls), std::vector<int>{});
         dialog.command(controls, AdvancedSettingsId::Ok, kClicked);
-        EXPECT_EQ(s.mountType, 2);
+        EXPECT_EQ(s.mountType, mount);
+        EXPECT_EQ(s.changeMask, 0u);
+        dialog.command(controls, AdvancedSettingsId::MountGerman, kClicked);
+        dialog.command(controls, AdvancedSettingsId::Ok, kClicked);
+        EXPECT_EQ(s.mountType, 0);
         EXPECT_EQ(s.changeMask, kChangeMountType);
     }
 }
 
-TEST(AdvancedSettingsDialog, PartialArcSecondIsStoredTruncated) {
+TEST(AdvancedSettingsDialog, AnAngleBelowAWholeSecondIsKeptUnlessEdited) {
     AdvancedSettings s = sampleSettings();
     s.latitude = angle(47, 30, 0) - 1;
+    s.longitude = -angle(8, 5, 0) - 7;
     AdvancedSettingsDialog dialog(s);
     FakeControls controls;
     dialog.init(controls);
     EXPECT_EQ(controls.text(AdvancedSettingsId::LatitudeEdit), "N 47:29:59");
     dialog.command(controls, AdvancedSettingsId::Ok, kClicked);
-    EXPECT_EQ(s.latitude, angle(47, 29, 59));
-    EXPECT_EQ(s.changeMask, kChangeLatitude);
+    EXPECT_EQ(s.latitude, angle(47, 30, 0) - 1);
+    EXPECT_EQ(s.changeMask, 0u);
+    controls.type(AdvancedSettingsId::LongitudeEdit, "W 8:05:01");
+    dialog.command(controls, AdvancedSettingsId::Ok, kClicked);
+    EXPECT_EQ(s.longitude, -angle(8, 5, 1));
+    EXPECT_EQ(s.changeMask, kChangeLongitude);
 }
 
 TEST(AdvancedSettingsDialog, HysteresisReadsAsAByte) {
@@ -305,8 +315,8 @@ TEST(AdvancedSettingsDialog, HysteresisReadsAsAByte) {
         {" 10", 10, false},
         {"0", 0, true},
         {"255", 255, true},
-        {"266", 10, true},          // compared whole, stored as its low byte
-        {"4294967306", 0, true},    // overflow is unreadable
+        {"266", 255, true},         // held at the byte's largest value
+        {"4294967306", 255, true},
         {"", 0, true},
         {"-5", 0, true},
         {"7x", 0, true},

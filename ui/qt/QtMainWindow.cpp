@@ -32,6 +32,10 @@ void QtMainWindow::initialise() {
     if (initialised_) return;
     initialised_ = true;
     dialog_.initDialog(controls(), host_);
+    // Delivers any report whose announcement did not arrive.
+    reportTimer_.setInterval(kReportTimerMs);
+    QObject::connect(&reportTimer_, &QTimer::timeout, this, [this] { dialog_.pollReports(); });
+    reportTimer_.start();
 }
 
 int QtMainWindow::run() {
@@ -48,6 +52,7 @@ void QtMainWindow::postToWindow(uint32_t wParam, int32_t lParam) {
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {
+    reportTimer_.stop();
     event->accept();
     done(1);
 }

@@ -10,6 +10,8 @@
 // Threads: everything but postToWindow on the GUI thread.
 #pragma once
 
+#include <QTimer>
+
 #include <memory>
 
 #include "ui/AppModel.h"
@@ -39,6 +41,8 @@ private:
     AppModel& bridge_;
     QtDialogHost host_;
     bool initialised_ = false;
+    static constexpr int kReportTimerMs = 250;
+    QTimer reportTimer_;
 };
 
 }  // namespace vorlant

@@ -12,6 +12,10 @@ constexpr int kAppIcon = 1;
 // ignored by the bridge.
 constexpr WPARAM kReportReadyParam = 1000;
 constexpr WPARAM kReportSpareParam = 1001;
+// The timer that delivers reports whose announcement was lost (a message
+// that a closing modal loop takes is dropped, never dispatched).
+constexpr UINT_PTR kReportTimer = 1;
+constexpr UINT kReportTimerMs = 250;
 
 }  // namespace
 
@@ -52,10 +56,11 @@ void Win32MainDialog::initialise(HWND window) {
         SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }
-    dialog_.initDialog(*controls_, *host_);
-    // From here on announcements reach the window; one that was lost before
-    // is made good by the next report.
+    // Announcements posted from here on wait in the queue until this
+    // message returns; initDialog delivers what came before.
     window_.store(window);
+    dialog_.initDialog(*controls_, *host_);
+    SetTimer(window, kReportTimer, kReportTimerMs, nullptr);
 }
 
 INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -65,7 +70,12 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
             return TRUE;  // the dialog manager sets the default focus
         case WM_CLOSE:
             window_.store(nullptr);
+            KillTimer(window, kReportTimer);
             EndDialog(window, 1);
+            return TRUE;
+        case WM_TIMER:
+            if (wParam != kReportTimer) return FALSE;
+            dialog_.pollReports();
             return TRUE;
         case WM_COMMAND:
             // Enter (1) and Escape (2) have no handler, so neither closes the
