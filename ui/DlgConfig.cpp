@@ -33,8 +33,8 @@ constexpr ParameterControl kParameterControls[] = {
     {51, false, true},  {52, false, false}, {53, false, true},  {60, false, false},
 };
 
-// Capability classes: what the read-out decoded of the parameter block.
-constexpr int kClassNoParameters = 1;  // and below: nothing decoded
+// Capability classes: what the read-out decoded of the parameter block
+// (nothing up to class 1).
 constexpr int kClassShortLayout = 2;
 constexpr int kClassAdvanced = 5;      // "Advanced settings" from here on
 

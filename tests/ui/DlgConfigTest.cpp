@@ -76,7 +76,7 @@ protected:
         dlg.trackBarScroll(track, kTrackBarEndTrack);
     }
 
-    FakeControls controls;
+    FakeControls controls{kDialogMain};
     FakeHost host;
     FakeEngine engine;
     AppModel bridge;

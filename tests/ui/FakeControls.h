@@ -11,52 +11,86 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "engine/iTelescopeControl.h"
 #include "ui/DialogControls.h"
 #include "ui/GearRatios.h"
+#include "ui/ResourceScript.h"
 
 namespace vorlant {
 namespace test {
 
-// Controls addressed by id. A control nobody touched has empty text, is
-// enabled and unchecked, has the track bar default range 0..100 at 0, no
-// combo items (selection -1) and no bitmap (0). Every write is also
-// appended to `writes` ("setText 104 Ready", "setTrackPos 210 20", ...),
-// so a test can tell "not written" from "written with the same value".
+// The dialog templates of the resource script, read once.
+inline const ResourceTemplates& resourceTemplates() {
+    static const ResourceTemplates templates = [] {
+        ResourceTemplates t;
+        readResourceScript(VORLANT_RESOURCE_SCRIPT, t);
+        return t;
+    }();
+    return templates;
+}
+
+// The controls of one dialog template, addressed by id. Only the template's
+// controls exist, each with the kind the template gives it, so a mistyped
+// id or an operation on the wrong kind of control fails the test. A control
+// nobody touched has empty text, is enabled and unchecked, has the track bar
+// default range 0..100 at 0, no combo items (selection -1) and no bitmap
+// (0). Every write is also appended to `writes` ("setText 104 Ready",
+// "setTrackPos 210 20", ...), so a test can tell "not written" from "written
+// with the same value".
 class FakeControls : public DialogControls {
 public:
+    enum class Kind { Static, Edit, Button, BitmapButton, Check, Combo, TrackBar };
+
     struct Track {
         int minimum = 0;
         int maximum = 100;
         int position = 0;
     };
 
+    explicit FakeControls(int templateId) {
+        const auto found = resourceTemplates().find(templateId);
+        if (found == resourceTemplates().end()) {
+            ADD_FAILURE() << "no dialog template " << templateId << " in " << VORLANT_RESOURCE_SCRIPT;
+            return;
+        }
+        for (const ResourceControl& c : found->second.controls) kinds_[c.id] = kindOf(c);
+    }
+
     void setText(int id, const std::string& value) override {
+        expect(id, {Kind::Static, Kind::Edit, Kind::Button, Kind::Check}, "setText");
         texts[id] = value;
         writes.push_back("setText " + std::to_string(id) + " " + value);
     }
     std::string text(int id) const override {
+        expect(id, {Kind::Static, Kind::Edit, Kind::Button, Kind::Check}, "text");
         auto it = texts.find(id);
         return it == texts.end() ? std::string() : it->second;
     }
     void enable(int id, bool enabled) override {
+        expect(id, {}, "enable");
         disabled[id] = !enabled;
         writes.push_back("enable " + std::to_string(id) + (enabled ? " 1" : " 0"));
     }
     bool isEnabled(int id) const override {
+        expect(id, {}, "isEnabled");
         auto it = disabled.find(id);
         return it == disabled.end() || !it->second;
     }
     void setChecked(int id, bool value) override {
+        expect(id, {Kind::Check}, "setChecked");
         checked[id] = value;
         writes.push_back("setChecked " + std::to_string(id) + (value ? " 1" : " 0"));
     }
     bool isChecked(int id) const override {
+        expect(id, {Kind::Check}, "isChecked");
         auto it = checked.find(id);
         return it != checked.end() && it->second;
     }
     // Like a track bar control: a new range pulls the position into it.
     void setTrackRange(int id, int minimum, int maximum) override {
+        expect(id, {Kind::TrackBar}, "setTrackRange");
         Track& t = tracks[id];
         t.minimum = minimum;
         t.maximum = maximum;
@@ -65,38 +99,53 @@ public:
                          std::to_string(maximum));
     }
     void setTrackPos(int id, int position) override {
+        expect(id, {Kind::TrackBar}, "setTrackPos");
         Track& t = tracks[id];
         t.position = clamp(t, position);
         writes.push_back("setTrackPos " + std::to_string(id) + " " + std::to_string(position));
     }
     int trackPos(int id) const override {
+        expect(id, {Kind::TrackBar}, "trackPos");
         auto it = tracks.find(id);
         return it == tracks.end() ? 0 : it->second.position;
     }
-    void addComboItem(int id, const std::string& item) override { comboItems[id].push_back(item); }
+    void addComboItem(int id, const std::string& item) override {
+        expect(id, {Kind::Combo}, "addComboItem");
+        comboItems[id].push_back(item);
+    }
     // Like a drop-down list: an index outside the items selects nothing.
     void setComboSelection(int id, int index) override {
+        expect(id, {Kind::Combo}, "setComboSelection");
         const auto& items = comboItems[id];
         comboSelected[id] = (index >= 0 && static_cast<std::size_t>(index) < items.size()) ? index : -1;
         writes.push_back("setComboSelection " + std::to_string(id) + " " + std::to_string(index));
     }
     int comboSelection(int id) const override {
+        expect(id, {Kind::Combo}, "comboSelection");
         auto it = comboSelected.find(id);
         return it == comboSelected.end() ? -1 : it->second;
     }
     void setBitmap(int id, int bitmapResource) override {
+        expect(id, {Kind::BitmapButton}, "setBitmap");
         bitmaps[id] = bitmapResource;
         writes.push_back("setBitmap " + std::to_string(id) + " " + std::to_string(bitmapResource));
     }
 
     // What the user does, bypassing the program's own writes (not logged).
-    void type(int id, const std::string& value) { texts[id] = value; }
+    void type(int id, const std::string& value) {
+        expect(id, {Kind::Edit}, "type into");
+        texts[id] = value;
+    }
     void click(int id) { checked[id] = !isChecked(id); }  // an auto check box toggles itself
     void drag(int id, int position) {
+        expect(id, {Kind::TrackBar}, "drag");
         Track& t = tracks[id];
         t.position = clamp(t, position);
     }
-    void select(int id, int index) { comboSelected[id] = index; }
+    void select(int id, int index) {
+        expect(id, {Kind::Combo}, "select in");
+        comboSelected[id] = index;
+    }
 
     const Track& track(int id) { return tracks[id]; }
     int bitmap(int id) const {
@@ -120,6 +169,39 @@ public:
     std::vector<std::string> writes;
 
 private:
+    static Kind kindOf(const ResourceControl& c) {
+        const std::string& k = c.kind;
+        if (k == "EDITTEXT") return Kind::Edit;
+        if (k == "COMBOBOX") return Kind::Combo;
+        if (k == "AUTOCHECKBOX" || k == "CHECKBOX" || k == "RADIOBUTTON" || k == "AUTORADIOBUTTON") return Kind::Check;
+        if (k == "PUSHBUTTON" || k == "DEFPUSHBUTTON") return Kind::Button;
+        if (k == "CONTROL") {
+            if (c.windowClass == "msctls_trackbar32") return Kind::TrackBar;
+            if (c.windowClass == "Button") {
+                if (c.hasStyle("BS_BITMAP")) return Kind::BitmapButton;
+                if (c.hasStyle("BS_CHECKBOX") || c.hasStyle("BS_AUTOCHECKBOX") || c.hasStyle("BS_RADIOBUTTON") ||
+                    c.hasStyle("BS_AUTORADIOBUTTON"))
+                    return Kind::Check;
+                return Kind::Button;
+            }
+        }
+        return Kind::Static;  // LTEXT, RTEXT, CTEXT, GROUPBOX, static CONTROLs
+    }
+    // Fails the test unless `id` is a control of the template of one of
+    // `kinds` (any kind when empty).
+    void expect(int id, std::initializer_list<Kind> kinds, const char* what) const {
+        const auto found = kinds_.find(id);
+        if (found == kinds_.end()) {
+            ADD_FAILURE() << what << " " << id << ": no such control in the template";
+            return;
+        }
+        if (kinds.size() != 0 && std::find(kinds.begin(), kinds.end(), found->second) == kinds.end()) {
+            ADD_FAILURE() << what << " " << id << ": wrong kind of control";
+        }
+    }
+
+    std::map<int, Kind> kinds_;
+
     static int clamp(const Track& t, int position) {
         const int low = std::min(t.minimum, t.maximum);
         const int high = std::max(t.minimum, t.maximum);

@@ -9,6 +9,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/AdvancedSettingsDialog.h"
 #include "ui/GearRatioDialog.h"
+#include "ui/MainDialogIds.h"
 #include "ui/SecondaryDialogIds.h"
 
 namespace vorlant {
@@ -29,7 +30,7 @@ constexpr int32_t angle(int32_t degrees, int32_t minutes, int32_t seconds) {
 
 TEST(GearRatioDialog, InitShowsBothRatiosAsUnsignedNumbers) {
     GearRatios ratios{172800, 4294967295u};
-    FakeControls controls;
+    FakeControls controls{kDialogGearRatio};
     GearRatioDialog(ratios).init(controls);
     EXPECT_EQ(controls.text(GearRatioId::RaEdit), "172800");
     EXPECT_EQ(controls.text(GearRatioId::DeEdit), "4294967295");
@@ -54,7 +55,7 @@ TEST(GearRatioDialog, OkReadsBothEditsAndKeepsARatioThatIsNoNumber) {
         SCOPED_TRACE(std::string(c.ra) + " / " + c.de);
         GearRatios ratios{1, 2};
         GearRatioDialog dialog(ratios);
-        FakeControls controls;
+        FakeControls controls{kDialogGearRatio};
         dialog.init(controls);
         controls.type(GearRatioId::RaEdit, c.ra);
         controls.type(GearRatioId::DeEdit, c.de);
@@ -67,7 +68,7 @@ TEST(GearRatioDialog, OkReadsBothEditsAndKeepsARatioThatIsNoNumber) {
 TEST(GearRatioDialog, CancelLeavesTheRecordAndOtherCommandsKeepItOpen) {
     GearRatios ratios{172800, 164000};
     GearRatioDialog dialog(ratios);
-    FakeControls controls;
+    FakeControls controls{kDialogGearRatio};
     dialog.init(controls);
     controls.type(GearRatioId::RaEdit, "1");
     controls.type(GearRatioId::DeEdit, "2");
@@ -179,7 +180,7 @@ std::vector<int> checkedMounts(const FakeControls& controls) {
 
 TEST(AdvancedSettingsDialog, InitShowsEveryField) {
     AdvancedSettings s = sampleSettings();
-    FakeControls controls;
+    FakeControls controls{kDialogAdvancedSettings};
     AdvancedSettingsDialog(s).init(controls);
     EXPECT_EQ(controls.text(AdvancedSettingsId::LatitudeEdit), "N 47:30:00");
     EXPECT_EQ(controls.text(AdvancedSettingsId::LongitudeEdit), "W 8:05:00");
@@ -193,7 +194,7 @@ TEST(AdvancedSettingsDialog, OkUntouchedChangesNothing) {
         s.mountType = mount;
         const AdvancedSettings before = s;
         AdvancedSettingsDialog dialog(s);
-        FakeControls controls;
+        FakeControls controls{kDialogAdvancedSettings};
         dialog.init(controls);
         EXPECT_EQ(checkedMounts(controls), std::vector<int>{kMountIds[mount]});
         EXPECT_EQ(dialog.command(controls, AdvancedSettingsId::Ok, kClicked), 1);
@@ -224,7 +225,7 @@ TEST(AdvancedSettingsDialog, EachChangedFieldSetsItsOwnBit) {
         SCOPED_TRACE(c.name);
         AdvancedSettings s = sampleSettings();
         AdvancedSettingsDialog dialog(s);
-        FakeControls controls;
+        FakeControls controls{kDialogAdvancedSettings};
         dialog.init(controls);
         if (c.text != nullptr) {
             controls.type(c.field, c.text);
@@ -239,7 +240,7 @@ TEST(AdvancedSettingsDialog, EachChangedFieldSetsItsOwnBit) {
 TEST(AdvancedSettingsDialog, OkStoresEveryChangedValue) {
     AdvancedSettings s = sampleSettings();
     AdvancedSettingsDialog dialog(s);
-    FakeControls controls;
+    FakeControls controls{kDialogAdvancedSettings};
     dialog.init(controls);
     controls.type(AdvancedSettingsId::LatitudeEdit, "S 34:43:20");
     controls.type(AdvancedSettingsId::LongitudeEdit, "E 10:00:00");
@@ -256,7 +257,7 @@ TEST(AdvancedSettingsDialog, OkStoresEveryChangedValue) {
 TEST(AdvancedSettingsDialog, RadioCommandChecksOnlyThatButton) {
     AdvancedSettings s = sampleSettings();
     AdvancedSettingsDialog dialog(s);
-    FakeControls controls;
+    FakeControls controls{kDialogAdvancedSettings};
     dialog.init(controls);
     for (int id : kMountIds) {
         EXPECT_EQ(dialog.command(controls, id, kClicked), -1);
@@ -273,7 +274,7 @@ TEST(AdvancedSettingsDialog, UnknownMountTypeTicksNothingAndIsKeptUnlessPicked) 
         AdvancedSettings s = sampleSettings();
         s.mountType = mount;
         AdvancedSettingsDialog dialog(s);
-        FakeControls controls;
+        FakeControls controls{kDialogAdvancedSettings};
         dialog.init(controls);
         EXPECT_EQ(checkedMounts(controls), std::vector<int>{});
         dialog.command(controls, AdvancedSettingsId::Ok, kClicked);
@@ -291,7 +292,7 @@ TEST(AdvancedSettingsDialog, AnAngleBelowAWholeSecondIsKeptUnlessEdited) {
     s.latitude = angle(47, 30, 0) - 1;
     s.longitude = -angle(8, 5, 0) - 7;
     AdvancedSettingsDialog dialog(s);
-    FakeControls controls;
+    FakeControls controls{kDialogAdvancedSettings};
     dialog.init(controls);
     EXPECT_EQ(controls.text(AdvancedSettingsId::LatitudeEdit), "N 47:29:59");
     dialog.command(controls, AdvancedSettingsId::Ok, kClicked);
@@ -326,7 +327,7 @@ TEST(AdvancedSettingsDialog, HysteresisReadsAsAByte) {
         SCOPED_TRACE(c.text);
         AdvancedSettings s = sampleSettings();
         AdvancedSettingsDialog dialog(s);
-        FakeControls controls;
+        FakeControls controls{kDialogAdvancedSettings};
         dialog.init(controls);
         controls.type(AdvancedSettingsId::HysteresisEdit, c.text);
         EXPECT_EQ(dialog.command(controls, AdvancedSettingsId::Ok, kClicked), 1);
@@ -339,7 +340,7 @@ TEST(AdvancedSettingsDialog, CancelAndOtherCommandsLeaveTheRecordUntouched) {
     AdvancedSettings s = sampleSettings();
     const AdvancedSettings before = s;
     AdvancedSettingsDialog dialog(s);
-    FakeControls controls;
+    FakeControls controls{kDialogAdvancedSettings};
     dialog.init(controls);
     controls.type(AdvancedSettingsId::LatitudeEdit, "S 1:00:00");
     controls.type(AdvancedSettingsId::HysteresisEdit, "99");
@@ -357,7 +358,7 @@ TEST(AdvancedSettingsDialog, CancelAndOtherCommandsLeaveTheRecordUntouched) {
 // ---- About box ------------------------------------------------------------
 
 TEST(AboutDialog, InitShowsTheTextsAndTheAddress) {
-    FakeControls controls;
+    FakeControls controls{kDialogAbout};
     AboutDialog(nullptr).init(controls);
     EXPECT_EQ(controls.text(AboutId::Title), "Vorlant 2.4");
     EXPECT_EQ(controls.text(AboutId::Description),
@@ -382,7 +383,7 @@ TEST(AboutDialog, CommandsEndOrOpenTheLink) {
         SCOPED_TRACE(std::to_string(c.id) + "/" + std::to_string(c.notifyCode));
         std::vector<std::string> opened;
         AboutDialog dialog([&](const std::string& address) { opened.push_back(address); });
-        FakeControls controls;
+        FakeControls controls{kDialogAbout};
         dialog.init(controls);
         EXPECT_EQ(dialog.command(controls, c.id, c.notifyCode), c.result);
         ASSERT_EQ(opened.size(), static_cast<std::size_t>(c.opened));
@@ -391,7 +392,7 @@ TEST(AboutDialog, CommandsEndOrOpenTheLink) {
         }
     }
     // Without an opener a click is harmless.
-    FakeControls controls;
+    FakeControls controls{kDialogAbout};
     EXPECT_EQ(AboutDialog(nullptr).command(controls, AboutId::Link, kClicked), -1);
 }
 
