@@ -55,6 +55,18 @@ public:
 
     int port() const { return port_; }
 
+    // The simulator's next line of output after its "PTY" line (its log,
+    // when extraArgs hold "--log -"); empty on time-out, and always under
+    // Wine, where the runner holds the simulator's output.
+    std::string readLine(int timeoutMs) {
+#ifdef _WIN32
+        (void)timeoutMs;
+        return std::string();
+#else
+        return sim_ ? sim_->readLine(timeoutMs) : std::string();
+#endif
+    }
+
 private:
     int port_ = 0;
 #ifndef _WIN32

@@ -20,15 +20,17 @@ TEST(SimCommandLineTest, DefaultsAndEveryOption) {
     ASSERT_TRUE(parse({}, cl, error));
     EXPECT_EQ(cl.profile, SimProfile::Class5);
     EXPECT_LT(cl.options.replyDelayMs, 0);
+    EXPECT_EQ(cl.options.muteAfterRequests, 0);
     EXPECT_FALSE(cl.once);
 
-    ASSERT_TRUE(parse({"--profile", "slow", "--delay-ms", "250", "--vanish-after=3", "--log", "-", "--once",
-                       "--link", "/tmp/x"},
+    ASSERT_TRUE(parse({"--profile", "slow", "--delay-ms", "250", "--vanish-after=3", "--mute-after", "8",
+                       "--log", "-", "--once", "--link", "/tmp/x"},
                       cl, error))
         << error;
     EXPECT_EQ(cl.profile, SimProfile::Slow);
     EXPECT_EQ(cl.options.replyDelayMs, 250);
     EXPECT_EQ(cl.options.vanishAfterRequests, 3);
+    EXPECT_EQ(cl.options.muteAfterRequests, 8);
     EXPECT_EQ(cl.logPath, "-");
     EXPECT_TRUE(cl.once);
     EXPECT_EQ(cl.linkPath, "/tmp/x");
@@ -42,10 +44,10 @@ TEST(SimCommandLineTest, DefaultsAndEveryOption) {
 
 TEST(SimCommandLineTest, UsageErrorsSayWhatIsWrong) {
     const std::vector<std::vector<const char*>> bad = {
-        {"--bogus"},          {"--profile"},        {"--profile", "class0"},
-        {"--delay-ms", "-1"}, {"--delay-ms", "1x"}, {"--vanish-after", ""},
-        {"--baud", "0"},      {"--once=yes"},       {"--link", "/tmp/a", "--device", "/dev/ttyS0"},
-        {"positional"},
+        {"--bogus"},          {"--profile"},          {"--profile", "class0"},
+        {"--delay-ms", "-1"}, {"--delay-ms", "1x"},   {"--vanish-after", ""},
+        {"--baud", "0"},      {"--once=yes"},         {"--link", "/tmp/a", "--device", "/dev/ttyS0"},
+        {"positional"},       {"--mute-after", "-1"},
     };
     for (const auto& args : bad) {
         SimCommandLine cl;

@@ -586,6 +586,21 @@ TEST(SimControllerTest, VanishAfterTheGearBlockByDefault) {
     EXPECT_TRUE(soon.vanished());
 }
 
+TEST(SimControllerTest, MutedControllerTakesRequestsInButNeitherAppliesNorAnswersThem) {
+    SimOptions options;
+    options.muteAfterRequests = 2;
+    SimController sim(SimProfile::Class5, options);
+    EXPECT_FALSE(ask(sim, {0xAA, 0x01, 0x01}).empty());
+    EXPECT_FALSE(gearBlock(sim).empty());
+    EXPECT_TRUE(ask(sim, {0xAA, 0x02, 0x0C, 0x01}).empty());  // reload defaults
+    EXPECT_TRUE(ask(sim, {0xAA, 0x01, 0x01}).empty());
+    EXPECT_TRUE(sim.muted());
+    EXPECT_FALSE(sim.vanished());
+    EXPECT_EQ(sim.requestLog().size(), 4u);
+    EXPECT_EQ(sim.reloadCount(), 0u);
+    EXPECT_TRUE(sim.state() == initialState(SimProfile::Class5));
+}
+
 TEST(SimControllerTest, ProfileNamesRoundTrip) {
     size_t count = 0;
     const SimProfile* all = allProfiles(count);

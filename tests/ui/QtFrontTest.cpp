@@ -3,6 +3,9 @@
 // window's event queue. Runs on Qt's offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
+#include <QThread>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -153,6 +156,16 @@ TEST_F(QtFront, ReportsArriveThroughTheWindowsEventQueue) {
     EXPECT_NE(window.controls().text(MainId::StatusLine), statusTextAscii(StatusCode::ConnectionEstablished));
     QCoreApplication::processEvents();
     EXPECT_EQ(window.controls().text(MainId::StatusLine), statusTextAscii(StatusCode::ConnectionEstablished));
+
+    // An announcement that never comes: the window's timer delivers.
+    setActiveDialog(nullptr);
+    bridge.onStatus(StatusCode::Ready);
+    setActiveDialog(&window);
+    for (int i = 0; i < 200 && window.controls().text(MainId::StatusLine) != statusTextAscii(StatusCode::Ready); ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    EXPECT_EQ(window.controls().text(MainId::StatusLine), statusTextAscii(StatusCode::Ready));
 
     setActiveDialog(nullptr);
     bridge.setDialogCallback(nullptr);

@@ -22,8 +22,10 @@ bool parseNumber(const std::string& text, uint32_t max, uint32_t& out) {
 }  // namespace
 
 const char* simUsage() {
-    return "usage: vorlant-sim [--profile NAME] [--delay-ms N] [--vanish-after N] [--log FILE|-]\n"
-           "                   [--link PATH | --device PATH [--baud N]] [--once]\n"
+    return "usage: vorlant-sim [--profile NAME] [--delay-ms N] [--vanish-after N] [--mute-after N]\n"
+           "                   [--log FILE|-] [--link PATH | --device PATH [--baud N]] [--once]\n"
+           "  --vanish-after N  close the line instead of answering request N+1\n"
+           "  --mute-after N    keep the line open but answer no request after the first N\n"
            "profiles: class1 class2 class3 class4 class5 class4-family3 class5-family5 too-old\n"
            "          old-accepted foreign silent garbage slow vanish\n";
 }
@@ -76,6 +78,13 @@ bool parseSimCommandLine(int argc, const char* const* argv, SimCommandLine& out,
                 return false;
             }
             out.options.vanishAfterRequests = static_cast<int32_t>(number);
+        } else if (arg == "--mute-after") {
+            if (!takeValue()) return false;
+            if (!parseNumber(value, 1000000, number)) {
+                error = "bad --mute-after value '" + value + "'";
+                return false;
+            }
+            out.options.muteAfterRequests = static_cast<int32_t>(number);
         } else if (arg == "--baud") {
             if (!takeValue()) return false;
             if (!parseNumber(value, 4000000, number) || number == 0) {

@@ -221,6 +221,7 @@ SimController::SimController(SimProfile profile, SimOptions options)
                                               : traits_.defaultReplyDelayMs),
       vanishAfter_(options.vanishAfterRequests >= 0 ? static_cast<uint32_t>(options.vanishAfterRequests)
                                                     : traits_.defaultVanishAfterRequests),
+      muteAfter_(options.muteAfterRequests > 0 ? static_cast<uint32_t>(options.muteAfterRequests) : 0u),
       random_(options.garbageSeed != 0 ? options.garbageSeed : 1u),
       current_(initialState(profile)),
       stored_(current_) {}
@@ -268,6 +269,11 @@ void SimController::handleFrame(uint64_t nowNs) {
         return;
     }
     ++requestCount_;
+    if (muteAfter_ != 0 && requestCount_ > muteAfter_) {
+        // Hung: the request is logged above and goes no further.
+        muted_ = true;
+        return;
+    }
 
     std::vector<uint8_t> reply;
     apply(frame_[2], frame_ + 3, frameSize_ - 3, reply);

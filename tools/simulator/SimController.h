@@ -37,6 +37,12 @@ struct SimOptions {
     // (4 for vanish, so it vanishes when the parameter block is requested
     // during a read-out; never for the others); 0: never.
     int32_t vanishAfterRequests = -1;
+    // Number of requests the controller answers before it hangs: the line
+    // stays open and every later request frame is taken in and logged but
+    // neither applied nor answered, so the program runs into its reply
+    // time-out. Counted like vanishAfterRequests (every complete frame);
+    // 0: never.
+    int32_t muteAfterRequests = 0;
     // Seed of the garbage profile's byte generator (deterministic).
     uint32_t garbageSeed = 0x5EED1234u;
 };
@@ -87,6 +93,9 @@ public:
     // True once the vanish profile (or vanishAfterRequests) has made the
     // controller disappear.
     bool vanished() const { return vanished_; }
+    // True once muteAfterRequests requests were taken in and the next one
+    // went unanswered.
+    bool muted() const { return muted_; }
 
     // Every complete request frame received, in order, whole (0xAA .. last
     // argument), including unknown and malformed ones.
@@ -118,6 +127,7 @@ public:
     const ProfileTraits& traits() const { return traits_; }
     uint32_t replyDelayMs() const { return replyDelayMs_; }
     uint32_t vanishAfterRequests() const { return vanishAfter_; }
+    uint32_t muteAfterRequests() const { return muteAfter_; }
 
 private:
     struct Chunk {
@@ -138,6 +148,7 @@ private:
     const ProfileTraits& traits_;
     uint32_t replyDelayMs_;
     uint32_t vanishAfter_;
+    uint32_t muteAfter_;
     uint32_t random_;
 
     SimState current_;
@@ -155,6 +166,7 @@ private:
     uint32_t unknownCount_ = 0;
     uint32_t requestCount_ = 0;
     bool vanished_ = false;
+    bool muted_ = false;
 
     // Request frame parser.
     enum class ParseState { Hunt, Length, Body };

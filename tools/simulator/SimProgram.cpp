@@ -5,7 +5,8 @@
 // requests until SIGINT/SIGTERM. The pty keeps being served when the peer
 // closes it (a later open works) unless --once is given. The vanish profile
 // closes the line when the controller disappears, which the peer sees as a
-// hang-up, the way an unplugged USB adapter looks.
+// hang-up, the way an unplugged USB adapter looks; --mute-after keeps the
+// line open and stops answering, the way a hung controller looks.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -220,6 +221,10 @@ private:
             for (size_t i = before; i < requests.size(); ++i) {
                 log_.line(vorlant::sim::formatRequestLine(elapsed(), requests[i]));
             }
+            if (sim_.muted() && !mutedNoted_) {
+                mutedNoted_ = true;
+                log_.line(stamp() + " controller stopped answering");
+            }
             return -1;
         }
         if (n == 0 || errno == EIO) {
@@ -267,6 +272,7 @@ private:
     SimController sim_;
     uint64_t start_ = 0;
     bool peerOpen_ = false;
+    bool mutedNoted_ = false;
     std::vector<uint8_t> unsent_;
 };
 

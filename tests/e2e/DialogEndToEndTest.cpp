@@ -1,0 +1,290 @@
+// The main dialog's logic wired to the real engine and the simulator program
+// the way the programs wire them (app/AppShell.h), with test controls in
+// place of the window: what the user does in the dialog against what the
+// controller receives (the simulator's request log) and what the dialog
+// then shows. Ticks are driven by the test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/TelescopeControl.h"
+#include "tests/e2e/SimLink.h"
+#include "tests/ui/FakeControls.h"
+#include "tools/simulator/SimState.h"
+#include "ui/AppModel.h"
+#include "ui/DialogNotify.h"
+#include "ui/DlgConfig.h"
+#include "ui/MainDialogIds.h"
+
+namespace vorlant {
+namespace {
+
+using Frames = std::vector<std::string>;
+
+// The main dialog's controls, as its template lays them out.
+test::FakeControls mainDialogControls() {
+    return test::FakeControls(kDialogMain);
+}
+
+// Stands in for the window: counts the announcements the bridge posts.
+class CountingWindow : public DialogWindow {
+public:
+    void postToWindow(uint32_t wParam, int32_t) override {
+        if (wParam == kReportReady) ++posted;
+    }
+    std::atomic<int> posted{0};
+};
+
+// A frame as the simulator logs it: "AA 01 01".
+std::string hex(std::initializer_list<uint32_t> bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (uint32_t b : bytes) {
+        if (!text.empty()) text += ' ';
+        text += kDigits[(b >> 4) & 0x0F];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}
+
+// The controls that hold a value of the parameter block.
+const std::vector<int> kParameterControls = {
+    201, 202, 203, 210, 211, 212, 213, 214, 215, 220, 230, 231, 232, 233, 234, 235,
+    240, 241, 242, 250, 251, 252, 253, 260, 301, 302, 303, 310, 311, 312, 313, 314,
+    315, 320, 330, 331, 332, 333, 334, 335, 340, 341, 342, 350, 351, 352, 353, 360,
+};
+
+const Frames kClass1ReadOut = {"AA 01 01", "AA 01 03", "AA 01 02", "AA 01 14", "AA 01 15"};
+const Frames kClass5ReadOut = {"AA 01 01", "AA 01 03", "AA 01 02", "AA 01 14",
+                               "AA 01 15", "AA 01 3D", "AA 01 64"};
+
+// The simulator's arguments: its log on its standard output.
+const std::vector<std::string> kLogToOutput = {"--log", "-"};
+
+// The objects of the program, wired to a simulator started with kLogToOutput.
+class Session {
+public:
+    explicit Session(e2e::SimLink& simulator) : link(simulator) {
+        TelescopeControl::Options options;
+        options.connectSettleMs = 50;
+        options.readerStopWaitMs = 3000;
+        engine = std::make_unique<TelescopeControl>(&bridge, options);
+        dlg = std::make_unique<DlgConfig>(*engine, bridge);
+        bridge.setDialogCallback(dlg.get());
+        setActiveDialog(&window);
+        dlg->initDialog(controls, host);
+    }
+    ~Session() {
+        setActiveDialog(nullptr);
+        bridge.setDialogCallback(nullptr);
+        dlg.reset();
+        engine.reset();
+    }
+
+    // Lets the line and the engine catch up, then does what the window does
+    // on an announcement.
+    void pause() {
+        ASSERT_TRUE(engine->drain(5000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ASSERT_TRUE(engine->drain(5000));
+        bridge.deliverPendingReport(kReportReady, 0);
+    }
+    // Ticks until `done` holds; false if it never did.
+    bool tickUntil(const std::function<bool()>& done, int maxTicks = 60) {
+        for (int i = 0; i < maxTicks; ++i) {
+            if (done()) return true;
+            engine->tick();
+            pause();
+        }
+        return done();
+    }
+    bool shows(int id, const std::string& text) const { return controls.text(id) == text; }
+
+    // Clicks Connect with the simulator's port selected; true once the
+    // read-out is shown.
+    bool connect() {
+        controls.select(MainId::PortCombo, link.port() - 1);  // item i is port i + 1
+        dlg->command(MainId::Connect, 0);
+        pause();
+        return tickUntil(
+            [&] { return shows(MainId::StatusLine, statusTextAscii(StatusCode::ConnectionEstablished)); });
+    }
+
+    // Clicks Disconnect; then the request frames the simulator logged in the
+    // whole session, up to its "peer closed" line.
+    Frames disconnect() {
+        dlg->command(MainId::Disconnect, 0);
+        pause();
+        EXPECT_TRUE(shows(MainId::StatusLine, statusTextAscii(StatusCode::ConnectionClosed)));
+        Frames frames;
+        for (;;) {
+            const std::string line = link.readLine(5000);
+            if (line.empty()) {
+                frames.push_back("(no end of session in the log)");
+                return frames;
+            }
+            if (line.find("peer closed") != std::string::npos) return frames;
+            const size_t at = line.find("] AA ");
+            if (at != std::string::npos) frames.push_back(line.substr(at + 2, line.find("  ", at) - at - 2));
+        }
+    }
+
+    e2e::SimLink& link;
+    CountingWindow window;
+    AppModel bridge;
+    test::FakeControls controls = mainDialogControls();
+    test::FakeHost host;
+    std::unique_ptr<TelescopeControl> engine;
+    std::unique_ptr<DlgConfig> dlg;
+};
+
+std::vector<int> enabledOf(const test::FakeControls& c, const std::vector<int>& ids) {
+    std::vector<int> enabled;
+    for (int id : ids) {
+        if (c.isEnabled(id)) enabled.push_back(id);
+    }
+    return enabled;
+}
+
+int clampTo(int64_t value, int minimum, int maximum) {
+    return static_cast<int>(std::min<int64_t>(std::max<int64_t>(value, minimum), maximum));
+}
+
+// Every value control of the main dialog after a read-out of `s`.
+void expectShown(const test::FakeControls& c, const sim::SimState& s) {
+    struct Text {
+        int id;
+        int64_t value;
+    };
+    const Text texts[] = {
+        {171, s.raGearRatio},    {172, s.deGearRatio},    {211, s.raMaxSpeed},     {311, s.deMaxSpeed},
+        {213, s.raAcceleration}, {215, s.raDeceleration}, {313, s.deAcceleration}, {315, s.deDeceleration},
+        {220, s.raMaxCurrent},   {320, s.deMaxCurrent},   {230, s.raIdleCurrent},  {231, s.raTrackCurrent},
+        {232, s.raRunCurrent},   {330, s.deIdleCurrent},  {331, s.deTrackCurrent}, {332, s.deRunCurrent},
+        {251, s.raOvertone},     {351, s.deOvertone},     {253, s.raIncCurrentAt}, {353, s.deIncCurrentAt},
+    };
+    for (const Text& t : texts) EXPECT_EQ(c.text(t.id), std::to_string(t.value)) << "edit " << t.id;
+
+    // Track bars: speed 30 per step, ramps 16 per step rounded, currents in
+    // sixteenths of the maximum, the threshold 20 per step above 10, the
+    // guide rate one below; each bar keeps to its range.
+    auto ramp = [](int v) { return clampTo((v + 8) / 16, 0, 15); };
+    auto current = [](int v, int max) { return clampTo(16 * v / max, 0, 15); };
+    struct Position {
+        int id;
+        int position;
+    };
+    const Position positions[] = {
+        {210, clampTo(s.raMaxSpeed / 30, 0, 39)},
+        {310, clampTo(s.deMaxSpeed / 30, 0, 39)},
+        {212, ramp(s.raAcceleration)},
+        {214, ramp(s.raDeceleration)},
+        {312, ramp(s.deAcceleration)},
+        {314, ramp(s.deDeceleration)},
+        {233, current(s.raIdleCurrent, s.raMaxCurrent)},
+        {234, current(s.raTrackCurrent, s.raMaxCurrent)},
+        {235, current(s.raRunCurrent, s.raMaxCurrent)},
+        {333, current(s.deIdleCurrent, s.deMaxCurrent)},
+        {334, current(s.deTrackCurrent, s.deMaxCurrent)},
+        {335, current(s.deRunCurrent, s.deMaxCurrent)},
+        {240, clampTo(s.raIdleDecay, 0, 3)},
+        {241, clampTo(s.raTrackDecay, 0, 3)},
+        {242, clampTo(s.raRunDecay, 0, 3)},
+        {340, clampTo(s.deIdleDecay, 0, 3)},
+        {341, clampTo(s.deTrackDecay, 0, 3)},
+        {342, clampTo(s.deRunDecay, 0, 3)},
+        {250, clampTo(s.raOvertone, -20, 20)},
+        {350, clampTo(s.deOvertone, -20, 20)},
+        {252, clampTo((s.raIncCurrentAt - 10) / 20, 0, 31)},
+        {352, clampTo((s.deIncCurrentAt - 10) / 20, 0, 31)},
+        {260, clampTo(s.raGuideRate - 1, 0, 15)},
+        {360, clampTo(s.deGuideRate - 1, 0, 15)},
+    };
+    for (const Position& p : positions) EXPECT_EQ(c.trackPos(p.id), p.position) << "track bar " << p.id;
+
+    // Reverse flags: bit 0 RA, bit 1 Dec.
+    const uint8_t flags[] = {s.reverseRotation, s.reverseGuiding, s.reverseLimits};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(c.isChecked(201 + i), (flags[i] & 1) != 0) << "check box " << 201 + i;
+        EXPECT_EQ(c.isChecked(301 + i), (flags[i] & 2) != 0) << "check box " << 301 + i;
+    }
+}
+
+TEST(DialogEndToEnd, Class5ReadOutThenRampsAndGearRatiosReachTheController) {
+    e2e::SimLink link("class5", kLogToOutput);
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    test::FakeControls& c = session.controls;
+    DlgConfig& dlg = *session.dlg;
+    const sim::SimState s = sim::initialState(sim::SimProfile::Class5);
+
+    ASSERT_TRUE(session.connect());
+    EXPECT_GT(session.window.posted.load(), 0);
+    EXPECT_EQ(c.text(MainId::DeviceInfo), "HW:0.1.1.5 | FW:1.0.0.9 | Port type:4");
+    expectShown(c, s);
+    EXPECT_EQ(enabledOf(c, kParameterControls), kParameterControls);
+    EXPECT_TRUE(c.isEnabled(MainId::AdvancedSettings));
+
+    // RA acceleration bar released at 5 (80). Dec keeps its value, though
+    // its bar (at 6 for 90) would read back as 96.
+    c.drag(MainId::RaAccelerationTrack, 5);
+    dlg.trackBarScroll(MainId::RaAccelerationTrack, kTrackBarEndTrack);
+    EXPECT_EQ(c.text(MainId::RaAccelerationEdit), "80");
+    EXPECT_EQ(c.text(MainId::DeAccelerationEdit), std::to_string(s.deAcceleration));
+    // A typed value above the 8-bit setting is sent as its largest value.
+    c.type(MainId::RaAccelerationEdit, "300");
+    dlg.command(MainId::RaAccelerationEdit, kEditKillFocus);
+    EXPECT_EQ(c.text(MainId::RaAccelerationEdit), "255");
+
+    session.host.editGearRatios = [](GearRatios& r) {
+        r.raRatio = 2000000;
+        r.deRatio = 1500000;
+    };
+    session.host.gearRatioResult = 1;
+    dlg.command(MainId::ChangeGearRatio, 0);
+    EXPECT_EQ(session.host.calls, (std::vector<std::string>{"gearRatio(" + std::to_string(s.raGearRatio) +
+                                                            "," + std::to_string(s.deGearRatio) + ")"}));
+    // The engine writes them, reads the gear block back and reports it.
+    EXPECT_TRUE(session.tickUntil([&] { return session.shows(MainId::RaGearRatio, "2000000"); }, 40));
+    EXPECT_EQ(c.text(MainId::DeGearRatio), "1500000");
+
+    Frames expected = kClass5ReadOut;
+    expected.push_back(hex({0xAA, 0x05, 55, 0x00, 0xC0, 80, s.deAcceleration}));
+    expected.push_back(hex({0xAA, 0x05, 55, 0x00, 0xC0, 255, s.deAcceleration}));
+    // 2000000 = 0x1E8480, 1500000 = 0x16E360, little-endian.
+    expected.push_back(hex({0xAA, 0x0B, 26, 0x01, 0xC0, 0x80, 0x84, 0x1E, 0x00, 0x60, 0xE3, 0x16, 0x00}));
+    expected.push_back(hex({0xAA, 0x01, 20}));
+    EXPECT_EQ(session.disconnect(), expected);
+}
+
+TEST(DialogEndToEnd, Class1ShowsIdentityAndGearRatiosAndNoParameterControls) {
+    e2e::SimLink link("class1", kLogToOutput);
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    const test::FakeControls& c = session.controls;
+    const sim::SimState s = sim::initialState(sim::SimProfile::Class1);
+
+    ASSERT_TRUE(session.connect());
+    EXPECT_EQ(c.text(MainId::DeviceInfo), "HW:0.1.1.1 | FW:1.0.0.0 | Port type:4");
+    EXPECT_EQ(c.text(MainId::RaGearRatio), std::to_string(s.raGearRatio));
+    EXPECT_EQ(c.text(MainId::DeGearRatio), std::to_string(s.deGearRatio));
+    // A class-1 read-out decodes no parameter block: nothing to show or send.
+    EXPECT_EQ(enabledOf(c, kParameterControls), std::vector<int>{});
+    EXPECT_FALSE(c.isEnabled(MainId::AdvancedSettings));
+    EXPECT_TRUE(c.isEnabled(MainId::ChangeGearRatio));
+    EXPECT_TRUE(c.isEnabled(MainId::MeasureVoltage));
+
+    EXPECT_EQ(session.disconnect(), kClass1ReadOut);
+}
+
+}  // namespace
+}  // namespace vorlant
