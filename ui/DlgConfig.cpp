@@ -1,6 +1,5 @@
 #include "ui/DlgConfig.h"
 
-#include <deque>
 #include <string>
 
 #include "app/TextBuild.h"
@@ -211,7 +210,7 @@ void DlgConfig::showStatus(int32_t code) {
         case StatusCode::OpeningPort:
             // A new connection: nothing is known of the controller yet.
             fullReportClass_ = kNoFullReport;
-            advancedJobs_.clear();
+            hasAdvancedJob_ = false;
             break;
         case StatusCode::ConnectionEstablished:
             setControlsEnabled(true, fullReportClass_);
@@ -220,15 +219,10 @@ void DlgConfig::showStatus(int32_t code) {
         case StatusCode::ConnectTimeout:
             // Both leave the port closed.
             setControlsEnabled(false, 0);
-            advancedJobs_.clear();
+            hasAdvancedJob_ = false;
             break;
         case StatusCode::SettingsDone:
             confirmAdvancedJob();
-            break;
-        case StatusCode::CommunicationError:
-            // The controller was busy. A refused job is the newest one: the
-            // oldest may be the exchange that kept it busy.
-            if (!advancedJobs_.empty()) advancedJobs_.pop_back();
             break;
         default:
             break;
@@ -458,7 +452,11 @@ void DlgConfig::command(int id, int notifyCode) {
             const int result = host_->showAdvancedSettingsDialog(edited);
             if (result == 1 && edited.changeMask != 0) {
                 engine_.applyAdvancedSettings(edited);
-                advancedJobs_.push_back(edited);
+                // A new job replaces any exchange still outstanding, an
+                // earlier job's included, so the next "Settings done." is
+                // this one's.
+                advancedJob_ = edited;
+                hasAdvancedJob_ = true;
             }
             bridge_.deliverAll();
             return;
@@ -684,9 +682,9 @@ void DlgConfig::trackBarScroll(int trackBarId, int scrollCode) {
 }
 
 void DlgConfig::confirmAdvancedJob() {
-    if (advancedJobs_.empty()) return;
-    const AdvancedSettings job = advancedJobs_.front();
-    advancedJobs_.pop_front();
+    if (!hasAdvancedJob_) return;
+    hasAdvancedJob_ = false;
+    const AdvancedSettings& job = advancedJob_;
     // Only the fields that job sent; the rest keep what the controller has.
     if (job.changeMask & kChangeLatitude) advancedSettings_.latitude = job.latitude;
     if (job.changeMask & kChangeLongitude) advancedSettings_.longitude = job.longitude;

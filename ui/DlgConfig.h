@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 
 #include "engine/ControllerSettings.h"
 #include "engine/iTelescopeControl.h"
@@ -109,8 +108,9 @@ private:
     // advanced fields from its reports and the jobs it finished.
     GearRatios gearRatios_{0, 0};
     AdvancedSettings advancedSettings_{0, 0, 0, 0, 0};
-    // Advanced settings jobs sent and not yet confirmed, oldest first.
-    std::deque<AdvancedSettings> advancedJobs_;
+    // The advanced settings job sent last and not yet confirmed.
+    AdvancedSettings advancedJob_{0, 0, 0, 0, 0};
+    bool hasAdvancedJob_ = false;
 };
 
 }  // namespace vorlant

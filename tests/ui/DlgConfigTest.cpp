@@ -607,10 +607,11 @@ TEST_F(DlgConfigTest, AdvancedFieldsChangeWhenTheControllerConfirms) {
     dlg.showStatus(StatusCode::SettingsDone);
     EXPECT_EQ(dlg.advancedSettings().latitude, 111);
 
-    // A refused job leaves the controller's values: reopening shows them
-    // and the same change is sent again.
+    // A change the controller did not confirm (here the link closed first)
+    // leaves its values: reopening shows them and the same change is sent
+    // again.
     edit(kChangeLongitude, 111, 222);
-    dlg.showStatus(StatusCode::CommunicationError);
+    dlg.showStatus(StatusCode::ConnectionClosed);
     dlg.showStatus(StatusCode::SettingsDone);  // a late one changes nothing
     EXPECT_EQ(dlg.advancedSettings().longitude, 200);
     edit(kChangeLongitude, 111, 222);
