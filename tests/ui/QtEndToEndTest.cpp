@@ -1,0 +1,196 @@
+// The Linux program's window (offscreen) wired as the program wires it, with
+// its real heartbeat and engine, against the simulator over a pty: mouse and
+// key input reaches the widgets themselves, and the simulator's log shows
+// exactly what the controller received.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/HeartBeat.h"
+#include "engine/TelescopeControl.h"
+#include "tests/e2e/SimLink.h"
+#include "tests/support/ShownSettings.h"
+#include "tools/simulator/SimProfile.h"
+#include "tools/simulator/SimState.h"
+#include "ui/AppModel.h"
+#include "ui/DialogNotify.h"
+#include "ui/DlgConfig.h"
+#include "ui/MainDialogIds.h"
+#include "ui/qt/QtMainWindow.h"
+
+namespace vorlant {
+namespace {
+
+using Frames = std::vector<std::string>;
+
+class QtEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "ui_qt_e2e_tests";
+        static char* argv[] = {name, nullptr};
+        if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    }
+};
+
+// The program's objects, as app/AppShell.h makes them, on one simulator.
+class Session {
+public:
+    explicit Session(e2e::SimLink& link) : link_(link) {
+        engine = std::make_unique<TelescopeControl>(&bridge);
+        heartBeat.setListener(engine.get());
+        heartBeat.start();
+        dialog = std::make_unique<DlgConfig>(*engine, bridge);
+        window = std::make_unique<QtMainWindow>(*dialog, bridge, qtResourceTemplates());
+        bridge.setDialogCallback(dialog.get());
+        setActiveDialog(window.get());
+        window->initialise();
+        window->show();
+        window->activateWindow();
+    }
+    ~Session() {
+        setActiveDialog(nullptr);
+        bridge.setDialogCallback(nullptr);
+        window.reset();
+        dialog.reset();
+        heartBeat.clearListener();
+        heartBeat.stop();
+        engine.reset();
+    }
+
+    template <typename W>
+    W* widget(int id) {
+        return qobject_cast<W*>(window->controls().widget(id));
+    }
+    std::string text(int id) { return window->controls().text(id); }
+    bool waitFor(const std::function<bool()>& done, int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > ms) return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+    bool waitStatus(const char* status, int ms = 10000) {
+        return waitFor([&] { return text(MainId::StatusLine) == status; }, ms);
+    }
+    void connect() {
+        widget<QComboBox>(MainId::PortCombo)->setCurrentIndex(link_.port() - 1);
+        QTest::mouseClick(widget<QPushButton>(MainId::Connect), Qt::LeftButton);
+    }
+    // A press and release on the slider's handle, which moves nothing.
+    void clickThumb(int id) {
+        QSlider* s = widget<QSlider>(id);
+        QStyleOptionSlider o;
+        o.initFrom(s);
+        o.orientation = s->orientation();
+        o.minimum = s->minimum();
+        o.maximum = s->maximum();
+        o.sliderPosition = s->sliderPosition();
+        o.sliderValue = s->value();
+        o.tickPosition = s->tickPosition();
+        o.tickInterval = s->tickInterval();
+        o.singleStep = s->singleStep();
+        o.pageStep = s->pageStep();
+        const QRect handle = s->style()->subControlRect(QStyle::CC_Slider, &o, QStyle::SC_SliderHandle, s);
+        QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, handle.center());
+        QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, handle.center());
+        QTest::qWait(50);
+    }
+    void typeAndLeave(int id, const char* value) {
+        QLineEdit* e = widget<QLineEdit>(id);
+        QTest::mouseClick(e, Qt::LeftButton);
+        e->setFocus();
+        QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(e, value);
+        QTest::keyClick(e, Qt::Key_Tab);
+        QTest::qWait(50);
+    }
+    // Requests the simulator logged until `expected` many came and a
+    // moment passed without more.
+    Frames requests(std::size_t expected) {
+        Frames got;
+        waitFor([&] {
+            read(got, 10);
+            return got.size() >= expected;
+        }, 5000);
+        read(got, 300);
+        return got;
+    }
+
+    AppModel bridge;
+    HeartBeat heartBeat;
+    std::unique_ptr<TelescopeControl> engine;
+    std::unique_ptr<DlgConfig> dialog;
+    std::unique_ptr<QtMainWindow> window;
+
+private:
+    void read(Frames& got, int ms) {
+        for (std::string line = link_.readLine(ms); !line.empty(); line = link_.readLine(5)) {
+            const size_t at = line.find("] AA ");
+            if (at != std::string::npos) got.push_back(line.substr(at + 2, line.find("  ", at) - at - 2));
+        }
+    }
+    e2e::SimLink& link_;
+};
+
+const Frames kClass5ReadOut = {"AA 01 01", "AA 01 03", "AA 01 02", "AA 01 14",
+                               "AA 01 15", "AA 01 3D", "AA 01 64"};
+
+TEST_F(QtEndToEnd, Class5ThumbClicksChangeNothingAndTypedValuesAreClamped) {
+    e2e::SimLink link("class5", {"--log", "-"});
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    session.connect();
+    ASSERT_TRUE(session.waitStatus("Connection established."));
+    EXPECT_EQ(session.requests(kClass5ReadOut.size()), kClass5ReadOut);
+    test::expectShown(session.window->controls(), sim::initialState(sim::SimProfile::Class5));
+
+    for (int bar : {MainId::RaAccelerationTrack, MainId::DeMaxSpeedTrack, MainId::RaIncCurrentTrack})
+        session.clickThumb(bar);
+    EXPECT_EQ(session.requests(0), Frames{});
+    session.typeAndLeave(MainId::RaAccelerationEdit, "300");
+    EXPECT_EQ(session.requests(1), Frames{"AA 05 37 00 C0 FF 5A"});
+    EXPECT_EQ(session.text(MainId::RaAccelerationEdit), "255");
+}
+
+TEST_F(QtEndToEnd, Class1LeavesTheParameterControlsDisabled) {
+    e2e::SimLink link("class1", {"--log", "-"});
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    session.connect();
+    ASSERT_TRUE(session.waitStatus("Connection established."));
+    for (int id : {201, 203, 210, 211, 213, 220, 230, 235, 242, 250, 253, 260, 301, 311, 333, 360})
+        EXPECT_FALSE(session.window->controls().isEnabled(id)) << id;
+    EXPECT_TRUE(session.window->controls().isEnabled(MainId::ChangeGearRatio));
+}
+
+TEST_F(QtEndToEnd, TimeOutDuringTheReReadLeavesNoControlLive) {
+    e2e::SimLink link("class5", {"--mute-after", "8"});
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    session.connect();
+    ASSERT_TRUE(session.waitStatus("Connection established."));
+    QTest::mouseClick(session.widget<QPushButton>(MainId::ReloadDefaults), Qt::LeftButton);
+    EXPECT_TRUE(session.waitStatus("Error: Cannot connect: Timeout error", 15000));
+    EXPECT_FALSE(session.window->controls().isEnabled(MainId::ReloadDefaults));
+    EXPECT_FALSE(session.window->controls().isEnabled(MainId::RaMaxSpeedTrack));
+}
+
+}  // namespace
+}  // namespace vorlant
