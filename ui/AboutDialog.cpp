@@ -4,6 +4,9 @@
 
 namespace vorlant {
 
+const char* const AboutDialog::kCredit = VORLANT_ABOUT_CREDIT;
+const char* const AboutDialog::kWebAddress = VORLANT_ABOUT_WEB_ADDRESS;
+
 void AboutDialog::init(DialogControls& controls) {
     controls.setText(AboutId::Title, kTitle);
     controls.setText(AboutId::Description, kDescription);

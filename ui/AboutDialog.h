@@ -31,9 +31,11 @@ public:
     static constexpr const char* kTitle = "Vorlant 2.4";
     static constexpr const char* kDescription =
         "Configurator program for Kelvane Brask and Frell controllers.";
-    static constexpr const char* kCredit = "Programming: the Vorlant team at Kelvane";
-    // Both the link's text and the address that is opened.
-    static constexpr const char* kWebAddress = "https://www.kelvane.example/";
+    // The build's own values (VORLANT_ABOUT_CREDIT and
+    // VORLANT_ABOUT_WEB_ADDRESS in ui/CMakeLists.txt). The address is both
+    // the link's text and what is opened.
+    static const char* const kCredit;
+    static const char* const kWebAddress;
 
     // `openAddress` is called with kWebAddress when the link is clicked;
     // it may be empty (then a click does nothing).

@@ -132,7 +132,7 @@ TEST_F(Gui, Class5EveryInputSendsExactlyItsRequest) {
     EXPECT_FALSE(c().isEnabled(MainId::MeasureVoltage));
 
     connect();
-    ASSERT_TRUE(waitStatus("Connection established."));
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
     EXPECT_EQ(requests(kClass5ReadOut.size()), kClass5ReadOut);
     EXPECT_EQ(c().text(MainId::DeviceInfo), "HW:0.1.1.5 | FW:1.0.0.9 | Port type:4");
     test::expectShown(c(), s);
@@ -178,7 +178,7 @@ TEST_F(Gui, Class5EveryInputSendsExactlyItsRequest) {
     EXPECT_EQ(requests(1), Frames{"AA 02 0D 01"});
 
     gui::clickControl(main_, MainId::Disconnect);
-    EXPECT_TRUE(waitStatus("Connection closed", 5000));
+    EXPECT_TRUE(waitStatus("Connection closed", 10000)) << status();
     EXPECT_FALSE(c().isEnabled(MainId::MeasureVoltage));
     EXPECT_EQ(requests(0), Frames{});
 }
@@ -186,7 +186,7 @@ TEST_F(Gui, Class5EveryInputSendsExactlyItsRequest) {
 TEST_F(Gui, Class5SecondaryDialogsAndReloadAt115200) {
     START_FOR("class5");
     connect(true);
-    ASSERT_TRUE(waitStatus("Connection established."));
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
     requests(kClass5ReadOut.size());
 
     // Gear ratios: Ok sends both and the program reads them back; Cancel and
@@ -225,14 +225,14 @@ TEST_F(Gui, Class5SecondaryDialogsAndReloadAt115200) {
     gui::replaceEditText(advanced, AdvancedSettingsId::HysteresisEdit, "12");
     closeWith(advanced, AdvancedSettingsId::Ok);
     EXPECT_EQ(requests(1), Frames{"AA 06 3E 01 01 21 43 0C"});
-    EXPECT_TRUE(waitStatus("Settings done.", 5000));
+    EXPECT_TRUE(waitStatus("Settings done.", 5000)) << status();
 
     // Factory defaults: the request, then the read-out again.
     gui::clickControl(main_, MainId::ReloadDefaults);
     EXPECT_EQ(requests(5), (Frames{"AA 02 0C 01", "AA 01 14", "AA 01 15", "AA 01 3D", "AA 01 64"}));
-    EXPECT_TRUE(waitStatus("Default settings reloaded", 10000));
+    EXPECT_TRUE(waitStatus("Default settings reloaded", 10000)) << status();
     gui::clickControl(main_, MainId::Disconnect);
-    EXPECT_TRUE(waitStatus("Connection closed", 5000));
+    EXPECT_TRUE(waitStatus("Connection closed", 10000)) << status();
 }
 
 // ---- Other controllers -------------------------------------------------------
@@ -240,7 +240,7 @@ TEST_F(Gui, Class5SecondaryDialogsAndReloadAt115200) {
 TEST_F(Gui, Class1ShowsItsIdentityAndNoParameterControls) {
     START_FOR("class1");
     connect();
-    ASSERT_TRUE(waitStatus("Connection established."));
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
     const sim::SimState s = sim::initialState(sim::SimProfile::Class1);
     EXPECT_EQ(c().text(MainId::RaGearRatio), std::to_string(s.raGearRatio));
     for (int id : {201, 203, 210, 211, 213, 220, 230, 235, 242, 250, 253, 260, 301, 311, 333, 360})
@@ -269,7 +269,7 @@ TEST_F(Gui, TooOldControllerIsNamed) {
 TEST_F(Gui, TimeOutDuringTheReReadLeavesNoControlLive) {
     START_FOR("class5-mute");
     connect();
-    ASSERT_TRUE(waitStatus("Connection established."));
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
     gui::clickControl(main_, MainId::ReloadDefaults);
     EXPECT_TRUE(waitStatus("Error: Cannot connect: Timeout error", 20000)) << status();
     EXPECT_FALSE(c().isEnabled(MainId::ReloadDefaults));
@@ -282,7 +282,7 @@ TEST_F(Gui, TimeOutDuringTheReReadLeavesNoControlLive) {
 TEST_F(Gui, ControllerVanishingMidSession) {
     START_FOR("class5-vanish");
     connect();
-    ASSERT_TRUE(waitStatus("Connection established."));
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
     gui::clickControl(main_, MainId::MeasureVoltage);
     gui::clickControl(main_, MainId::SaveSettings);
     EXPECT_TRUE(waitStatus("Connection closed", 10000)) << status();

@@ -13,14 +13,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cwctype>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ui/AppModel.h"
 #include "ui/DialogNotify.h"
 #include "ui/DlgConfig.h"
 #include "ui/FakeControls.h"
 #include "ui/MainDialogIds.h"
+#include "ui/ResourceScript.h"
 #include "ui/SecondaryDialogIds.h"
 #include "ui/win32/Win32DialogControls.h"
 #include "ui/win32/Win32DialogHost.h"
@@ -69,16 +72,135 @@ BOOL CALLBACK countChild(HWND, LPARAM count) {
     return TRUE;
 }
 
-TEST_F(Win32Front, TemplateCreatesEveryControlWithItsClass) {
-    int children = 0;
-    EnumChildWindows(dialog_, &countChild, reinterpret_cast<LPARAM>(&children));
-    EXPECT_EQ(children, 129);
-    EXPECT_EQ(className(MainId::PortCombo), "ComboBox");
-    EXPECT_EQ(className(MainId::RaMaxSpeedTrack), "msctls_trackbar32");
-    EXPECT_EQ(className(MainId::DeGuideRateTrack), "msctls_trackbar32");
-    EXPECT_EQ(className(MainId::StatusLine), "Edit");
-    EXPECT_EQ(className(MainId::TrackOn), "Button");
-    EXPECT_EQ(className(MainId::RaSeparator1), "Static");
+// The manifest of the program's resources (linked into this test program
+// too) brings common controls 6 and system DPI awareness.
+TEST_F(Win32Front, ManifestGivesVisualStylesAndDpiAwareness) {
+    // The module the program's own calls reach, not just any comctl32.
+    HMODULE comctl = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&InitCommonControlsEx)),
+                                   &comctl));
+    // Version 6 is the side-by-side assembly, not the system folder's copy
+    // (its version resource is no proof: some systems report 5.x for both).
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(comctl, path, MAX_PATH);
+    std::wstring lower(path);
+    for (wchar_t& ch : lower) ch = static_cast<wchar_t>(towlower(ch));
+    EXPECT_NE(lower.find(L"microsoft.windows.common-controls"), std::wstring::npos);
+    EXPECT_TRUE(IsProcessDPIAware());
+}
+
+// What the dialog manager made of the template: each control of the four
+// templates, as the script gives it, is a window with the script's id,
+// class, style bits and place (dialog units through the dialog's font).
+TEST_F(Win32Front, EveryTemplateControlIsMadeAsTheScriptSays) {
+    ResourceTemplates templates;
+    ASSERT_TRUE(readResourceScript(VORLANT_RESOURCE_SCRIPT, templates));
+    // The styles the script names: flags, and kinds within a type field.
+    struct Style {
+        const char* name;
+        DWORD bits;
+        DWORD typeMask;  // 0 for a flag
+    };
+    const Style styles[] = {
+        {"WS_TABSTOP", WS_TABSTOP, 0},       {"WS_VSCROLL", WS_VSCROLL, 0},
+        {"WS_BORDER", WS_BORDER, 0},         {"WS_GROUP", WS_GROUP, 0},
+        {"ES_AUTOHSCROLL", ES_AUTOHSCROLL, 0}, {"ES_READONLY", ES_READONLY, 0},
+        {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST, 3}, {"BS_PUSHBUTTON", BS_PUSHBUTTON, BS_TYPEMASK},
+        {"BS_CHECKBOX", BS_CHECKBOX, BS_TYPEMASK}, {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX, BS_TYPEMASK},
+        {"BS_RADIOBUTTON", BS_RADIOBUTTON, BS_TYPEMASK}, {"BS_GROUPBOX", BS_GROUPBOX, BS_TYPEMASK},
+        {"BS_BITMAP", BS_BITMAP, 0},         {"BS_PUSHLIKE", BS_PUSHLIKE, 0},
+        {"BS_MULTILINE", BS_MULTILINE, 0},   {"SS_LEFT", SS_LEFT, SS_TYPEMASK},
+        {"SS_RIGHT", SS_RIGHT, SS_TYPEMASK}, {"SS_CENTER", SS_CENTER, SS_TYPEMASK},
+        {"SS_ETCHEDHORZ", SS_ETCHEDHORZ, SS_TYPEMASK}, {"SS_NOTIFY", SS_NOTIFY, 0},
+        {"TBS_HORZ", TBS_HORZ, TBS_VERT}, {"TBS_AUTOTICKS", TBS_AUTOTICKS, 0},
+    };
+    // Each statement's class and the styles it implies.
+    struct Kind {
+        const char* keyword;
+        const char* windowClass;  // null: the CONTROL line's own
+        const char* implied;
+    };
+    const Kind kinds[] = {
+        {"LTEXT", "Static", "SS_LEFT | WS_GROUP"},     {"RTEXT", "Static", "SS_RIGHT | WS_GROUP"},
+        {"CTEXT", "Static", "SS_CENTER | WS_GROUP"},   {"PUSHBUTTON", "Button", "BS_PUSHBUTTON | WS_TABSTOP"},
+        {"AUTOCHECKBOX", "Button", "BS_AUTOCHECKBOX | WS_TABSTOP"}, {"GROUPBOX", "Button", "BS_GROUPBOX"},
+        {"EDITTEXT", "Edit", "WS_TABSTOP"},            {"COMBOBOX", "ComboBox", ""},
+        {"CONTROL", nullptr, ""},
+    };
+    auto has = [&](DWORD style, DWORD exStyle, const std::string& name) {
+        for (const Style& st : styles) {
+            if (name != st.name) continue;
+            if (st.typeMask != 0) return (style & st.typeMask) == st.bits;
+            // The dialog manager draws a bordered edit with a client edge.
+            if (st.bits == WS_BORDER) return (style & WS_BORDER) != 0 || (exStyle & WS_EX_CLIENTEDGE) != 0;
+            return (style & st.bits) == st.bits;
+        }
+        ADD_FAILURE() << "style " << name << " not in the test's table";
+        return false;
+    };
+    auto names = [](const std::string& joined) {
+        std::vector<std::string> out;
+        std::string name;
+        for (char ch : joined + "|") {
+            if (ch == '|') {
+                if (!name.empty()) out.push_back(name);
+                name.clear();
+            } else if (ch != ' ') {
+                name += ch;
+            }
+        }
+        return out;
+    };
+    for (int templateId : {kDialogMain, kDialogGearRatio, kDialogAdvancedSettings, kDialogAbout}) {
+        SCOPED_TRACE(templateId);
+        const ResourceTemplate& t = templates.at(templateId);
+        HWND dialog = CreateDialogParamW(instance_, MAKEINTRESOURCEW(templateId), nullptr, &plainProc, 0);
+        ASSERT_NE(dialog, nullptr);
+        int children = 0;
+        EnumChildWindows(dialog, &countChild, reinterpret_cast<LPARAM>(&children));
+        EXPECT_EQ(children, static_cast<int>(t.controls.size()));
+        for (const ResourceControl& rc : t.controls) {
+            SCOPED_TRACE(rc.id);
+            HWND w = GetDlgItem(dialog, rc.id);
+            ASSERT_NE(w, nullptr);
+            const Kind* kind = nullptr;
+            for (const Kind& k : kinds) {
+                if (rc.kind == k.keyword) kind = &k;
+            }
+            ASSERT_NE(kind, nullptr) << rc.kind;
+            wchar_t name[64] = {};
+            GetClassNameW(w, name, 64);
+            std::string windowClass;
+            for (const wchar_t* p = name; *p != 0; ++p) windowClass += static_cast<char>(*p);
+            const std::string expectedClass = kind->windowClass != nullptr ? kind->windowClass : rc.windowClass;
+            EXPECT_EQ(_stricmp(windowClass.c_str(), expectedClass.c_str()), 0) << windowClass;
+            const DWORD style = static_cast<DWORD>(GetWindowLongW(w, GWL_STYLE));
+            const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(w, GWL_EXSTYLE));
+            EXPECT_TRUE((style & WS_CHILD) && (style & WS_VISIBLE));
+            for (const std::string& n : names(std::string(kind->implied) + "|" + rc.style)) {
+                // A combo box hands its scroll bar to its list.
+                if (rc.kind == "COMBOBOX" && n == "WS_VSCROLL") continue;
+                EXPECT_TRUE(has(style, exStyle, n)) << n << " in " << std::hex << style;
+            }
+            // Place and size convert separately, as the dialog manager does.
+            RECT expected{rc.x, rc.y, rc.w, rc.h};
+            MapDialogRect(dialog, &expected);
+            RECT actual{};
+            GetWindowRect(w, &actual);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+            EXPECT_EQ(actual.left, expected.left);
+            EXPECT_EQ(actual.top, expected.top);
+            // An etched line sizes itself to its line; a drop-down list's
+            // height in the script is that of its list.
+            if (rc.hasStyle("SS_ETCHEDHORZ")) continue;
+            EXPECT_EQ(actual.right - actual.left, expected.right);
+            if (rc.kind != "COMBOBOX") {
+                EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
+            }
+        }
+        DestroyWindow(dialog);
+    }
 }
 
 TEST_F(Win32Front, ControlsRoundTripThroughTheRealItems) {

@@ -49,12 +49,16 @@ INT_PTR CALLBACK Win32MainDialog::dialogProc(HWND window, UINT message, WPARAM w
 void Win32MainDialog::initialise(HWND window) {
     controls_ = std::make_unique<Win32DialogControls>(instance_, window);
     host_ = std::make_unique<Win32DialogHost>(instance_, window);
-    // A shared icon: the system owns it, nothing to release.
-    HICON icon = static_cast<HICON>(
-        LoadImageW(instance_, MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-    if (icon != nullptr) {
-        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    // Shared icons: the system owns them, nothing to release. The small slot
+    // gets the icon's own small image rather than a shrunk large one.
+    const struct {
+        WPARAM slot;
+        int width, height;
+    } icons[] = {{ICON_BIG, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)},
+                 {ICON_SMALL, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)}};
+    for (const auto& i : icons) {
+        HANDLE icon = LoadImageW(instance_, MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, i.width, i.height, LR_SHARED);
+        if (icon != nullptr) SendMessageW(window, WM_SETICON, i.slot, reinterpret_cast<LPARAM>(icon));
     }
     // Announcements posted from here on wait in the queue until this
     // message returns; initDialog delivers what came before.
