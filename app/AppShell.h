@@ -23,6 +23,9 @@ void runApplication(MakeWindow makeWindow, RunWindow runWindow) {
     heartBeat->setListener(engine);
     heartBeat->start();
     auto* dialog = new DlgConfig(*engine, *bridge);
+    // The status line's reasons come from the engine's record, readable
+    // from the window thread.
+    dialog->setPortErrorSource([engine] { return engine->lastPortError(); });
     auto* window = makeWindow(*dialog, *bridge);
     bridge->setDialogCallback(dialog);
     setActiveDialog(window);

@@ -70,9 +70,8 @@ std::unique_ptr<SerialPort> createSerialPort();
 void setPortDevice(int portNumber, const std::string& path);
 std::string portDevice(int portNumber);
 
-// POSIX: the serial devices present, for a front to number: the links in
-// /dev/serial/by-id (sorted by name), then /dev/ttyUSB<n> and /dev/ttyACM<n>
-// (by number) not already listed through a link. Win32: empty.
+// POSIX: the paths of the serial devices present, in the order of
+// discoverSerialDevices() (platform/SerialDevices.h). Win32: empty.
 std::vector<std::string> serialDevices();
 
 }  // namespace vorlant::platform

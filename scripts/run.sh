@@ -9,6 +9,9 @@
 #   scripts/run.sh --keep          leave the program open (the default on a
 #                                  real display; close the window to finish)
 #   scripts/run.sh --cli [...]     the command-line tool instead (run-cli.sh)
+#   scripts/run.sh --linux         the native Linux front (vorlant-qt) instead
+#                                  of the Windows program; --port and --keep
+#                                  work with it too
 #
 # Installs missing packages (scripts/setup.sh), builds the program in
 # build/win32 and the simulator in build/native, starts the simulator
@@ -18,7 +21,10 @@
 # waits for the read-out, measures the supply voltage and saves a
 # screenshot of the window to build/run/vorlant.png. On Xvfb the program is
 # then closed. The simulator's log of every request and reply ends up in
-# build/run/sim-windows.log.
+# build/run/sim-windows.log. With --linux, vorlant-qt (built in build/native)
+# runs natively with the simulator's terminal (or DEVICE) at the top of its
+# port list, is driven the same way, and leaves build/run/vorlant-qt.png and
+# build/run/sim-linux.log.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
@@ -43,6 +49,7 @@ die() {
 
 keep=0
 device=""
+linux=0
 if [ "${1:-}" = "--cli" ]; then
   shift
   exec bash "$ROOT/scripts/run-cli.sh" "$@"
@@ -50,6 +57,7 @@ fi
 while [ $# -gt 0 ]; do
   case "$1" in
   --keep) keep=1 ;;
+  --linux) linux=1 ;;
   --port)
     [ $# -ge 2 ] || die "--port needs a device"
     device=$2
@@ -57,7 +65,7 @@ while [ $# -gt 0 ]; do
     ;;
   --port=*) device=${1#--port=} ;;
   -h | --help)
-    sed -n '3,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    sed -n '3,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
   *) die "unknown option $1 (see --help)" ;;
@@ -92,18 +100,36 @@ build() { # build DIR LOGNAME TARGET [cmake options...]
 # Same options as scripts/run-cli.sh and the native stage of scripts/test-all.sh.
 say "building the simulator (build/native)"
 build "$NATIVE" native vorlant-sim -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_BENCH=ON
-say "building the Windows program (build/win32)"
-build "$WIN" win32 vorlant -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" \
-  -DVORLANT_NATIVE_TOOLS_DIR="$NATIVE/tools"
-[ -f "$EXE" ] || die "no program at $EXE"
+if [ $linux -eq 1 ]; then
+  # The Linux front needs the Qt option in the native build (test-all.sh
+  # configures it so; an older folder gets it added).
+  if ! grep -q '^VORLANT_QT:BOOL=ON' "$NATIVE/CMakeCache.txt" 2>/dev/null; then
+    cmake -S "$ROOT" -B "$NATIVE" -DVORLANT_QT=ON >"$RUNDIR/native-qt-configure.log" 2>&1 ||
+      die "configuring $NATIVE with -DVORLANT_QT=ON failed (log: $RUNDIR/native-qt-configure.log)"
+  fi
+  say "building the Linux program (build/native)"
+  build "$NATIVE" native vorlant-qt
+  QT_EXE="$NATIVE/app/vorlant-qt"
+  [ -x "$QT_EXE" ] || die "no program at $QT_EXE"
+else
+  say "building the Windows program (build/win32)"
+  build "$WIN" win32 vorlant -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" \
+    -DVORLANT_NATIVE_TOOLS_DIR="$NATIVE/tools"
+  [ -f "$EXE" ] || die "no program at $EXE"
+fi
 
 sim_pid=""
 xvfb_pid=""
 wine_pid=""
+qt_pid=""
 link=""
 cleanup() {
   set +e
+  if [ -n "$qt_pid" ] && kill -0 "$qt_pid" 2>/dev/null; then
+    kill -TERM "$qt_pid" 2>/dev/null
+    wait "$qt_pid" 2>/dev/null
+  fi
   if [ -n "$wine_pid" ] && kill -0 "$wine_pid" 2>/dev/null; then
     "$WRAP" --stop >/dev/null 2>&1
     kill -TERM "$wine_pid" 2>/dev/null
@@ -115,7 +141,7 @@ cleanup() {
   fi
   [ -z "$link" ] || rm -f "$link"
   if [ -n "$xvfb_pid" ]; then
-    "$WRAP" --stop >/dev/null 2>&1  # Wine's server holds the display open
+    [ $linux -eq 1 ] || "$WRAP" --stop >/dev/null 2>&1  # Wine's server holds the display open
     kill -TERM "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
   fi
@@ -139,18 +165,20 @@ if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
   done
 fi
 
-say "preparing the Wine prefix"
-"$WRAP" --prepare >/dev/null 2>&1 || die "the Wine prefix cannot be prepared ($WRAP --prepare)"
-
+# The controller: DEVICE, or the simulator on a terminal of its own.
+# start_controller LOGNAME sets pty.
 pty=""
-if [ -n "$device" ]; then
-  pty=$device
-else
+start_controller() {
+  local log=$1
+  if [ -n "$device" ]; then
+    pty=$device
+    return
+  fi
   say "starting the simulator: vorlant-sim --profile $PROFILE"
-  "$SIM" --profile "$PROFILE" --log "$RUNDIR/sim-windows.log" </dev/null >"$RUNDIR/sim-windows.out" 2>"$RUNDIR/sim-windows.err" &
+  "$SIM" --profile "$PROFILE" --log "$RUNDIR/$log.log" </dev/null >"$RUNDIR/$log.out" 2>"$RUNDIR/$log.err" &
   sim_pid=$!
   for _ in $(seq 1 50); do
-    if IFS= read -r line <"$RUNDIR/sim-windows.out" 2>/dev/null; then
+    if IFS= read -r line <"$RUNDIR/$log.out" 2>/dev/null; then
       [[ "$line" == "PTY "* ]] && pty=${line#PTY }
       break
     fi
@@ -158,10 +186,68 @@ else
     sleep 0.1
   done
   if [ -z "$pty" ] || [ ! -c "$pty" ]; then
-    cat "$RUNDIR/sim-windows.err" >&2 || true
+    cat "$RUNDIR/$log.err" >&2 || true
     die "the simulator did not report its terminal"
   fi
+}
+
+# Waits for a top-level window titled TITLE of process PID; prints its id.
+find_window() {
+  local pid=$1 out=$2 name=$3 wid=""
+  for _ in $(seq 1 150); do
+    wid=$(xdotool search --name "^${TITLE//./\\.}\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$wid" ] && break
+    kill -0 "$pid" 2>/dev/null || {
+      cat "$out" >&2
+      die "$name ended before its window appeared"
+    }
+    sleep 0.2
+  done
+  [ -n "$wid" ] || die "the main window did not appear within 30 s"
+  echo "$wid"
+}
+
+if [ $linux -eq 1 ]; then
+  start_controller sim-linux
+  SHOT="$RUNDIR/vorlant-qt.png"
+  say "starting vorlant-qt (port list: $pty first)"
+  VORLANT_EXTRA_PORTS="$pty" QT_QPA_PLATFORM=xcb "$QT_EXE" </dev/null >"$RUNDIR/vorlant-qt.out" 2>&1 &
+  qt_pid=$!
+  wid=$(find_window "$qt_pid" "$RUNDIR/vorlant-qt.out" vorlant-qt)
+  sleep 1
+  # The focus starts on the port list, its first entry selected; two tabs
+  # on are the baud box and "Connect", three after it "Measure supply voltage:".
+  say "clicking Connect (keyboard: Tab, Tab, Space)"
+  xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" || true
+  sleep 0.3
+  xdotool key --window "$wid" --delay 150 Tab Tab space
+  sleep "$READOUT_WAIT"
+  say "measuring the supply voltage (Tab, Tab, Tab, Space)"
+  xdotool key --window "$wid" --delay 150 Tab Tab Tab space
+  sleep 2
+  xwd -silent -id "$wid" -display "$DISPLAY" | convert xwd:- "$SHOT"
+  say "screenshot: $SHOT"
+  if [ -s "$RUNDIR/sim-linux.log" ]; then
+    echo "    simulator log (requests and replies): $RUNDIR/sim-linux.log ($(wc -l <"$RUNDIR/sim-linux.log") lines)"
+  fi
+  if [ $keep -eq 1 ]; then
+    say "the program stays open on $DISPLAY; close its window to finish"
+    wait "$qt_pid" || true
+    qt_pid=""
+    exit 0
+  fi
+  say "closing the program"
+  kill -TERM "$qt_pid" 2>/dev/null || true
+  wait "$qt_pid" 2>/dev/null || true
+  qt_pid=""
+  say "done"
+  exit 0
 fi
+
+say "preparing the Wine prefix"
+"$WRAP" --prepare >/dev/null 2>&1 || die "the Wine prefix cannot be prepared ($WRAP --prepare)"
+
+start_controller sim-windows
 
 # The prefix's services must be up before the link is made: the device
 # manager re-creates the COM links of the host's serial ports when it
@@ -181,17 +267,7 @@ echo "    controller on $pty = COM1"
 say "starting vorlant.exe"
 "$WRAP" "$EXE" </dev/null >"$RUNDIR/vorlant.out" 2>&1 &
 wine_pid=$!
-wid=""
-for _ in $(seq 1 150); do
-  wid=$(xdotool search --name "^${TITLE//./\\.}\$" 2>/dev/null | head -n 1 || true)
-  [ -n "$wid" ] && break
-  kill -0 "$wine_pid" 2>/dev/null || {
-    cat "$RUNDIR/vorlant.out" >&2
-    die "vorlant.exe ended before its window appeared"
-  }
-  sleep 0.2
-done
-[ -n "$wid" ] || die "the main window did not appear within 30 s"
+wid=$(find_window "$wine_pid" "$RUNDIR/vorlant.out" vorlant.exe)
 sleep 1  # let the dialog finish painting
 
 # "Connect": the dialog gives the focus to its first tab stop, the port

@@ -227,7 +227,39 @@ void DlgConfig::showStatus(int32_t code) {
         default:
             break;
     }
-    controls_->setText(MainId::StatusLine, statusTextAscii(low));
+    std::string text = statusTextAscii(low);
+    if ((low == StatusCode::CannotOpenPort || low == StatusCode::ConnectionClosed) && portErrorSource_) {
+        const platform::PortError error = portErrorSource_();
+        // A closed connection says why only when the device went away; a
+        // user's Disconnect needs no reason.
+        if (low == StatusCode::CannotOpenPort || error == platform::PortError::Gone) {
+            const std::string reason = portErrorReason(error);
+            if (!reason.empty()) text += (text.back() == '.' ? " " : ". ") + reason;
+        }
+    }
+    controls_->setText(MainId::StatusLine, text);
+}
+
+std::string DlgConfig::portErrorReason(platform::PortError error) {
+    switch (error) {
+        case platform::PortError::NotFound:
+            return "The port does not exist.";
+        case platform::PortError::Busy:
+            return "The port is in use by another program.";
+        case platform::PortError::PermissionDenied:
+#ifdef _WIN32
+            return "Access denied.";
+#else
+            return "Permission denied: add yourself to the dialout group: sudo usermod -aG dialout $USER, "
+                   "then log in again.";
+#endif
+        case platform::PortError::Gone:
+            return "The device was disconnected.";
+        case platform::PortError::None:
+        case platform::PortError::Other:
+            break;
+    }
+    return std::string();
 }
 
 void DlgConfig::showSupplyVoltage(int32_t centivolts) {

@@ -8,9 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "engine/ControllerSettings.h"
 #include "engine/iTelescopeControl.h"
+#include "platform/SerialPort.h"
 #include "ui/AppModel.h"
 #include "ui/DialogControls.h"
 #include "ui/GearRatios.h"
@@ -41,6 +44,13 @@ public:
     // The window side's timer (every 250 ms or so): delivers any report
     // whose announcement was lost on the way.
     void pollReports();
+    // Why the port could not be opened or was lost (the engine's record);
+    // the status line adds it to "Cannot open port." and, when the device
+    // disappeared, to "Connection closed". Without a source it says no more.
+    using PortErrorSource = std::function<platform::PortError()>;
+    void setPortErrorSource(PortErrorSource source) { portErrorSource_ = std::move(source); }
+    // The reason as the status line words it; empty for none.
+    static std::string portErrorReason(platform::PortError error);
 
     // The manual speed bar and the 24 settings bars.
     static constexpr std::size_t kTrackCount = 25;
@@ -76,6 +86,7 @@ private:
 
     iTelescopeControl& engine_;
     AppModel& bridge_;
+    PortErrorSource portErrorSource_;
     DialogControls* controls_ = nullptr;  // none until initDialog
     DialogHost* host_ = nullptr;
 

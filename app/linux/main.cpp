@@ -1,41 +1,27 @@
-// The Linux program's entry point: starts Qt, names the serial devices,
-// creates the four long-lived objects, wires them, runs the main dialog
-// modally on this (the GUI) thread and takes everything down in a fixed
-// order (the same as the Windows program's).
+// The Linux program's entry point: starts Qt, creates the four long-lived
+// objects, wires them, runs the main dialog modally on this (the GUI)
+// thread and takes everything down in a fixed order (the same as the
+// Windows program's).
 //
-// Port numbers: the dialog lists COM1..COM256 on every platform. Before it
-// starts, the serial devices present are numbered in this order:
-// /dev/serial/by-id/* (sorted by name), then any /dev/ttyUSB<n> and
-// /dev/ttyACM<n> not already named (by number), as COM1, COM2, ...
-// A number left over opens /dev/ttyS<n-1>. The environment variable
-// VORLANT_PORT1=/path makes COM1 that device (a simulator's pty, say).
+// Ports: the window lists the serial devices present (ui/qt/QtPortList.h):
+// /dev/serial/by-id links, then /dev/ttyUSB<n> and /dev/ttyACM<n>, then the
+// /dev/ttyS<n> with a real UART, each once, refreshed whenever the list
+// opens. VORLANT_EXTRA_PORTS=/dev/pts/N (several separated by ':') adds
+// devices at the top of the list, for example the simulator's pty.
 //
 // The process exit code is always 0.
 #include <QApplication>
-#include <cstdlib>
-#include <string>
+#include <QIcon>
 
 #include "app/AppShell.h"
-#include "platform/SerialPort.h"
 #include "ui/qt/QtMainWindow.h"
-
-namespace {
-
-void registerSerialDevices() {
-    int number = 1;
-    for (const std::string& device : vorlant::platform::serialDevices()) {
-        if (number > 256) break;
-        vorlant::platform::setPortDevice(number++, device);
-    }
-    const char* first = std::getenv("VORLANT_PORT1");
-    if (first != nullptr && first[0] != '\0') vorlant::platform::setPortDevice(1, first);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    registerSerialDevices();
+    QApplication::setApplicationName(QStringLiteral("vorlant-qt"));
+    QApplication::setDesktopFileName(QStringLiteral("vorlant-qt"));
+    // The installed icon (share/icons/hicolor), when there is one.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vorlant-qt")));
 
     vorlant::runApplication(
         [](vorlant::DlgConfig& dialog, vorlant::AppModel& bridge) {

@@ -9,12 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <set>
-#include <system_error>
-#include <vector>
 #include <cerrno>
 #include <map>
 #include <string>
@@ -295,44 +290,6 @@ std::string portDevice(int portNumber) {
         if (it != table.paths.end()) return it->second;
     }
     return "/dev/ttyS" + std::to_string(portNumber - 1);
-}
-
-namespace {
-
-namespace fs = std::filesystem;
-
-// Entries of `folder` whose names start with `prefix`, in name order with
-// trailing numbers compared as numbers (ttyUSB2 before ttyUSB10).
-std::vector<fs::path> entries(const fs::path& folder, const std::string& prefix) {
-    std::vector<fs::path> found;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) == 0) found.push_back(it->path());
-    }
-    std::sort(found.begin(), found.end(), [&prefix](const fs::path& a, const fs::path& b) {
-        const std::string x = a.filename().string().substr(prefix.size());
-        const std::string y = b.filename().string().substr(prefix.size());
-        return x.size() != y.size() && !prefix.empty() ? x.size() < y.size() : x < y;
-    });
-    return found;
-}
-
-}  // namespace
-
-std::vector<std::string> serialDevices() {
-    std::vector<fs::path> devices = entries("/dev/serial/by-id", "");
-    for (const auto& p : entries("/dev", "ttyUSB")) devices.push_back(p);
-    for (const auto& p : entries("/dev", "ttyACM")) devices.push_back(p);
-    std::set<std::string> named;  // resolved paths, so a by-id link and its device count once
-    std::vector<std::string> out;
-    for (const fs::path& device : devices) {
-        std::error_code error;
-        const fs::path real = fs::canonical(device, error);
-        if (error || !named.insert(real.string()).second) continue;
-        out.push_back(device.string());
-    }
-    return out;
 }
 
 }  // namespace vorlant::platform

@@ -243,6 +243,36 @@ TEST_F(DlgConfigTest, StatusLineShowsTheCodesText) {
     }
 }
 
+TEST_F(DlgConfigTest, StatusLineAddsWhyThePortFailed) {
+    using platform::PortError;
+    struct Row {
+        int32_t code;
+        PortError error;
+        std::string text;
+    };
+    const std::string cannotOpen = "Error: Cannot open port. ";
+    const Row rows[] = {
+        {6, PortError::NotFound, cannotOpen + "The port does not exist."},
+        {6, PortError::Busy, cannotOpen + "The port is in use by another program."},
+        {6, PortError::PermissionDenied, cannotOpen + DlgConfig::portErrorReason(PortError::PermissionDenied)},
+        {6, PortError::Other, "Error: Cannot open port."},
+        {4, PortError::Gone, "Connection closed. The device was disconnected."},
+        {4, PortError::None, "Connection closed"},  // the user's Disconnect
+        {7, PortError::Gone, "Error: Cannot connect: Timeout error"},
+    };
+    PortError error = PortError::None;
+    dlg.setPortErrorSource([&error] { return error; });
+    for (const Row& r : rows) {
+        error = r.error;
+        dlg.showStatus(r.code);
+        EXPECT_EQ(controls.text(MainId::StatusLine), r.text) << r.code;
+    }
+#ifndef _WIN32
+    EXPECT_NE(DlgConfig::portErrorReason(PortError::PermissionDenied).find("sudo usermod -aG dialout $USER"),
+              std::string::npos);
+#endif
+}
+
 TEST_F(DlgConfigTest, UnknownStatusCodesChangeNothing) {
     dlg.showStatus(15);
     controls.writes.clear();

@@ -13,6 +13,10 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
 
 #include <functional>
 #include <memory>
@@ -21,6 +25,7 @@
 
 #include "engine/HeartBeat.h"
 #include "engine/TelescopeControl.h"
+#include "platform/SerialPort.h"
 #include "tests/e2e/SimLink.h"
 #include "tests/support/ShownSettings.h"
 #include "tools/simulator/SimProfile.h"
@@ -47,14 +52,46 @@ protected:
     }
 };
 
+// The dialog logic, counting the reports it is handed off the GUI thread.
+class CheckedDialog : public DlgConfig {
+public:
+    using DlgConfig::DlgConfig;
+    void showStatus(int32_t code) override {
+        check();
+        DlgConfig::showStatus(code);
+    }
+    void showSettings(const ControllerSettings* settings, int32_t kind) override {
+        check();
+        DlgConfig::showSettings(settings, kind);
+    }
+    void showSupplyVoltage(int32_t centivolts) override {
+        check();
+        DlgConfig::showSupplyVoltage(centivolts);
+    }
+    std::atomic<int> reports{0};
+    std::atomic<int> offGuiThread{0};
+
+private:
+    void check() {
+        ++reports;
+        if (QThread::currentThread() != QCoreApplication::instance()->thread()) ++offGuiThread;
+    }
+};
+
 // The program's objects, as app/AppShell.h makes them, on one simulator.
+// The port list is the program's: the simulator's pty comes in through
+// VORLANT_EXTRA_PORTS, at the top. A link without a simulator (port 0)
+// lists `missingDevice` instead.
 class Session {
 public:
-    explicit Session(e2e::SimLink& link) : link_(link) {
+    explicit Session(e2e::SimLink& link, const std::string& missingDevice = "") : link_(link) {
+        const std::string pty = link.port() > 0 ? platform::portDevice(link.port()) : missingDevice;
+        qputenv("VORLANT_EXTRA_PORTS", QByteArray::fromStdString(pty));
         engine = std::make_unique<TelescopeControl>(&bridge);
         heartBeat.setListener(engine.get());
         heartBeat.start();
-        dialog = std::make_unique<DlgConfig>(*engine, bridge);
+        dialog = std::make_unique<CheckedDialog>(*engine, bridge);
+        dialog->setPortErrorSource([this] { return engine->lastPortError(); });
         window = std::make_unique<QtMainWindow>(*dialog, bridge, qtResourceTemplates());
         bridge.setDialogCallback(dialog.get());
         setActiveDialog(window.get());
@@ -70,6 +107,7 @@ public:
         heartBeat.clearListener();
         heartBeat.stop();
         engine.reset();
+        qunsetenv("VORLANT_EXTRA_PORTS");
     }
 
     template <typename W>
@@ -90,11 +128,12 @@ public:
         return waitFor([&] { return text(MainId::StatusLine) == status; }, ms);
     }
     void connect() {
-        widget<QComboBox>(MainId::PortCombo)->setCurrentIndex(link_.port() - 1);
+        EXPECT_EQ(widget<QComboBox>(MainId::PortCombo)->currentIndex(), 0);
         QTest::mouseClick(widget<QPushButton>(MainId::Connect), Qt::LeftButton);
     }
-    // A press and release on the slider's handle, which moves nothing.
-    void clickThumb(int id) {
+    // A press and release on the slider's handle, which moves nothing; or,
+    // `onGroove`, on the groove right of it, which moves a page.
+    void clickThumb(int id, bool onGroove = false) {
         QSlider* s = widget<QSlider>(id);
         QStyleOptionSlider o;
         o.initFrom(s);
@@ -108,8 +147,10 @@ public:
         o.singleStep = s->singleStep();
         o.pageStep = s->pageStep();
         const QRect handle = s->style()->subControlRect(QStyle::CC_Slider, &o, QStyle::SC_SliderHandle, s);
-        QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, handle.center());
-        QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, handle.center());
+        const QRect groove = s->style()->subControlRect(QStyle::CC_Slider, &o, QStyle::SC_SliderGroove, s);
+        const QPoint at = onGroove ? QPoint(groove.right() - 2, handle.center().y()) : handle.center();
+        QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, at);
         QTest::qWait(50);
     }
     void typeAndLeave(int id, const char* value) {
@@ -136,7 +177,7 @@ public:
     AppModel bridge;
     HeartBeat heartBeat;
     std::unique_ptr<TelescopeControl> engine;
-    std::unique_ptr<DlgConfig> dialog;
+    std::unique_ptr<CheckedDialog> dialog;
     std::unique_ptr<QtMainWindow> window;
 
 private:
@@ -167,6 +208,63 @@ TEST_F(QtEndToEnd, Class5ThumbClicksChangeNothingAndTypedValuesAreClamped) {
     session.typeAndLeave(MainId::RaAccelerationEdit, "300");
     EXPECT_EQ(session.requests(1), Frames{"AA 05 37 00 C0 FF 5A"});
     EXPECT_EQ(session.text(MainId::RaAccelerationEdit), "255");
+}
+
+// A whole session as a user has it: the pty in the list, the read-out
+// shown, one release and one edit sending exactly their requests, and the
+// disconnect; every report handled on the GUI thread.
+TEST_F(QtEndToEnd, Class5SessionFromTheListToTheDisconnect) {
+    e2e::SimLink link("class5", {"--log", "-"});
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    EXPECT_EQ(session.widget<QComboBox>(MainId::PortCombo)->itemText(0).toStdString(),
+              "Pseudo-terminal (" + platform::portDevice(link.port()) + ")");
+    session.connect();
+    ASSERT_TRUE(session.waitStatus("Connection established."));
+    EXPECT_EQ(session.requests(kClass5ReadOut.size()), kClass5ReadOut);
+    const sim::SimState shown = sim::initialState(sim::SimProfile::Class5);
+    test::expectShown(session.window->controls(), shown);
+
+    // A click on the groove: one page on, one request when the button is up.
+    const int before = session.widget<QSlider>(MainId::RaAccelerationTrack)->value();
+    session.clickThumb(MainId::RaAccelerationTrack, true);
+    const int after = session.widget<QSlider>(MainId::RaAccelerationTrack)->value();
+    ASSERT_GT(after, before);
+    char frame[32];
+    std::snprintf(frame, sizeof frame, "AA 05 37 00 C0 %02X %02X", 16 * after, shown.deAcceleration);
+    EXPECT_EQ(session.requests(1), Frames{frame});
+    // An edit: the Dec value goes with the RA one just sent.
+    session.typeAndLeave(MainId::DeAccelerationEdit, "100");
+    std::snprintf(frame, sizeof frame, "AA 05 37 00 C0 %02X 64", 16 * after);
+    EXPECT_EQ(session.requests(1), Frames{frame});
+
+    QTest::mouseClick(session.widget<QPushButton>(MainId::Disconnect), Qt::LeftButton);
+    ASSERT_TRUE(session.waitStatus("Connection closed"));
+    EXPECT_FALSE(session.window->controls().isEnabled(MainId::RaAccelerationTrack));
+    EXPECT_GT(session.dialog->reports.load(), 3);
+    EXPECT_EQ(session.dialog->offGuiThread.load(), 0);
+}
+
+// Why a port fails, on the status line: a device that is not there, and a
+// controller that goes away during the session.
+TEST_F(QtEndToEnd, StatusLineSaysWhyThePortFailed) {
+    e2e::SimLink vanishing("vanish", {"--vanish-after", "7"});  // after the whole read-out
+    VORLANT_NEED_SIM(vanishing);
+    Session session(vanishing);
+    session.connect();
+    ASSERT_TRUE(session.waitStatus("Connection established."));
+    QTest::mouseClick(session.widget<QPushButton>(MainId::MeasureVoltage), Qt::LeftButton);
+    EXPECT_TRUE(session.waitStatus("Connection closed. The device was disconnected."))
+        << session.text(MainId::StatusLine);
+
+    // The device is gone from the list once it is opened again; a path named
+    // by hand that leads nowhere is not found.
+    qputenv("VORLANT_EXTRA_PORTS", "/dev/vorlant-no-such-port");
+    session.window->refreshPorts();
+    session.widget<QComboBox>(MainId::PortCombo)->setCurrentIndex(0);
+    QTest::mouseClick(session.widget<QPushButton>(MainId::Connect), Qt::LeftButton);
+    EXPECT_TRUE(session.waitStatus("Error: Cannot open port. The port does not exist."))
+        << session.text(MainId::StatusLine);
 }
 
 TEST_F(QtEndToEnd, Class1LeavesTheParameterControlsDisabled) {

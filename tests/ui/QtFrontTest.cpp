@@ -3,10 +3,17 @@
 // window's event queue. Runs on Qt's offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QThread>
+#include <QTimer>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +24,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QWidget>
 #include <algorithm>
 #include <memory>
@@ -25,10 +34,12 @@
 #include <vector>
 
 #include "engine/ControllerSettings.h"
+#include "platform/SerialPort.h"
 #include "ui/FakeControls.h"
 #include "ui/MainDialogIds.h"
 #include "ui/SecondaryDialogIds.h"
 #include "ui/qt/QtDialogControls.h"
+#include "ui/qt/QtDialogHost.h"
 #include "ui/qt/QtMainWindow.h"
 
 namespace vorlant {
@@ -85,13 +96,22 @@ bool hasClassOf(QtControlKind kind, QWidget* w) {
     return false;
 }
 
+// Three devices as discovery names them.
+std::vector<platform::SerialDevice> threeDevices() {
+    return {{"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "/dev/ttyUSB1", "FTDI FT232R USB UART"},
+            {"/dev/ttyACM0", "/dev/ttyACM0", "Brask controller"},
+            {"/dev/ttyS0", "/dev/ttyS0", "Serial port"}};
+}
+
 TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
     test::FakeEngine engine;
     AppModel bridge;
     DlgConfig dialog(engine, bridge);
     QtMainWindow window(dialog, bridge, qtResourceTemplates());
+    window.setPortSource(threeDevices);
     window.initialise();
     QtDialogControls& controls = window.controls();
+    const DialogUnits& units = controls.units();
 
     const ResourceTemplate& t = qtResourceTemplates().at(kDialogMain);
     ASSERT_EQ(t.controls.size(), 129u);
@@ -101,8 +121,8 @@ TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
         QtControlKind kind{};
         ASSERT_TRUE(controls.kindOf(c.id, kind));
         EXPECT_TRUE(hasClassOf(kind, controls.widget(c.id)));
-        EXPECT_EQ(controls.widget(c.id)->x(), dialogUnitsToPixelsX(c.x));
-        EXPECT_EQ(controls.widget(c.id)->y(), dialogUnitsToPixelsY(c.y));
+        EXPECT_EQ(controls.widget(c.id)->x(), units.x(c.x));
+        EXPECT_EQ(controls.widget(c.id)->y(), units.y(c.y));
     }
     const std::vector<std::pair<int, QtControlKind>> expected = {
         {MainId::PortCombo, QtControlKind::Combo},      {MainId::Baud115200, QtControlKind::CheckBox},
@@ -120,14 +140,19 @@ TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
     }
     EXPECT_TRUE(qobject_cast<QLineEdit*>(controls.widget(MainId::StatusLine))->isReadOnly());
     EXPECT_FALSE(qobject_cast<QLineEdit*>(controls.widget(MainId::RaMaxSpeedEdit))->isReadOnly());
-    // The initialisation gave the arrows their icons and filled the port list.
+    EXPECT_EQ(window.width(), units.x(t.w));
+    EXPECT_EQ(window.height(), units.y(t.h));
+    // The initialisation gave the arrows their icons and listed the devices.
     for (int id : {MainId::MoveNorth, MainId::MoveSouth, MainId::MoveEast, MainId::MoveWest})
         EXPECT_FALSE(qobject_cast<QPushButton*>(controls.widget(id))->icon().isNull()) << id;
     auto* combo = qobject_cast<QComboBox*>(controls.widget(MainId::PortCombo));
-    ASSERT_EQ(combo->count(), 256);
-    EXPECT_EQ(combo->itemText(0).toStdString(), "COM1");
-    EXPECT_EQ(combo->itemText(255).toStdString(), "COM256");
+    ASSERT_EQ(combo->count(), 3);
+    EXPECT_EQ(combo->itemText(0).toStdString(), "FTDI FT232R USB UART (/dev/ttyUSB1)");
+    EXPECT_EQ(combo->itemText(2).toStdString(), "Serial port (/dev/ttyS0)");
     EXPECT_EQ(combo->currentIndex(), 0);
+    // The closed list keeps the template's width; the open one fits the names.
+    EXPECT_EQ(combo->width(), units.x(60));
+    EXPECT_GT(combo->view()->minimumWidth(), combo->fontMetrics().horizontalAdvance(combo->itemText(0)));
     // Group boxes lie behind the controls they enclose.
     const QObjectList& children = window.children();
     const auto position = [&children](QWidget* w) { return children.indexOf(w); };
@@ -140,6 +165,52 @@ TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
     qobject_cast<QPushButton*>(controls.widget(MainId::Connect))->click();
     ASSERT_FALSE(engine.calls.empty());
     EXPECT_EQ(engine.calls.back(), "connect(3,9600)");
+    EXPECT_EQ(platform::portDevice(3), "/dev/ttyS0");
+}
+
+TEST_F(QtFront, PortListFollowsTheDevicesEachTimeItOpens) {
+    test::FakeEngine engine;
+    AppModel bridge;
+    DlgConfig dialog(engine, bridge);
+    QtMainWindow window(dialog, bridge, qtResourceTemplates());
+    std::vector<platform::SerialDevice> present = threeDevices();
+    window.setPortSource([&present] { return present; });
+    window.initialise();
+    auto* combo = qobject_cast<QComboBox*>(window.controls().widget(MainId::PortCombo));
+    combo->setCurrentIndex(1);
+
+    // Unplugged first device: the chosen one stays chosen, under its new number.
+    present.erase(present.begin());
+    combo->showPopup();
+    combo->hidePopup();
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(platform::portDevice(1), "/dev/ttyACM0");
+    EXPECT_TRUE(window.controls().isEnabled(MainId::Connect));
+
+    // Nothing left: nothing to connect to.
+    present.clear();
+    window.refreshPorts();
+    EXPECT_EQ(combo->count(), 0);
+    EXPECT_FALSE(window.controls().isEnabled(MainId::Connect));
+}
+
+// The template's dialog units follow the font the dialog is made with.
+TEST_F(QtFront, LayoutScalesWithTheDialogFont) {
+    const ResourceTemplate& t = qtResourceTemplates().at(kDialogMain);
+    std::vector<QRect> stop;
+    for (int pixels : {10, 20}) {
+        QWidget parent;
+        QFont font = parent.font();
+        font.setPixelSize(pixels);
+        parent.setFont(font);
+        QtDialogControls controls(parent, t);
+        EXPECT_EQ(controls.units().baseY, QFontMetrics(font).height()) << pixels;
+        stop.push_back(controls.widget(MainId::Stop)->geometry());
+    }
+    // Twice the font, about twice the place and size.
+    EXPECT_NEAR(stop[1].x(), 2 * stop[0].x(), stop[0].x() / 5);
+    EXPECT_NEAR(stop[1].height(), 2 * stop[0].height(), stop[0].height() / 5);
 }
 
 TEST_F(QtFront, ReportsArriveThroughTheWindowsEventQueue) {
@@ -211,7 +282,12 @@ TEST_F(QtWiring, UserActionsReachTheHandlersAsCommandsAndScrolls) {
     EXPECT_FALSE(controls_->isChecked(12));  // not automatic: the logic decides
     get<QRadioButton>(13)->click();
     EXPECT_FALSE(controls_->isChecked(13));
-    emit get<QLineEdit>(14)->editingFinished();
+    // Every loss of the focus counts, edited or not; Return too.
+    for (int i = 0; i < 2; ++i) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(get<QLineEdit>(14), &out);
+    }
+    emit get<QLineEdit>(14)->returnPressed();
 
     controls_->setTrackRange(15, 0, 10);
     QSlider* slider = get<QSlider>(15);
@@ -223,9 +299,57 @@ TEST_F(QtWiring, UserActionsReachTheHandlersAsCommandsAndScrolls) {
     slider->setSliderDown(false);                                 // released: the end of the move
     QCoreApplication::processEvents();
 
-    const std::vector<std::pair<int, int>> expected = {{10, 0},      {11, 0},    {12, 0},   {13, 0},
-                                                       {14, 0x0200}, {15, 1008}, {15, 1008}};
+    const std::vector<std::pair<int, int>> expected = {{10, 0},      {11, 0},      {12, 0},    {13, 0},
+                                                       {14, 0x0200}, {14, 0x0200}, {14, 0x0200}, {15, 1008},
+                                                       {15, 1008}};
     EXPECT_EQ(seen_, expected);
+}
+
+// A held key or mouse button moves the bar once per auto-repeat step; the
+// move ends, once, at the release.
+TEST_F(QtWiring, TrackBarHeldByKeyOrMouseEndsOnceAtTheRelease) {
+    controls_->setTrackRange(15, 0, 100);
+    QSlider* slider = get<QSlider>(15);
+    slider->resize(200, 20);
+    const auto key = [slider](QEvent::Type type, bool repeat) {
+        QKeyEvent event(type, Qt::Key_Right, Qt::NoModifier, QString(), repeat);
+        QCoreApplication::sendEvent(slider, &event);
+        QCoreApplication::processEvents();
+    };
+    key(QEvent::KeyPress, false);
+    for (int i = 0; i < 3; ++i) {
+        key(QEvent::KeyRelease, true);
+        key(QEvent::KeyPress, true);
+    }
+    EXPECT_TRUE(seen_.empty());
+    key(QEvent::KeyRelease, false);
+    EXPECT_EQ(controls_->trackPos(15), 4);
+    EXPECT_EQ(seen_, (std::vector<std::pair<int, int>>{{15, 1008}}));
+
+    // Held on the groove right of the handle: page steps repeat until the release.
+    seen_.clear();
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = Qt::Horizontal;
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = option.sliderValue = slider->value();
+    option.tickPosition = slider->tickPosition();
+    const QRect bar = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+    const QPointF groove(bar.right() - 4, bar.center().y());
+    QMouseEvent press(QEvent::MouseButtonPress, groove, slider->mapToGlobal(groove), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(slider, &press);
+    QElapsedTimer held;
+    held.start();
+    while (held.elapsed() < 900) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(seen_.empty());
+    QMouseEvent release(QEvent::MouseButtonRelease, groove, slider->mapToGlobal(groove), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(slider, &release);
+    QCoreApplication::processEvents();
+    EXPECT_GT(controls_->trackPos(15), 4 + 2 * slider->pageStep());
+    EXPECT_EQ(seen_, (std::vector<std::pair<int, int>>{{15, 1008}}));
 }
 
 TEST_F(QtWiring, ChangesByTheLogicDoNotComeBackAsUserActions) {
@@ -247,6 +371,39 @@ TEST_F(QtWiring, ChangesByTheLogicDoNotComeBackAsUserActions) {
     controls_->setText(999, "x");
     EXPECT_EQ(controls_->text(999), "");
     EXPECT_EQ(controls_->comboSelection(999), -1);
+}
+
+// Enter in a secondary dialog acts as its Ok, from an edit as from anywhere
+// but a push button.
+TEST_F(QtFront, EnterActsAsOkInTheGearRatioAndAdvancedSettingsDialogs) {
+    QtDialogHost host(nullptr, qtResourceTemplates());
+    const auto typeAndEnter = [](int editId, const char* text) {
+        QTimer::singleShot(0, [editId, text] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* edit = dialog == nullptr ? nullptr : dialog->findChild<QLineEdit*>(QString::number(editId));
+            if (edit == nullptr) return;
+            edit->setText(QString::fromLatin1(text));
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QCoreApplication::sendEvent(edit, &enter);
+        });
+    };
+    // A dialog that ignored Enter would never return: closed after a while.
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    });
+    guard.start(3000);
+
+    GearRatios ratios{100, 200};
+    typeAndEnter(GearRatioId::RaEdit, "172800");
+    EXPECT_EQ(host.showGearRatioDialog(ratios), 1);
+    EXPECT_EQ(ratios.raRatio, 172800u);
+
+    AdvancedSettings settings{0, 0, 0, 0, 5};
+    typeAndEnter(AdvancedSettingsId::HysteresisEdit, "9");
+    EXPECT_EQ(host.showAdvancedSettingsDialog(settings), 1);
+    EXPECT_EQ(settings.flipHysteresis, 9);
+    EXPECT_NE(settings.changeMask & kChangeHysteresis, 0u);
 }
 
 }  // namespace

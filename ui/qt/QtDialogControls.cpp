@@ -4,18 +4,24 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
+#include <QWheelEvent>
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "ui/MainDialogIds.h"
@@ -28,25 +34,78 @@ QString toQt(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// A static text with click notification: a left click is its command.
-class ClickFilter : public QObject {
+// Hands a widget's events to a function; the function says whether the
+// event is used up.
+class EventWatcher : public QObject {
 public:
-    ClickFilter(QObject* parent, std::function<void()> onClick)
-        : QObject(parent), onClick_(std::move(onClick)) {}
+    EventWatcher(QObject* parent, std::function<bool(QEvent*)> onEvent)
+        : QObject(parent), onEvent_(std::move(onEvent)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonRelease &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            onClick_();
-            return true;
-        }
+        if (onEvent_(event)) return true;
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    std::function<void()> onClick_;
+    std::function<bool(QEvent*)> onEvent_;
 };
+
+// A combo box that tells before its list opens.
+class PopupCombo : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> beforePopup;
+
+    void showPopup() override {
+        if (beforePopup) beforePopup();
+        QComboBox::showPopup();
+    }
+};
+
+// A group box drawn as Windows draws one: the frame's top line runs
+// through the middle of the title, which sits on it near the left end.
+class FrameGroupBox : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        // An etched frame: a dark line with a light one inside and below it
+        // (the style's own group frame would leave room for a title above).
+        const QRect frame = rect().adjusted(0, metrics.height() / 2, -1, -1);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame.adjusted(0, 0, -1, -1));
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(frame.adjusted(1, 1, 0, 0));
+        if (title().isEmpty()) return;
+        const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+        const QRect text(metrics.averageCharWidth(), 0, metrics.horizontalAdvance(title()) + 2 * gap,
+                         metrics.height());
+        painter.fillRect(text, palette().brush(QPalette::Window));
+        style()->drawItemText(&painter, text, Qt::AlignCenter | Qt::TextShowMnemonic, palette(), isEnabled(), title(),
+                              QPalette::WindowText);
+    }
+};
+
+// The keys a track bar moves with; their release ends the interaction.
+bool movesTrackBar(int key) {
+    switch (key) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            return true;
+        default:
+            return false;
+    }
+}
 
 bool isAutomatic(const ResourceControl& c) {
     return c.kind == "AUTOCHECKBOX" || c.kind == "AUTORADIOBUTTON" || c.hasStyle("BS_AUTOCHECKBOX") ||
@@ -78,7 +137,19 @@ QtControlKind qtControlKind(const ResourceControl& c) {
     return QtControlKind::Button;  // PUSHBUTTON, DEFPUSHBUTTON and other buttons
 }
 
-QtDialogControls::QtDialogControls(QWidget& parent, const ResourceTemplate& dialogTemplate) {
+DialogUnits DialogUnits::of(const QFont& font) {
+    // The average width over the Latin letters, as Windows measures the
+    // dialog font.
+    const QFontMetrics metrics(font);
+    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    DialogUnits units;
+    units.baseX = std::max(1, (letters / 26 + 1) / 2);
+    units.baseY = std::max(1, metrics.height());
+    return units;
+}
+
+QtDialogControls::QtDialogControls(QWidget& parent, const ResourceTemplate& dialogTemplate)
+    : units_(DialogUnits::of(parent.font())) {
     // Group boxes first: later siblings are drawn above them, so the frames
     // stay behind the controls they enclose.
     for (int pass = 0; pass < 2; ++pass) {
@@ -99,7 +170,7 @@ QWidget* QtDialogControls::create(QWidget& parent, const ResourceControl& c, QtC
     int height = c.h;
     switch (kind) {
         case QtControlKind::Combo: {
-            auto* combo = new QComboBox(&parent);
+            auto* combo = new PopupCombo(&parent);
             combo->setMaxVisibleItems(std::max(5, c.h / 10));
             height = std::min(c.h, 13);  // the template's height includes the open list
             w = combo;
@@ -130,7 +201,7 @@ QWidget* QtDialogControls::create(QWidget& parent, const ResourceControl& c, QtC
             break;
         }
         case QtControlKind::Group:
-            w = new QGroupBox(caption, &parent);
+            w = new FrameGroupBox(caption, &parent);
             break;
         case QtControlKind::Label: {
             auto* label = new QLabel(caption, &parent);
@@ -138,7 +209,12 @@ QWidget* QtDialogControls::create(QWidget& parent, const ResourceControl& c, QtC
             Qt::Alignment align = Qt::AlignLeft;
             if (c.kind == "RTEXT" || c.hasStyle("SS_RIGHT")) align = Qt::AlignRight;
             if (c.kind == "CTEXT" || c.hasStyle("SS_CENTER")) align = Qt::AlignHCenter;
-            label->setAlignment(align | Qt::AlignVCenter);
+            // A box of two lines or more wraps at word ends from the top, as
+            // Windows draws static text; a one-line box stays one line (a
+            // wider font must not push its end out of sight below).
+            const bool lines = c.h >= 16;
+            label->setWordWrap(lines);
+            label->setAlignment(align | (lines ? Qt::AlignTop : Qt::AlignVCenter));
             w = label;
             break;
         }
@@ -166,57 +242,146 @@ QWidget* QtDialogControls::create(QWidget& parent, const ResourceControl& c, QtC
     w->setObjectName(QString::number(c.id));
     w->setProperty("vorlantAutomatic", isAutomatic(c));
     w->setProperty("vorlantNotify", c.hasStyle("SS_NOTIFY"));
-    w->setGeometry(dialogUnitsToPixelsX(c.x), dialogUnitsToPixelsY(c.y), dialogUnitsToPixelsX(c.w),
-                   dialogUnitsToPixelsY(height));
+    w->setGeometry(units_.x(c.x), units_.y(c.y), units_.x(c.w), units_.y(height));
     if (c.hasStyle("WS_DISABLED")) w->setEnabled(false);
     return w;
+}
+
+QtDialogControls::~QtDialogControls() {
+    for (const QMetaObject::Connection& c : connections_) QObject::disconnect(c);
+    for (const QPointer<QObject>& watcher : watchers_) delete watcher.data();
+}
+
+void QtDialogControls::watch(QWidget* w, std::function<bool(QEvent*)> onEvent) {
+    auto* watcher = new EventWatcher(w, std::move(onEvent));
+    w->installEventFilter(watcher);
+    watchers_.push_back(QPointer<QObject>(watcher));
+}
+
+void QtDialogControls::setPopupHandler(int id, std::function<void()> beforePopup) {
+    if (auto* combo = dynamic_cast<PopupCombo*>(widget(id))) combo->beforePopup = std::move(beforePopup);
 }
 
 void QtDialogControls::wire(int id, QtControlKind kind, QWidget* w) {
     switch (kind) {
         case QtControlKind::Button:
         case QtControlKind::BitmapButton:
-            QObject::connect(static_cast<QPushButton*>(w), &QPushButton::clicked, w,
-                             [this, id] { command(id, 0); });
+            connections_.push_back(QObject::connect(static_cast<QPushButton*>(w), &QPushButton::clicked, w,
+                                                    [this, id] { command(id, 0); }));
             break;
         case QtControlKind::CheckBox:
         case QtControlKind::PushCheck:
         case QtControlKind::Radio: {
             auto* button = static_cast<QAbstractButton*>(w);
             const bool automatic = w->property("vorlantAutomatic").toBool();
-            QObject::connect(button, &QAbstractButton::clicked, w,
-                             [this, id, button, automatic](bool checked) {
-                                 // A check box that is not automatic keeps its state: the
-                                 // logic decides what it shows.
-                                 if (!automatic) {
-                                     const QSignalBlocker blocker(button);
-                                     button->setChecked(!checked);
-                                 }
-                                 command(id, 0);
-                             });
+            connections_.push_back(QObject::connect(button, &QAbstractButton::clicked, w,
+                                                    [this, id, button, automatic](bool checked) {
+                                                        // A check box that is not automatic keeps
+                                                        // its state: the logic decides what it shows.
+                                                        if (!automatic) {
+                                                            const QSignalBlocker blocker(button);
+                                                            button->setChecked(!checked);
+                                                        }
+                                                        command(id, 0);
+                                                    }));
             break;
         }
-        case QtControlKind::Edit:
-            QObject::connect(static_cast<QLineEdit*>(w), &QLineEdit::editingFinished, w,
-                             [this, id] { command(id, kEditLostFocus); });
+        case QtControlKind::Edit: {
+            // Every loss of the focus, as Windows reports it, whether or not
+            // the text changed (an edit's own context menu is no loss).
+            watch(w, [this, id](QEvent* event) {
+                if (event->type() == QEvent::FocusOut &&
+                    static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+                    command(id, kEditLostFocus);
+                return false;
+            });
+            connections_.push_back(QObject::connect(static_cast<QLineEdit*>(w), &QLineEdit::returnPressed, w,
+                                                    [this, id] { command(id, kEditLostFocus); }));
             break;
+        }
         case QtControlKind::TrackBar: {
             auto* slider = static_cast<QSlider*>(w);
-            QObject::connect(slider, &QSlider::sliderReleased, w,
-                             [this, id] { scroll(id, kTrackBarEndTrack); });
-            // Keys, wheel and page clicks: the new value is applied only after
-            // this signal, so the end of the move is announced queued.
-            QObject::connect(slider, &QAbstractSlider::actionTriggered, w, [this, id, slider](int action) {
-                if (action == QAbstractSlider::SliderMove || slider->isSliderDown()) return;
+            // One end per interaction, as a Windows track bar sends it: while
+            // the mouse button or a moving key is held (auto-repeat steps
+            // included) nothing; its release ends the move. The end is
+            // queued, so the slider has applied the release first.
+            struct Held {
+                bool mouse = false;
+                int key = 0;
+            };
+            auto held = std::make_shared<Held>();
+            auto end = [this, id, slider, held] {
                 QMetaObject::invokeMethod(
-                    slider, [this, id] { scroll(id, kTrackBarEndTrack); }, Qt::QueuedConnection);
+                    slider,
+                    [this, id, held] {
+                        held->mouse = false;
+                        scroll(id, kTrackBarEndTrack);
+                    },
+                    Qt::QueuedConnection);
+            };
+            watch(w, [held, end](QEvent* event) {
+                switch (event->type()) {
+                    case QEvent::MouseButtonPress:
+                    case QEvent::MouseButtonDblClick:
+                        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) held->mouse = true;
+                        break;
+                    case QEvent::MouseButtonRelease:
+                        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && held->mouse) end();
+                        break;
+                    case QEvent::KeyPress: {
+                        const auto* key = static_cast<QKeyEvent*>(event);
+                        if (movesTrackBar(key->key())) held->key = key->key();
+                        break;
+                    }
+                    case QEvent::KeyRelease: {
+                        const auto* key = static_cast<QKeyEvent*>(event);
+                        if (!key->isAutoRepeat() && key->key() == held->key && held->key != 0) {
+                            held->key = 0;
+                            end();
+                        }
+                        break;
+                    }
+                    default:
+                        break;
+                }
+                return false;
             });
+            // A drag the program ends, and moves without a held button or key
+            // (the wheel): each is an interaction of its own.
+            connections_.push_back(QObject::connect(slider, &QSlider::sliderReleased, w, [held, end] {
+                if (!held->mouse) end();
+            }));
+            connections_.push_back(
+                QObject::connect(slider, &QAbstractSlider::actionTriggered, w, [slider, held, end](int action) {
+                    if (action == QAbstractSlider::SliderMove || slider->isSliderDown()) return;
+                    if (held->mouse || held->key != 0) return;
+                    end();
+                }));
             break;
         }
         case QtControlKind::Label:
             if (w->property("vorlantNotify").toBool()) {
                 w->setCursor(Qt::PointingHandCursor);
-                w->installEventFilter(new ClickFilter(w, [this, id] { command(id, 0); }));
+                // A click is a press and a release on the text; the second
+                // click of a double click is no new click.
+                auto pressed = std::make_shared<bool>(false);
+                watch(w, [this, id, w, pressed](QEvent* event) {
+                    const auto type = event->type();
+                    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+                        type != QEvent::MouseButtonRelease)
+                        return false;
+                    const auto* mouse = static_cast<QMouseEvent*>(event);
+                    if (mouse->button() != Qt::LeftButton) return false;
+                    if (type == QEvent::MouseButtonPress) {
+                        *pressed = true;
+                    } else if (type == QEvent::MouseButtonDblClick) {
+                        *pressed = false;
+                    } else if (*pressed) {
+                        *pressed = false;
+                        if (w->rect().contains(mouse->position().toPoint())) command(id, 0);
+                    }
+                    return true;
+                });
             }
             break;
         case QtControlKind::Combo:
@@ -251,6 +416,10 @@ void QtDialogControls::setText(int id, const std::string& text) {
     if (auto* edit = qobject_cast<QLineEdit*>(i->widget)) {
         edit->setText(t);
         edit->setCursorPosition(0);
+        // A read-only line too short for its text shows the whole of it on
+        // hover.
+        if (edit->isReadOnly())
+            edit->setToolTip(edit->fontMetrics().horizontalAdvance(t) > edit->width() - 8 ? t : QString());
     } else if (auto* label = qobject_cast<QLabel*>(i->widget)) {
         label->setText(t);
     } else if (auto* button = qobject_cast<QAbstractButton*>(i->widget)) {

@@ -3,12 +3,14 @@
 // same dialog logic.
 //
 // Each control line becomes one widget, a child of `parent`, placed in
-// pixels from its dialog units. User actions reach the handlers the way
-// the Windows dialog procedures see them: clicks as command(id, 0), an edit
-// losing focus (editing finished) as command(id, 0x0200), the end of a
-// track bar move as scroll(id, 8). Changes the logic makes through this
-// interface run with the widget's signals blocked, so they never come back
-// as user actions.
+// pixels from its dialog units (derived from the parent's font, as Windows
+// derives them from the dialog font). User actions reach the handlers the
+// way the Windows dialog procedures see them: clicks as command(id, 0), an
+// edit losing the focus (every time, edited or not) or taking Return as
+// command(id, 0x0200), the end of a track bar interaction (the release of
+// the mouse button or of the key, not each auto-repeat step) as
+// scroll(id, 8). Changes the logic makes through this interface run with
+// the widget's signals blocked, so they never come back as user actions.
 //
 // Threads: the GUI thread only.
 #pragma once
@@ -16,10 +18,17 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
+
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
 
 #include "ui/DialogControls.h"
 #include "ui/ResourceScript.h"
 
+class QEvent;
+class QFont;
 class QWidget;
 
 namespace vorlant {
@@ -41,13 +50,17 @@ enum class QtControlKind {
 
 QtControlKind qtControlKind(const ResourceControl& control);
 
-// Dialog units to pixels (an 8-point dialog font's base units).
-inline int dialogUnitsToPixelsX(int units) {
-    return units * 3 / 2;
-}
-inline int dialogUnitsToPixelsY(int units) {
-    return units * 13 / 8;
-}
+// Dialog units to pixels for one font: a horizontal unit is a quarter of
+// the font's average character width, a vertical one an eighth of its
+// height (rounded as Windows rounds them).
+struct DialogUnits {
+    int baseX = 6;
+    int baseY = 13;
+
+    static DialogUnits of(const QFont& font);
+    int x(int units) const { return (units * baseX + 2) / 4; }
+    int y(int units) const { return (units * baseY + 4) / 8; }
+};
 
 class QtDialogControls : public DialogControls {
 public:
@@ -58,10 +71,17 @@ public:
     QtDialogControls(QWidget& parent, const ResourceTemplate& dialogTemplate);
     QtDialogControls(const QtDialogControls&) = delete;
     QtDialogControls& operator=(const QtDialogControls&) = delete;
-    ~QtDialogControls() override = default;
+    // Detaches from the widgets (which may outlive this object by a little,
+    // as children of the dialog), so none of them reaches a handler then.
+    ~QtDialogControls() override;
 
     void setCommandHandler(Handler handler) { onCommand_ = std::move(handler); }
     void setScrollHandler(Handler handler) { onScroll_ = std::move(handler); }
+    // Called just before the drop-down list of combo `id` opens, so the
+    // front can refill it.
+    void setPopupHandler(int id, std::function<void()> beforePopup);
+
+    const DialogUnits& units() const { return units_; }
 
     // The widget of a control id, or nullptr; and its kind.
     QWidget* widget(int id) const;
@@ -97,9 +117,16 @@ private:
         if (onScroll_) onScroll_(id, code);
     }
 
+    // Watches `w` for user input and calls `onEvent` with each event; the
+    // watcher goes with this object.
+    void watch(QWidget* w, std::function<bool(QEvent*)> onEvent);
+
+    DialogUnits units_;
     std::map<int, Item> items_;
     Handler onCommand_;
     Handler onScroll_;
+    std::vector<QMetaObject::Connection> connections_;
+    std::vector<QPointer<QObject>> watchers_;  // null once their widget went
 };
 
 }  // namespace vorlant

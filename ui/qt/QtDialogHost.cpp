@@ -23,9 +23,14 @@ namespace {
 // colour.
 void styleAbout(QtDialogControls& controls) {
     if (auto* title = qobject_cast<QLabel*>(controls.widget(AboutId::Title))) {
+        // Larger than the dialog's font by the same share whatever its size.
         QFont bold = title->font();
         bold.setBold(true);
-        bold.setPixelSize(16);
+        if (bold.pointSizeF() > 0) {
+            bold.setPointSizeF(bold.pointSizeF() * 1.5);
+        } else {
+            bold.setPixelSize(bold.pixelSize() * 3 / 2);
+        }
         title->setFont(bold);
     }
     if (auto* link = qobject_cast<QLabel*>(controls.widget(AboutId::Link))) {
@@ -54,6 +59,7 @@ int QtDialogHost::run(int templateId, Logic& logic) {
     };
     controls.setCommandHandler(handle);
     dialog.setCancelHandler([handle] { handle(2, 0); });  // IDCANCEL
+    dialog.setEnterHandler([handle] { handle(1, 0); });   // IDOK
     return dialog.exec();
 }
 

@@ -1,6 +1,7 @@
 #include "ui/qt/QtMainWindow.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QMetaObject>
 
 #include "ui/MainDialogIds.h"
@@ -21,10 +22,13 @@ QtMainWindow::QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTe
     : QtTemplateDialog(nullptr, mainTemplate(templates)),
       dialog_(dialog),
       bridge_(bridge),
-      host_(this, templates) {
+      host_(this, templates),
+      ports_(systemSerialDevices) {
     controls().setCommandHandler([this](int id, int code) { dialog_.command(id, code); });
     controls().setScrollHandler([this](int id, int code) { dialog_.trackBarScroll(id, code); });
+    controls().setPopupHandler(MainId::PortCombo, [this] { refreshPorts(); });
     setCancelHandler([this] { dialog_.command(2, 0); });
+    setEnterHandler([this] { dialog_.command(1, 0); });
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
 }
 
@@ -32,10 +36,25 @@ void QtMainWindow::initialise() {
     if (initialised_) return;
     initialised_ = true;
     dialog_.initDialog(controls(), host_);
+    // The logic named the ports by number; the list names the devices
+    // those numbers open.
+    refreshPorts();
     // Delivers any report whose announcement did not arrive.
     reportTimer_.setInterval(kReportTimerMs);
     QObject::connect(&reportTimer_, &QTimer::timeout, this, [this] { dialog_.pollReports(); });
     reportTimer_.start();
+}
+
+void QtMainWindow::setPortSource(PortSource source) {
+    ports_.setSource(std::move(source));
+    if (initialised_) refreshPorts();
+}
+
+void QtMainWindow::refreshPorts() {
+    auto* combo = qobject_cast<QComboBox*>(controls().widget(MainId::PortCombo));
+    if (combo == nullptr) return;
+    ports_.refresh(*combo);
+    controls().enable(MainId::Connect, !ports_.devices().empty());
 }
 
 int QtMainWindow::run() {

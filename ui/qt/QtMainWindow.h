@@ -7,6 +7,10 @@
 // Escape and Enter do not end the dialog (they reach the logic as commands
 // 2 and 1, which it ignores); the close box ends it with 1.
 //
+// The port list shows the serial devices from the port source (by default
+// systemSerialDevices()), asked again whenever the list opens; "Connect"
+// is usable while the list has an entry.
+//
 // Threads: everything but postToWindow on the GUI thread.
 #pragma once
 
@@ -18,6 +22,7 @@
 #include "ui/DialogNotify.h"
 #include "ui/DlgConfig.h"
 #include "ui/qt/QtDialogHost.h"
+#include "ui/qt/QtPortList.h"
 #include "ui/qt/QtTemplateDialog.h"
 
 namespace vorlant {
@@ -31,6 +36,12 @@ public:
     // Shows the dialog modally until the close box; returns 1.
     int run();
 
+    // Where the port list comes from; the list is refilled at once when the
+    // dialog is initialised already.
+    void setPortSource(PortSource source);
+    void refreshPorts();
+    const QtPortList& ports() const { return ports_; }
+
     void postToWindow(uint32_t wParam, int32_t lParam) override;
 
 protected:
@@ -40,6 +51,7 @@ private:
     DlgConfig& dialog_;
     AppModel& bridge_;
     QtDialogHost host_;
+    QtPortList ports_;
     bool initialised_ = false;
     static constexpr int kReportTimerMs = 250;
     QTimer reportTimer_;

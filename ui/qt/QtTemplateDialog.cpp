@@ -1,6 +1,7 @@
 #include "ui/qt/QtTemplateDialog.h"
 
-#include <QFont>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QString>
 
 namespace vorlant {
@@ -13,24 +14,32 @@ const ResourceTemplates& qtResourceTemplates() {
     return templates;
 }
 
-namespace {
-
-// The template's sizes are dialog units of a small (8 point) font; a font
-// of about that size keeps the captions inside their controls. Set on the
-// dialog before its controls are made, so they inherit it.
-QWidget* withDialogFont(QWidget* dialog) {
-    QFont font = dialog->font();
-    font.setPixelSize(10);
-    dialog->setFont(font);
-    return dialog;
+QtTemplateDialog::QtTemplateDialog(QWidget* parent, const ResourceTemplate& dialogTemplate)
+    : QDialog(parent), controls_(*this, dialogTemplate) {
+    setWindowTitle(QString::fromStdString(dialogTemplate.caption));
+    setFixedSize(controls_.units().x(dialogTemplate.w), controls_.units().y(dialogTemplate.h));
 }
 
-}  // namespace
-
-QtTemplateDialog::QtTemplateDialog(QWidget* parent, const ResourceTemplate& dialogTemplate)
-    : QDialog(parent), controls_(*withDialogFont(this), dialogTemplate) {
-    setWindowTitle(QString::fromStdString(dialogTemplate.caption));
-    setFixedSize(dialogUnitsToPixelsX(dialogTemplate.w), dialogUnitsToPixelsY(dialogTemplate.h));
+void QtTemplateDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // A push button with the focus is the default one while it has it;
+    // otherwise the template's default button, if it has one.
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (button == nullptr || button->isCheckable()) {
+        button = nullptr;
+        for (QPushButton* candidate : findChildren<QPushButton*>()) {
+            if (candidate->isDefault()) button = candidate;
+        }
+    }
+    if (button != nullptr) {
+        if (button->isEnabled()) button->click();
+    } else if (onEnter_) {
+        onEnter_();
+    }
 }
 
 void QtTemplateDialog::reject() {
