@@ -176,6 +176,47 @@ void BM_CommandToWire(benchmark::State& state) {
 }
 BENCHMARK(BM_CommandToWire)->Iterations(1)->UseManualTime();
 
+// A controller that floods the line: every read hands out a full buffer at
+// once (bytes that never start a reply, so the engine's parser skips them).
+class FloodPort : public platform::SerialPort {
+public:
+    bool open(int, uint32_t) override { return true; }
+    WriteResult write(const uint8_t*, size_t, uint32_t) override { return WriteResult::Done; }
+    ReadResult read(uint8_t* buffer, size_t capacity, size_t& got, platform::Event& stop) override {
+        if (stop.isSet()) return ReadResult::Stopped;
+        for (got = 0; got < capacity; ++got) buffer[got] = static_cast<uint8_t>(0x11 + got % 64);
+        return ReadResult::Data;
+    }
+    void close() override {}
+    platform::PortError lastError() const override { return platform::PortError::None; }
+};
+
+// How long a command posted on this (the window) thread waits while the
+// serial reader keeps the queue full: the post returns once its message is
+// in the queue.
+void BM_CommandWaitUnderFlood(benchmark::State& state) {
+    StampListener listener;
+    TelescopeControl::Options options;
+    options.connectSettleMs = 0;
+    options.portFactory = []() -> std::shared_ptr<platform::SerialPort> { return std::make_shared<FloodPort>(); };
+    TelescopeControl engine(&listener, options);
+    engine.connect(3, 115200);
+    engine.drain(5000);
+    platform::sleepMs(200);  // the queue is full by now
+    std::vector<uint64_t> samples;
+    for (auto _ : state) {
+        for (int i = 0; i < 2000; ++i) {
+            const uint64_t t0 = nowNs();
+            engine.setTracking(static_cast<uint8_t>(i & 1));
+            samples.push_back(nowNs() - t0);
+            platform::sleepMs(1);
+        }
+        state.SetIterationTime(1e-9 * static_cast<double>(samples.back()));
+    }
+    reportLatency(state, samples);
+}
+BENCHMARK(BM_CommandWaitUnderFlood)->Iterations(1)->UseManualTime();
+
 // Heartbeat adapter that remembers when each tick was posted.
 class TickLog : public iHeartBeatListener {
 public:

@@ -2,6 +2,7 @@
 // thread); executeCommand runs them on the engine thread.
 #include <cstring>
 
+#include "engine/EngineCore.h"
 #include "engine/ManualMotion.h"
 #include "engine/SettingsDecode.h"
 #include "engine/TelescopeControl.h"
@@ -11,6 +12,14 @@ namespace vorlant {
 // --- posting (caller's thread) ------------------------------------------------
 
 void TelescopeControl::connect(int port, uint32_t baud) {
+    if (!core_->queueOpen()) {
+        // No queue, no engine thread: nothing would ever answer. Say so
+        // here, on the caller's thread (the one report made off the engine
+        // thread; the header's thread rules name it).
+        core_->lastPortError_ = platform::PortError::Other;
+        listener_->onStatus(StatusCode::CannotOpenPort);
+        return;
+    }
     uint8_t args[5];
     args[0] = static_cast<uint8_t>(port);  // COM256 travels as 0
     putU32(args + 1, baud);
@@ -75,13 +84,13 @@ void TelescopeControl::setDecelerations(uint8_t ra, uint8_t de) {
 void TelescopeControl::setOvertone(uint8_t axis, uint8_t value) {
     // Controllers below class 3 have no overtone setting (class 0: not yet
     // read); the class is the engine thread's atomic copy, so no race.
-    if (versionClassShared_.load(std::memory_order_relaxed) <= 2) return;
+    if (core_->versionClassShared_.load(std::memory_order_relaxed) <= 2) return;
     const uint8_t args[] = {axis, value};
     postCommand(CommandId::SetOvertone, args, sizeof args);
 }
 
 void TelescopeControl::setIncCurrentAt(uint8_t axis, uint16_t first, uint16_t second) {
-    if (versionClassShared_.load(std::memory_order_relaxed) <= 2) return;
+    if (core_->versionClassShared_.load(std::memory_order_relaxed) <= 2) return;
     uint8_t args[5] = {axis};
     putU16(args + 1, first);
     putU16(args + 3, second);
@@ -102,8 +111,8 @@ void TelescopeControl::setLocation(int32_t first, int32_t second) {
 
 void TelescopeControl::applyAdvancedSettings(const AdvancedSettings& settings) {
     {
-        platform::LockGuard guard(jobLock_);
-        pendingAdvanced_ = settings;
+        platform::LockGuard guard(core_->jobLock_);
+        core_->pendingAdvanced_ = settings;
     }
     postCommand(CommandId::ApplyAdvancedSettings);
 }
@@ -129,7 +138,7 @@ bool inReadout(int32_t state) {
 
 }  // namespace
 
-int TelescopeControl::executeCommand(const uint8_t* m) {
+int EngineCore::executeCommand(const uint8_t* m) {
     // m[0] header, m[1] id, arguments from m[2]. The message buffer holds
     // 32 bytes, so reading an argument a short message did not carry reads
     // left-over zeros of this buffer, never outside it.
@@ -252,16 +261,16 @@ int TelescopeControl::executeCommand(const uint8_t* m) {
     return 0;
 }
 
-void TelescopeControl::startManualMove(uint8_t direction, uint8_t position) {
+void EngineCore::startManualMove(uint8_t direction, uint8_t position) {
     sendFrame(manualMoveFrame(settings_, axisMode_, direction, position));
     report(StatusCode::ManualMovement);
 }
 
-void TelescopeControl::stopAxis(uint8_t direction) { sendFrame(stopFrame(direction)); }
+void EngineCore::stopAxis(uint8_t direction) { sendFrame(stopFrame(direction)); }
 
 // --- the advanced-settings sequence ------------------------------------------
 
-void TelescopeControl::advancedSettingsStep() {
+void EngineCore::advancedSettingsStep() {
     {
         platform::LockGuard guard(jobLock_);
         workingAdvanced_ = pendingAdvanced_;
@@ -269,7 +278,7 @@ void TelescopeControl::advancedSettingsStep() {
     locationStepOrNext();
 }
 
-void TelescopeControl::locationStepOrNext() {
+void EngineCore::locationStepOrNext() {
     if (workingAdvanced_.changeMask & (kChangeLatitude | kChangeLongitude)) {
         state_ = ConnectionState::AwaitJobLocation;
         sendFrame(buildRequestBU32U32(RequestId::WriteLocation, 1, static_cast<uint32_t>(workingAdvanced_.latitude),
@@ -281,7 +290,7 @@ void TelescopeControl::locationStepOrNext() {
     }
 }
 
-bool TelescopeControl::mountStep() {
+bool EngineCore::mountStep() {
     if (!(workingAdvanced_.changeMask & kChangeMountType)) return false;
     state_ = ConnectionState::AwaitJobMount;
     settings_.mountType = workingAdvanced_.mountType;
@@ -289,7 +298,7 @@ bool TelescopeControl::mountStep() {
     return true;
 }
 
-bool TelescopeControl::flipStep() {
+bool EngineCore::flipStep() {
     if (!(workingAdvanced_.changeMask & kChangeHysteresis)) return false;
     state_ = ConnectionState::AwaitJobFlip;
     settings_.flipHysteresis = workingAdvanced_.flipHysteresis;
@@ -298,13 +307,13 @@ bool TelescopeControl::flipStep() {
     return true;
 }
 
-void TelescopeControl::mountStepOrNext() {
+void EngineCore::mountStepOrNext() {
     if (mountStep() || flipStep()) return;
     enterReady();
     report(StatusCode::SettingsDone);
 }
 
-void TelescopeControl::flipStepOrDone() {
+void EngineCore::flipStepOrDone() {
     if (flipStep()) return;
     enterReady();
     report(StatusCode::SettingsDone);

@@ -1,11 +1,11 @@
 // Connection control: connect, the read-out paced by heartbeat ticks, the
 // reply time-out, disconnect and the loss of the port.
 #include "engine/SettingsDecode.h"
-#include "engine/TelescopeControl.h"
+#include "engine/EngineCore.h"
 
 namespace vorlant {
 
-void TelescopeControl::connectStep(const uint8_t* message) {
+void EngineCore::connectStep(const uint8_t* message) {
     if (portOpen_) {
         report(StatusCode::AlreadyConnected);
         return;
@@ -35,7 +35,7 @@ void TelescopeControl::connectStep(const uint8_t* message) {
     resetConnection();
 }
 
-int TelescopeControl::resetConnection() {
+int EngineCore::resetConnection() {
     resetSettings(settings_);
     setVersionClass(0);
     parser_.reset();
@@ -48,7 +48,7 @@ int TelescopeControl::resetConnection() {
     return 0;
 }
 
-void TelescopeControl::disconnectStep() {
+void EngineCore::disconnectStep() {
     if (portOpen_) {
         closePort();
         report(StatusCode::ConnectionClosed);
@@ -57,7 +57,7 @@ void TelescopeControl::disconnectStep() {
     }
 }
 
-void TelescopeControl::portLostStep(uint8_t generation) {
+void EngineCore::portLostStep(uint8_t generation) {
     // The reader saw the device disappear. Close as a disconnect does, so
     // every front returns to its disconnected state and a later connect
     // works; a notice from an earlier connection is stale and ignored.
@@ -67,7 +67,7 @@ void TelescopeControl::portLostStep(uint8_t generation) {
     report(StatusCode::ConnectionClosed);
 }
 
-int TelescopeControl::heartbeatStep() {
+int EngineCore::heartbeatStep() {
     int result = 0;
     if (replyTimeoutTicks_ > 0) {
         --replyTimeoutTicks_;
@@ -88,7 +88,7 @@ int TelescopeControl::heartbeatStep() {
     return result;
 }
 
-void TelescopeControl::sendStateRequest() {
+void EngineCore::sendStateRequest() {
     uint8_t id = 0;
     switch (state_) {
         case ConnectionState::AwaitPortType: id = RequestId::ReadPortType; break;
@@ -103,14 +103,14 @@ void TelescopeControl::sendStateRequest() {
     sendFrame(buildRequest(id));
 }
 
-void TelescopeControl::enterReady() {
+void EngineCore::enterReady() {
     // A count left over from the read-out must never fire later, in the
     // middle of an unrelated exchange.
     state_ = ConnectionState::Ready;
     replyTimeoutTicks_ = 0;
 }
 
-void TelescopeControl::setVersionClass(uint8_t versionClass) {
+void EngineCore::setVersionClass(uint8_t versionClass) {
     settings_.versionClass = versionClass;
     versionClassShared_.store(versionClass, std::memory_order_relaxed);
 }

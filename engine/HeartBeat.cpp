@@ -2,42 +2,53 @@
 
 namespace vorlant {
 
-HeartBeat::HeartBeat() = default;
+namespace {
+
+constexpr uint32_t kStopWaitMs = 20000;
+
+}  // namespace
+
+HeartBeat::HeartBeat() : shared_(std::make_shared<Shared>()) {}
 
 HeartBeat::~HeartBeat() {
-    // Never leave the thread running on a destroyed object.
+    // Never leave the thread running on a destroyed object: with the
+    // listener cleared it calls nothing, and if it outlives stop()'s bound
+    // it still holds its own reference to what it uses.
     clearListener();
     stop();
 }
 
 void HeartBeat::setListener(iHeartBeatListener* listener) {
-    platform::LockGuard guard(lock_);
-    listener_ = listener;
+    platform::LockGuard guard(shared_->lock);
+    shared_->listener = listener;
 }
 
 void HeartBeat::clearListener() {
-    platform::LockGuard guard(lock_);
-    listener_ = nullptr;
+    platform::LockGuard guard(shared_->lock);
+    shared_->listener = nullptr;
 }
 
 bool HeartBeat::start() {
     if (thread_.started()) return true;
-    stopEvent_.reset();
-    return thread_.start(&HeartBeat::threadEntry, this);
+    shared_->stopEvent.reset();
+    auto* forThread = new std::shared_ptr<Shared>(shared_);
+    if (thread_.start(&HeartBeat::threadEntry, forThread)) return true;
+    delete forThread;
+    return false;
 }
 
 bool HeartBeat::stop() {
-    stopEvent_.set();
-    return thread_.join(20000);
+    shared_->stopEvent.set();
+    return thread_.join(kStopWaitMs);
 }
 
-void HeartBeat::threadEntry(void* self) { static_cast<HeartBeat*>(self)->run(); }
-
-void HeartBeat::run() {
+void HeartBeat::threadEntry(void* raw) {
+    const std::shared_ptr<Shared> shared = std::move(*static_cast<std::shared_ptr<Shared>*>(raw));
+    delete static_cast<std::shared_ptr<Shared>*>(raw);
     for (;;) {
-        if (stopEvent_.wait(kIntervalMs)) return;
-        platform::LockGuard guard(lock_);
-        if (listener_ != nullptr) listener_->tick();
+        if (shared->stopEvent.wait(kIntervalMs)) return;
+        platform::LockGuard guard(shared->lock);
+        if (shared->listener != nullptr) shared->listener->tick();
     }
 }
 

@@ -4,10 +4,13 @@
 // listener's tick() runs on the heartbeat thread under the heartbeat's lock
 // (the only nested locking in the program: the engine's tick takes its
 // queue lock inside it). Once clearListener() returns, tick() is never
-// called again.
+// called again. stop() waits a bounded time; a thread that outlives it
+// keeps the heartbeat's lock and event alive by itself (they are shared
+// with it), so destroying the HeartBeat never frees them under it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/iTelescopeControl.h"
 #include "platform/Platform.h"
@@ -30,13 +33,16 @@ public:
     bool stop();
 
 private:
-    static void threadEntry(void* self);
-    void run();
+    // What the heartbeat thread uses; the thread holds its own reference.
+    struct Shared {
+        platform::Lock lock;
+        platform::Event stopEvent{platform::Event::Reset::Manual};
+        iHeartBeatListener* listener = nullptr;
+    };
+    static void threadEntry(void* shared);
 
-    platform::Lock lock_;
-    platform::Event stopEvent_{platform::Event::Reset::Manual};
+    std::shared_ptr<Shared> shared_;
     platform::Thread thread_;
-    iHeartBeatListener* listener_ = nullptr;
 };
 
 }  // namespace vorlant

@@ -1,21 +1,21 @@
 // Reply handling: every complete reply frame is interpreted by the one
 // request the engine's state says it is waiting for.
 #include "engine/SettingsDecode.h"
-#include "engine/TelescopeControl.h"
+#include "engine/EngineCore.h"
 
 namespace vorlant {
 
-int TelescopeControl::feedReplyBytes(const uint8_t* bytes, size_t count) {
+int EngineCore::feedReplyBytes(const uint8_t* bytes, size_t count) {
     return parser_.feed(bytes, count, [this](const ReplyView& reply) { return handleReply(reply); });
 }
 
-void TelescopeControl::pauseTo(int32_t state) {
+void EngineCore::pauseTo(int32_t state) {
     state_ = ConnectionState::Pause;
     nextState_ = state;
     pauseTicks_ = kPauseTicks;
 }
 
-int TelescopeControl::handleReply(const ReplyView& reply) {
+int EngineCore::handleReply(const ReplyView& reply) {
     switch (state_) {
         case ConnectionState::AwaitIdent:
             switch (decodeIdentification(reply, settings_)) {
@@ -28,7 +28,7 @@ int TelescopeControl::handleReply(const ReplyView& reply) {
                 case IdentOutcome::TooOld:
                     state_ = ConnectionState::Idle;
                     replyTimeoutTicks_ = 0;
-                    listener_->onSettings(&settings_, SettingsReportKind::DeviceTooOld);
+                    reportSettings(SettingsReportKind::DeviceTooOld);
                     return 0;
                 case IdentOutcome::Ignored:
                     return 0;
@@ -56,7 +56,7 @@ int TelescopeControl::handleReply(const ReplyView& reply) {
                 return 0;
             }
             enterReady();
-            listener_->onSettings(&settings_, SettingsReportKind::ReadoutComplete);
+            reportSettings(SettingsReportKind::ReadoutComplete);
             return 1;
         case ConnectionState::AwaitFlipParams:
             decodeFlipBlock(reply, settings_);
@@ -67,7 +67,7 @@ int TelescopeControl::handleReply(const ReplyView& reply) {
         case ConnectionState::AwaitLocation:
             decodeLocation(reply, settings_);
             enterReady();
-            listener_->onSettings(&settings_, readoutKind_ == SettingsReportKind::DefaultsReloaded
+            reportSettings(readoutKind_ == SettingsReportKind::DefaultsReloaded
                                                   ? SettingsReportKind::DefaultsReloaded
                                                   : SettingsReportKind::ReadoutComplete);
             return 1;
@@ -79,14 +79,14 @@ int TelescopeControl::handleReply(const ReplyView& reply) {
             decodeGearBlock(reply, settings_, false);
             recomputeMaxRates(settings_);
             enterReady();
-            listener_->onSettings(&settings_, SettingsReportKind::GearRatiosChanged);
+            reportSettings(SettingsReportKind::GearRatiosChanged);
             return 0;
         case ConnectionState::AwaitLocationSet:
             enterReady();
             return 0;
         case ConnectionState::AwaitVoltage:
             enterReady();
-            listener_->onSupplyVoltage(decodeSupplyVoltage(reply));
+            reportVoltage(decodeSupplyVoltage(reply));
             return 0;
         case ConnectionState::AwaitParkSet:
             enterReady();

@@ -3,7 +3,7 @@
 // excepted).
 #include <cstring>
 
-#include "engine/TelescopeControl.h"
+#include "engine/EngineCore.h"
 
 namespace vorlant {
 
@@ -11,23 +11,32 @@ namespace {
 
 constexpr uint32_t kWriteWaitMs = 1000;
 constexpr uint32_t kReadErrorWaitMs = 200;
+// A reader that has signalled its end only has to return: how long its
+// join may take after that.
+constexpr uint32_t kReaderExitMs = 1000;
 
-// What the serial reader thread owns: the engine it forwards to and its own
-// reference to the port it was started with.
+// What the serial reader thread owns: its own references to the engine's
+// core and to the port it was started with.
 struct ReaderContext {
-    TelescopeControl* engine;
+    std::shared_ptr<EngineCore> core;
     std::shared_ptr<platform::SerialPort> port;
-    platform::Event* stop;
-    platform::Event* done;
     uint8_t generation;
 };
 
+// Busy stands for "our own reader still holds the device"; once that
+// reader has let go, the error no longer applies.
+void clearBusy(std::atomic<platform::PortError>& error) {
+    platform::PortError busy = platform::PortError::Busy;
+    error.compare_exchange_strong(busy, platform::PortError::None);
+}
+
 }  // namespace
 
-bool TelescopeControl::openPort(int portNumber, uint32_t baud) {
+bool EngineCore::openPort(int portNumber, uint32_t baud) {
     // A reader of an earlier connection that outlived closePort's wait must
-    // end before a new one starts: never two readers at a time.
-    if (!reapSerialReader(options_.readerStopWaitMs)) {
+    // end before a new one starts: never two readers at a time. It already
+    // had its bound, so a reader still running now is not waited for again.
+    if (!reapSerialReader(readerOrphaned_ ? 0 : options_.readerStopWaitMs)) {
         lastPortError_ = platform::PortError::Busy;
         return false;
     }
@@ -41,22 +50,23 @@ bool TelescopeControl::openPort(int portNumber, uint32_t baud) {
     return true;
 }
 
-bool TelescopeControl::startSerialReader() {
+bool EngineCore::startSerialReader() {
     ++portGeneration_;
     serialStopEvent_.reset();
     serialReaderDone_.reset();
-    auto* context = new ReaderContext{this, port_, &serialStopEvent_, &serialReaderDone_, portGeneration_};
-    if (!serialReader_.start(&TelescopeControl::serialReaderEntry, context)) {
+    auto* context = new ReaderContext{shared_from_this(), port_, portGeneration_};
+    if (!serialReader_.start(&EngineCore::serialReaderEntry, context)) {
         delete context;
         return false;
     }
     return true;
 }
 
-void TelescopeControl::serialReaderEntry(void* raw) {
+void EngineCore::serialReaderEntry(void* raw) {
     ReaderContext* context = static_cast<ReaderContext*>(raw);
+    EngineCore& core = *context->core;
     platform::SerialPort& port = *context->port;
-    platform::Event& stop = *context->stop;
+    platform::Event& stop = core.serialStopEvent_;
     uint8_t buffer[128];
     for (;;) {
         if (stop.isSet()) break;
@@ -64,7 +74,7 @@ void TelescopeControl::serialReaderEntry(void* raw) {
         const platform::SerialPort::ReadResult r = port.read(buffer, sizeof buffer, got, stop);
         if (r == platform::SerialPort::ReadResult::Stopped) break;
         if (r == platform::SerialPort::ReadResult::Data) {
-            if (got > 0) context->engine->forwardSerialBytes(buffer, static_cast<int>(got));
+            if (got > 0) core.forwardSerialBytes(buffer, static_cast<int>(got));
             continue;
         }
         if (r == platform::SerialPort::ReadResult::Gone) {
@@ -74,7 +84,7 @@ void TelescopeControl::serialReaderEntry(void* raw) {
             if (!stop.isSet()) {
                 const uint8_t message[] = {messageHeader(kMsgCommand, 2), CommandId::PortLost,
                                            context->generation};
-                context->engine->postRaw(message, sizeof message);
+                core.writeQueue(message, sizeof message);
             }
             break;
         }
@@ -82,32 +92,55 @@ void TelescopeControl::serialReaderEntry(void* raw) {
         // reading again, never spin; a stop during the wait ends the thread.
         if (stop.wait(kReadErrorWaitMs)) break;
     }
-    platform::Event* done = context->done;
-    delete context;  // drops the reader's reference to the port first
-    done->set();
+    // A reader that closePort gave up on closes its port itself: its read
+    // is over, nobody else uses the port any more, and the device is then
+    // free for the next connect.
+    if (core.readerOrphaned_.exchange(false)) {
+        port.close();
+        clearBusy(core.lastPortError_);
+    }
+    core.serialReaderDone_.set();
+    delete context;  // drops the reader's references; may free the core
 }
 
-bool TelescopeControl::reapSerialReader(uint32_t timeoutMs) {
+bool EngineCore::reapSerialReader(uint32_t timeoutMs) {
     if (!serialReader_.started()) return true;
-    // The reader may be blocked writing into a full queue that only this
-    // thread empties. While waiting, keep reading the queue into a stash
-    // (handled, in order, once the close is done), so the reader can always
-    // finish and the wait never runs into its bound for nothing.
+    // The reader may be blocked writing into a full queue that only the
+    // engine thread empties. While waiting there, keep reading the queue
+    // into a stash (handled, in order, once the close is done), so the
+    // reader can always finish and the wait never runs into its bound for
+    // nothing. The wait is bounded by time whether or not bytes come.
     const uint64_t deadline = platform::monotonicNs() + uint64_t{timeoutMs} * 1000000u;
-    while (!serialReaderDone_.isSet() && platform::monotonicNs() < deadline) {
-        if (!onEngineThread_) {
-            serialReaderDone_.wait(20);
+    for (;;) {
+        if (serialReaderDone_.isSet()) break;
+        const uint64_t now = platform::monotonicNs();
+        if (now >= deadline) break;
+        const uint32_t leftMs = static_cast<uint32_t>((deadline - now + 999999u) / 1000000u);
+        if (!onEngineThread()) {
+            serialReaderDone_.wait(leftMs);
             continue;
         }
         uint8_t buffer[64];
         size_t got = 0;
-        queue_.read(buffer, sizeof buffer, got, serialReaderDone_);
+        queue_.read(buffer, sizeof buffer, got, serialReaderDone_, leftMs);
         stash_.insert(stash_.end(), buffer, buffer + got);
     }
-    return serialReaderDone_.isSet() && serialReader_.join(timeoutMs);
+    if (!serialReaderDone_.isSet() || !serialReader_.join(kReaderExitMs)) return false;
+    closeOrphanedPort();
+    return true;
 }
 
-platform::SerialPort::WriteResult TelescopeControl::writeFrame(const uint8_t* bytes, size_t count) {
+void EngineCore::closeOrphanedPort() {
+    // The reader has been joined: if it ended without taking the flag, its
+    // port is closed here.
+    if (readerOrphaned_.exchange(false) && orphanedPort_) {
+        orphanedPort_->close();
+        clearBusy(lastPortError_);
+    }
+    orphanedPort_.reset();
+}
+
+platform::SerialPort::WriteResult EngineCore::writeFrame(const uint8_t* bytes, size_t count) {
     if (!port_) return platform::SerialPort::WriteResult::Failed;
     const platform::SerialPort::WriteResult r = port_->write(bytes, count, kWriteWaitMs);
     if (r == platform::SerialPort::WriteResult::Gone) {
@@ -117,19 +150,28 @@ platform::SerialPort::WriteResult TelescopeControl::writeFrame(const uint8_t* by
     return r;
 }
 
-void TelescopeControl::sendFrame(const Frame& frame) {
+void EngineCore::sendFrame(const Frame& frame) {
     if (frame.size == 0) return;
     writeFrame(frame.bytes, frame.size);
 }
 
-void TelescopeControl::closePort() {
+void EngineCore::closePort() {
     serialStopEvent_.set();
     const bool readerEnded = reapSerialReader(options_.readerStopWaitMs);
     if (portOpen_ && port_) {
-        // A reader still running keeps its own reference to the port; it is
-        // purged now, and the object is released when that reader ends, so
-        // the reader never works on a closed handle.
-        if (readerEnded) port_->close();
+        if (readerEnded) {
+            port_->close();
+        } else {
+            // The reader ignores the stop and still holds the device. It
+            // closes the port itself when it finally ends (or the engine
+            // does, once it has joined it); until then the device is not
+            // free, and lastPortError says so.
+            orphanedPort_ = port_;
+            lastPortError_ = platform::PortError::Busy;
+            readerOrphaned_ = true;
+            // It may have ended just before the flag was up, without seeing it.
+            if (serialReaderDone_.isSet() && serialReader_.join(kReaderExitMs)) closeOrphanedPort();
+        }
         port_.reset();
     }
     linkUp_ = false;

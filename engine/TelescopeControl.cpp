@@ -3,9 +3,11 @@
 // reassembly, dispatch, and the shutdown order.
 #include "engine/TelescopeControl.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "app/TextBuild.h"
+#include "engine/EngineCore.h"
 
 namespace vorlant {
 
@@ -17,11 +19,54 @@ std::shared_ptr<platform::SerialPort> osPort() {
     return std::shared_ptr<platform::SerialPort>(platform::createSerialPort());
 }
 
+// The core whose engine thread this is; null on every other thread.
+thread_local const EngineCore* tlsEngineOfThisThread = nullptr;
+
+uint64_t deadlineAfter(uint32_t ms) { return platform::monotonicNs() + uint64_t{ms} * 1000000u; }
+
+// Milliseconds left until deadline, rounded up; 0 once it has passed.
+uint32_t msUntil(uint64_t deadline) {
+    const uint64_t now = platform::monotonicNs();
+    if (now >= deadline) return 0;
+    return static_cast<uint32_t>((deadline - now + 999999u) / 1000000u);
+}
+
 }  // namespace
+
+// --- the public object -----------------------------------------------------
 
 TelescopeControl::TelescopeControl(TelescopeListener* listener) : TelescopeControl(listener, Options{}) {}
 
 TelescopeControl::TelescopeControl(TelescopeListener* listener, Options options)
+    : listener_(listener), core_(std::make_shared<EngineCore>(listener, std::move(options))) {
+    core_->startEngineThread();
+}
+
+TelescopeControl::~TelescopeControl() {
+    // Whether every thread ended or not, this reference goes: a thread that
+    // outlived its bound holds its own and frees the core when it ends.
+    core_->shutdown();
+}
+
+void TelescopeControl::postCommand(uint8_t id, const uint8_t* args, size_t count) {
+    core_->postCommand(id, args, count);
+}
+
+void TelescopeControl::tick() { core_->writeQueue(kTickMessage, sizeof kTickMessage); }
+
+bool TelescopeControl::drain(uint32_t timeoutMs) { return core_->drain(timeoutMs); }
+
+platform::PortError TelescopeControl::lastPortError() const { return core_->lastPortError_.load(); }
+
+void TelescopeControl::postRaw(const uint8_t* bytes, size_t count) { core_->writeQueue(bytes, count); }
+
+void TelescopeControl::forwardSerialBytes(const uint8_t* bytes, int count) {
+    core_->forwardSerialBytes(bytes, count);
+}
+
+// --- construction and shutdown ----------------------------------------------
+
+EngineCore::EngineCore(TelescopeListener* listener, TelescopeControl::Options options)
     : listener_(listener), options_(std::move(options)) {
     if (!options_.portFactory) options_.portFactory = osPort;
     // The queue's name: the prefix and the process id as eight hex digits,
@@ -35,27 +80,50 @@ TelescopeControl::TelescopeControl(TelescopeListener* listener, Options options)
         const size_t at = appendText(name, sizeof name, end, "_");
         appendDecimal(name, sizeof name, at, static_cast<int32_t>(serial));
     }
-    pipeReader_.start(&TelescopeControl::pipeReaderEntry, this);
 }
 
-TelescopeControl::~TelescopeControl() {
-    // Close an open link through the queue so the engine thread does it
-    // (it alone touches the link), then stop the engine thread. Only after
-    // every thread has ended are the queue, events and locks released.
+EngineCore::~EngineCore() = default;
+
+bool EngineCore::startEngineThread() {
+    // Without a queue there is nothing to read: no engine thread, and
+    // connect() says so (TelescopeControl::connect).
+    if (!queue_.isOpen()) return false;
+    auto* self = new std::shared_ptr<EngineCore>(shared_from_this());
+    if (pipeReader_.start(&EngineCore::pipeReaderEntry, self)) return true;
+    delete self;
+    queue_.close();
+    return false;
+}
+
+bool EngineCore::shutdown() {
+    // Close an open link through the queue so the engine thread does it (it
+    // alone touches the link), then stop the engine thread. Every wait is
+    // bounded; a thread still running after its bound keeps the core alive
+    // (see EngineCore.h), and nothing it uses is touched from here on.
     disconnectQuietly();
     pipeStopEvent_.set();
-    pipeReader_.join(kEngineStopWaitMs);
+    if (!pipeReader_.join(kEngineStopWaitMs)) {
+        listenerDetached_ = true;
+        queue_.shutdown();  // a writer blocked on the full queue fails instead
+        return false;
+    }
     // Nobody reads the queue any more: break it, so a serial reader blocked
     // writing into it fails at once instead of waiting forever.
     queue_.shutdown();
-    if (portOpen_) closePort();  // the engine thread could not; it has ended now
+    // The engine thread has ended: its state is this thread's now.
+    if (portOpen_) closePort();
     serialStopEvent_.set();
-    while (!serialReader_.join(1000)) {
+    // closePort already waited its bound for a reader it gave up on.
+    const bool givenUp = readerOrphaned_ && !serialReaderDone_.isSet();
+    if (!serialReader_.join(givenUp ? 0 : options_.readerStopWaitMs)) {
+        listenerDetached_ = true;
+        return false;
     }
-    queue_.close();
+    closeOrphanedPort();
+    return true;
 }
 
-void TelescopeControl::disconnectQuietly() {
+void EngineCore::disconnectQuietly() {
     // A silent variant of disconnect for the destructor: the engine thread
     // closes the port without a report, so no listener is called while the
     // owner tears things down.
@@ -67,14 +135,15 @@ void TelescopeControl::disconnectQuietly() {
 
 // --- writers (any thread) -------------------------------------------------
 
-void TelescopeControl::writeQueue(const uint8_t* bytes, size_t count) {
+void EngineCore::writeQueue(const uint8_t* bytes, size_t count) {
     platform::LockGuard guard(pipeWriteLock_);
     queue_.write(bytes, count);
 }
 
-void TelescopeControl::postCommand(uint8_t id) { postCommand(id, nullptr, 0); }
-
-void TelescopeControl::postCommand(uint8_t id, const uint8_t* args, size_t count) {
+void EngineCore::postCommand(uint8_t id, const uint8_t* args, size_t count) {
+    // Only the engine thread empties the queue: posting from it (a listener
+    // callback) would wait for itself once the queue is full.
+    assert(!onEngineThread() && "engine operations must not be called from a listener callback");
     uint8_t message[32];
     if (count > kMsgMaxPayload - 1) return;
     message[0] = messageHeader(kMsgCommand, static_cast<uint8_t>(count + 1));
@@ -83,25 +152,43 @@ void TelescopeControl::postCommand(uint8_t id, const uint8_t* args, size_t count
     writeQueue(message, count + 2);
 }
 
-void TelescopeControl::tick() { writeQueue(kTickMessage, sizeof kTickMessage); }
-
-void TelescopeControl::forwardSerialBytes(const uint8_t* bytes, int count) {
+void EngineCore::forwardSerialBytes(const uint8_t* bytes, int count) {
     chunkSerialBytes(bytes, count, [this](const uint8_t* chunk, size_t size) { writeQueue(chunk, size); });
 }
 
-bool TelescopeControl::drain(uint32_t timeoutMs) {
+bool EngineCore::drain(uint32_t timeoutMs) {
+    assert(!onEngineThread() && "drain() must not be called from a listener callback");
+    if (!queue_.isOpen()) return false;
     platform::LockGuard guard(drainLock_);
-    drainEvent_.reset();
-    postCommand(CommandId::Drain);
-    return drainEvent_.wait(timeoutMs);
+    // Each drain waits for its own marker: one left behind by an earlier
+    // drain that timed out is reached first and must not end this one.
+    const uint32_t tag = ++drainSerial_;
+    uint8_t args[4];
+    putU32(args, tag);
+    postCommand(CommandId::Drain, args, sizeof args);
+    const uint64_t deadline = deadlineAfter(timeoutMs);
+    for (;;) {
+        if (drainReached_.load() == tag) return true;
+        const uint32_t left = msUntil(deadline);
+        if (left == 0) return false;
+        drainEvent_.wait(left);
+    }
 }
+
+bool EngineCore::onEngineThread() const { return tlsEngineOfThisThread == this; }
 
 // --- the engine thread ----------------------------------------------------
 
-void TelescopeControl::pipeReaderEntry(void* self) { static_cast<TelescopeControl*>(self)->pipeReaderLoop(); }
+void EngineCore::pipeReaderEntry(void* arg) {
+    // The thread's own reference: the core stays alive while this runs.
+    std::shared_ptr<EngineCore> self = std::move(*static_cast<std::shared_ptr<EngineCore>*>(arg));
+    delete static_cast<std::shared_ptr<EngineCore>*>(arg);
+    tlsEngineOfThisThread = self.get();
+    self->pipeReaderLoop();
+    tlsEngineOfThisThread = nullptr;
+}
 
-void TelescopeControl::pipeReaderLoop() {
-    onEngineThread_ = true;
+void EngineCore::pipeReaderLoop() {
     uint8_t buffer[20];
     for (;;) {
         size_t got = 0;
@@ -116,14 +203,13 @@ void TelescopeControl::pipeReaderLoop() {
             for (uint8_t b : pending) assembleByte(b);
         }
     }
-    onEngineThread_ = false;
 }
 
-void TelescopeControl::assembleByte(uint8_t byte) {
+void EngineCore::assembleByte(uint8_t byte) {
     if (assembler_.assembleByte(byte)) dispatchMessage(assembler_.message());
 }
 
-void TelescopeControl::dispatchMessage(const uint8_t* message) {
+void EngineCore::dispatchMessage(const uint8_t* message) {
     const uint8_t type = messageType(message[0]);
     const uint8_t length = messageLength(message[0]);
     int result = 0;
@@ -132,6 +218,10 @@ void TelescopeControl::dispatchMessage(const uint8_t* message) {
             if (length == 0) break;
             const uint8_t id = message[1];
             if (id == CommandId::Drain) {
+                const uint32_t tag = static_cast<uint32_t>(message[2]) | (static_cast<uint32_t>(message[3]) << 8) |
+                                     (static_cast<uint32_t>(message[4]) << 16) |
+                                     (static_cast<uint32_t>(message[5]) << 24);
+                drainReached_.store(tag);
                 drainEvent_.set();
             } else if (id == CommandId::CloseQuietly) {
                 if (portOpen_) closePort();
@@ -169,12 +259,26 @@ void TelescopeControl::dispatchMessage(const uint8_t* message) {
     }
 }
 
-void TelescopeControl::applyResult(int result) {
+void EngineCore::applyResult(int result) {
     if (result == 1) {
         if (portOpen_) linkUp_ = true;
     } else if (result == 2) {
         if (portOpen_) closePort();
     }
+}
+
+// --- reports ----------------------------------------------------------------
+
+void EngineCore::report(int code) {
+    if (!listenerDetached_) listener_->onStatus(code);
+}
+
+void EngineCore::reportSettings(int kind) {
+    if (!listenerDetached_) listener_->onSettings(&settings_, kind);
+}
+
+void EngineCore::reportVoltage(int centivolts) {
+    if (!listenerDetached_) listener_->onSupplyVoltage(centivolts);
 }
 
 }  // namespace vorlant

@@ -1,17 +1,30 @@
 // The controller engine.
 //
 // Threads and what each may call:
-//  - any caller thread (window thread, tool main thread): the
+//  - one caller thread (window thread, tool main thread): the
 //    iTelescopeControl operations, drain(), lastPortError(). They only post
-//    a message into the queue (or read atomics) and return.
+//    a message into the queue (or read atomics) and return; a full queue
+//    makes them wait until the engine thread has made room.
 //  - heartbeat thread: tick().
 //  - engine thread (started by the constructor): everything else. It alone
 //    changes connection state, writes to the serial port, touches the
 //    settings record and calls the TelescopeListener.
 //  - serial reader thread (one per open port): reads the port and forwards
 //    the bytes into the queue.
-// The constructor and destructor run on the owner's thread; the destructor
-// closes an open link and ends every thread before anything is released.
+// Never call an operation or drain() from inside a TelescopeListener
+// callback: that runs on the engine thread, the only thread that empties
+// the queue, so a full queue would block it for good. Debug builds assert
+// this. React to a report on another thread (the window thread, through
+// the listener bridge).
+// Every report reaches the listener on the engine thread, with one
+// exception: an engine whose queue could not be created has no engine
+// thread, and connect() then reports status 6 itself, on the caller's
+// thread (lastPortError() Other).
+// The constructor and destructor run on the owner's thread. The destructor
+// closes an open link and ends every thread, each wait bounded; what a
+// thread that outlived its bound still uses is left to that thread (see
+// EngineCore), so the destructor always returns and nothing is freed under
+// a running thread.
 #pragma once
 
 #include <atomic>
@@ -94,6 +107,8 @@ struct CommandId {
 constexpr int kReplyTimeoutTicks = 32;
 constexpr int kPauseTicks = 2;
 
+class EngineCore;
+
 class TelescopeControl : public iTelescopeControl {
 public:
     using PortFactory = std::function<std::shared_ptr<platform::SerialPort>()>;
@@ -144,120 +159,35 @@ public:
     void setParkPosition() override;
 
     // Waits until every message posted before this call has been handled
-    // by the engine thread. For tools and tests; never call it from the
-    // engine thread (a listener callback). False on time-out.
+    // by the engine thread. For tools and tests; never from the engine
+    // thread (a listener callback). False on time-out; a marker left behind
+    // by a drain that timed out never satisfies a later one.
     bool drain(uint32_t timeoutMs);
 
-    // Why the last connect could not open its port, or why the open port
-    // was lost; None otherwise. Readable from any thread.
-    platform::PortError lastPortError() const { return lastPortError_.load(); }
+    // Why the last connect could not open its port, why the open port was
+    // lost, or Busy while the reader of a closed connection still holds the
+    // device; None otherwise. Readable from any thread.
+    platform::PortError lastPortError() const;
 
     // Posts raw bytes into the queue as one message run (tests and
     // benchmarks exercise reassembly with it).
-    void postRaw(const uint8_t* bytes, size_t count) { writeQueue(bytes, count); }
+    void postRaw(const uint8_t* bytes, size_t count);
 
     // Called by the serial reader thread with received bytes: forwarded in
     // chunks of at most 31 bytes as type-2 messages.
     void forwardSerialBytes(const uint8_t* bytes, int count);
 
 private:
-    // Lets the fuzz harness and white-box tests put the engine into a
-    // given state and feed replies on their own thread (never in product
-    // code).
+    // Lets the fuzz harness and white-box tests reach the engine's state
+    // (never in product code).
     friend struct TelescopeControlProbe;
 
-    // --- queue side (TelescopeControl.cpp) ---
-    void writeQueue(const uint8_t* bytes, size_t count);
-    void disconnectQuietly();
-    void postCommand(uint8_t id);
-    void postCommand(uint8_t id, const uint8_t* args, size_t count);
-    static void pipeReaderEntry(void* self);
-    void pipeReaderLoop();
-    void assembleByte(uint8_t byte);
-    void dispatchMessage(const uint8_t* message);
-    void applyResult(int result);
-
-    // --- serial link (SerialLink.cpp) ---
-    bool openPort(int portNumber, uint32_t baud);
-    bool startSerialReader();
-    platform::SerialPort::WriteResult writeFrame(const uint8_t* bytes, size_t count);
-    void sendFrame(const Frame& frame);
-    void closePort();
-    static void serialReaderEntry(void* context);
-    bool reapSerialReader(uint32_t timeoutMs);
-
-    // --- connection control (Connection.cpp) ---
-    void connectStep(const uint8_t* message);
-    void disconnectStep();
-    int resetConnection();
-    int heartbeatStep();
-    void sendStateRequest();
-    void portLostStep(uint8_t generation);
-    void setVersionClass(uint8_t versionClass);
-    void enterReady();
-
-    // --- replies (Replies.cpp) ---
-    int feedReplyBytes(const uint8_t* bytes, size_t count);
-    int handleReply(const ReplyView& reply);
-    void pauseTo(int32_t state);
-    void locationStepOrNext();
-    bool mountStep();
-    bool flipStep();
-    void mountStepOrNext();
-    void flipStepOrDone();
-
-    // --- commands (Commands.cpp) ---
-    int executeCommand(const uint8_t* message);
-    void startManualMove(uint8_t direction, uint8_t position);
-    void stopAxis(uint8_t direction);
-    void advancedSettingsStep();
-
-    void report(int code) { listener_->onStatus(code); }
+    void postCommand(uint8_t id, const uint8_t* args = nullptr, size_t count = 0);
 
     TelescopeListener* const listener_;
-    Options options_;
-
-    // Engine-thread state.
-    ControllerSettings settings_{};
-    int32_t state_ = ConnectionState::Idle;
-    int32_t nextState_ = ConnectionState::Ready;
-    int32_t replyTimeoutTicks_ = 0;
-    int32_t pauseTicks_ = 0;
-    int32_t readoutKind_ = SettingsReportKind::ReadoutComplete;
-    int32_t axisMode_ = 0;
-    bool portOpen_ = false;
-    bool linkUp_ = false;
-    bool portLostPending_ = false;
-    bool onEngineThread_ = false;  // set by the engine thread for its own use
-    std::vector<uint8_t> stash_;   // queue bytes read while closing the port
-    MessageAssembler assembler_;
-    ReplyParser parser_;
-    AdvancedSettings workingAdvanced_{};
-
-    // Shared with the window thread.
-    platform::Lock jobLock_;
-    AdvancedSettings pendingAdvanced_{};
-    std::atomic<uint8_t> versionClassShared_{0};
-    std::atomic<platform::PortError> lastPortError_{platform::PortError::None};
-
-    // The queue.
-    platform::Lock pipeWriteLock_;
-    platform::ByteQueue queue_;
-    platform::Event pipeStopEvent_{platform::Event::Reset::Manual};
-    platform::Thread pipeReader_;
-
-    // The serial link. The reader thread holds its own reference to the
-    // port it was started with, so a reader that outlives closePort's wait
-    // never touches a released object.
-    std::shared_ptr<platform::SerialPort> port_;
-    platform::Event serialStopEvent_{platform::Event::Reset::Manual};
-    platform::Event serialReaderDone_{platform::Event::Reset::Manual};
-    platform::Thread serialReader_;
-    uint8_t portGeneration_ = 0;
-
-    // drain(): one waiter at a time.
-    platform::Lock drainLock_;
-    platform::Event drainEvent_{platform::Event::Reset::Auto};
+    // Everything the engine's threads use. Shared with those threads, so a
+    // thread that outlives the destructor's bounded waits keeps it alive.
+    std::shared_ptr<EngineCore> core_;
 };
 
 }  // namespace vorlant

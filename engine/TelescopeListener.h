@@ -6,8 +6,11 @@
 namespace vorlant {
 
 // Every operation is called on the engine thread, one at a time, never while
-// the engine holds a lock of its own. onSettings' pointer is valid only for
-// the duration of the call: copy the record before returning.
+// the engine holds a lock of its own (the one exception: an engine whose
+// queue could not be created reports status 6 from connect(), on the
+// caller's thread). onSettings' pointer is valid only for the duration of
+// the call: copy the record before returning. A callback must not call the
+// engine's operations.
 class TelescopeListener {
 public:
     virtual void onStatus(int code) = 0;

@@ -6,9 +6,10 @@
 //    post a message into the engine's queue and return at once; none waits
 //    for the controller and none returns a result. Outcomes arrive later
 //    through TelescopeListener on the engine thread.
-//  - Never call these from inside a TelescopeListener callback while holding
-//    a lock that the engine thread could need: the engine never waits for
-//    the caller, but a full queue makes a caller wait for the engine.
+//  - Never call these from inside a TelescopeListener callback: callbacks
+//    run on the engine thread, the only thread that empties the queue, and
+//    a full queue makes a caller wait for the engine (TelescopeControl
+//    asserts this in debug builds).
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/EngineCore.h"
 #include "engine/TelescopeControl.h"
 
 namespace vorlant {
@@ -40,8 +41,9 @@ public:
 }  // namespace
 
 struct TelescopeControlProbe {
-    static void run(TelescopeControl& e, const uint8_t* data, size_t size) {
+    static void run(TelescopeControl& control, const uint8_t* data, size_t size) {
         if (size < 3) return;
+        EngineCore& e = *control.core_;
         e.port_ = std::make_shared<SinkPort>();
         e.portOpen_ = true;
         e.linkUp_ = false;

@@ -35,11 +35,13 @@ public:
     // failure; the bytes are then lost.
     bool write(const uint8_t* data, size_t count);
 
-    enum class ReadResult { Data, Stopped };
-    // Waits until bytes are available (got > 0 may be 0 after a spurious
-    // wake) or stop is signalled; stop wins when both are ready. Read errors
-    // are retried internally after a short wait, never spun on.
+    enum class ReadResult { Data, Stopped, TimedOut };
+    // Waits until bytes are available (got may be 0 after a spurious wake)
+    // or stop is signalled; stop wins when both are ready. Read errors are
+    // retried internally after a short wait, never spun on.
     ReadResult read(uint8_t* buffer, size_t capacity, size_t& got, Event& stop);
+    // The same, giving up with TimedOut (got 0) after timeoutMs.
+    ReadResult read(uint8_t* buffer, size_t capacity, size_t& got, Event& stop, uint32_t timeoutMs);
 
 private:
     void* impl_ = nullptr;

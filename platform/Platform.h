@@ -85,4 +85,14 @@ uint32_t currentProcessId();
 // Monotonic clock in nanoseconds, for benchmarks and tools.
 uint64_t monotonicNs();
 
+// What this process holds right now, for soak runs that check nothing
+// grows: resident memory, open handles (file descriptors on POSIX) and
+// threads. False when the system could not tell.
+struct ProcessUsage {
+    uint64_t residentBytes = 0;
+    uint32_t handles = 0;
+    uint32_t threads = 0;
+};
+bool processUsage(ProcessUsage& out);
+
 }  // namespace vorlant::platform

@@ -26,6 +26,7 @@ namespace {
 constexpr int kReadRetryMs = 50;
 // The reader's wait step; the stop event ends any wait at once.
 constexpr int kReadWaitMs = 300;
+constexpr uint32_t kNoTimeout = 0xFFFFFFFFu;
 
 struct QueueImpl {
     int readFd = -1;
@@ -94,17 +95,33 @@ bool ByteQueue::write(const uint8_t* data, size_t count) {
 }
 
 ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& got, Event& stop) {
+    return read(buffer, capacity, got, stop, kNoTimeout);
+}
+
+ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& got, Event& stop,
+                                      uint32_t timeoutMs) {
     got = 0;
+    const uint64_t deadline = monotonicNs() + uint64_t{timeoutMs} * 1000000u;
+    // The next wait step: at most kReadWaitMs, never past the deadline.
+    auto stepMs = [&](int maxMs) -> int {
+        if (timeoutMs == kNoTimeout) return maxMs;
+        const uint64_t now = monotonicNs();
+        if (now >= deadline) return 0;
+        const uint64_t left = (deadline - now + 999999u) / 1000000u;
+        return left < static_cast<uint64_t>(maxMs) ? static_cast<int>(left) : maxMs;
+    };
     for (;;) {
         if (stop.isSet()) return ReadResult::Stopped;
+        const int waitMs = stepMs(kReadWaitMs);
+        if (waitMs == 0) return ReadResult::TimedOut;
         if (!impl_) {
             // Nothing to read from: wait for the stop without spinning.
-            if (stop.wait(kReadRetryMs)) return ReadResult::Stopped;
+            if (stop.wait(static_cast<uint32_t>(stepMs(kReadRetryMs)))) return ReadResult::Stopped;
             continue;
         }
         QueueImpl& q = *impl(impl_);
         pollfd p[2] = {{posix::eventFd(stop), POLLIN, 0}, {q.readFd, POLLIN, 0}};
-        const int ready = poll(p, 2, kReadWaitMs);
+        const int ready = poll(p, 2, waitMs);
         // The stop wins over data that arrived at the same time.
         if (stop.isSet()) return ReadResult::Stopped;
         if (ready <= 0) continue;  // time-out or EINTR
@@ -116,10 +133,11 @@ ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& 
             }
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
             // End of stream or a read error: retry after a pause.
-            if (stop.wait(kReadRetryMs)) return ReadResult::Stopped;
+            if (stop.wait(static_cast<uint32_t>(stepMs(kReadRetryMs)))) return ReadResult::Stopped;
             continue;
         }
-        if ((p[1].revents & (POLLERR | POLLHUP | POLLNVAL)) && stop.wait(kReadRetryMs))
+        if ((p[1].revents & (POLLERR | POLLHUP | POLLNVAL)) &&
+            stop.wait(static_cast<uint32_t>(stepMs(kReadRetryMs))))
             return ReadResult::Stopped;
     }
 }

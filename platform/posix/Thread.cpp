@@ -1,8 +1,12 @@
-// Thread, sleeping, process id and the monotonic clock on POSIX.
+// Thread, sleeping, process id, the monotonic clock and the process's
+// resource use on POSIX.
+#include <dirent.h>
 #include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
@@ -85,6 +89,38 @@ uint64_t monotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
+}
+
+bool processUsage(ProcessUsage& out) {
+    out = ProcessUsage{};
+    // Resident pages: the second figure of /proc/self/statm.
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm) return false;
+    unsigned long long sizePages = 0, residentPages = 0;
+    const bool haveMemory = std::fscanf(statm, "%llu %llu", &sizePages, &residentPages) == 2;
+    std::fclose(statm);
+    if (!haveMemory) return false;
+    out.residentBytes = residentPages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return false;
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+        unsigned threads = 0;
+        if (std::sscanf(line, "Threads: %u", &threads) == 1) out.threads = threads;
+    }
+    std::fclose(status);
+
+    // Open descriptors, not counting the one that lists them.
+    DIR* fds = opendir("/proc/self/fd");
+    if (!fds) return false;
+    uint32_t count = 0;
+    while (const dirent* entry = readdir(fds)) {
+        if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(fds);
+    out.handles = count > 0 ? count - 1 : 0;
+    return out.threads > 0;
 }
 
 }  // namespace vorlant::platform

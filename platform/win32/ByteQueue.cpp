@@ -96,14 +96,29 @@ bool ByteQueue::write(const uint8_t* data, size_t count) {
 }
 
 ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& got, Event& stop) {
+    return read(buffer, capacity, got, stop, INFINITE);
+}
+
+ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& got, Event& stop,
+                                      uint32_t timeoutMs) {
     got = 0;
     const HANDLE stopHandle = win32::eventHandle(stop);
     const DWORD size = capacity > 0x10000000u ? 0x10000000u : static_cast<DWORD>(capacity);
+    const uint64_t deadline = monotonicNs() + uint64_t{timeoutMs} * 1000000u;
+    // The next wait step: at most maxMs, never past the deadline.
+    auto stepMs = [&](DWORD maxMs) -> DWORD {
+        if (timeoutMs == INFINITE) return maxMs;
+        const uint64_t now = monotonicNs();
+        if (now >= deadline) return 0;
+        const uint64_t left = (deadline - now + 999999u) / 1000000u;
+        return left < maxMs ? static_cast<DWORD>(left) : maxMs;
+    };
     for (;;) {
         // The stop wins over bytes that are already waiting; they stay queued.
         if (WaitForSingleObject(stopHandle, 0) == WAIT_OBJECT_0) return ReadResult::Stopped;
+        if (stepMs(kReadWaitMs) == 0) return ReadResult::TimedOut;
         if (!impl_) {
-            if (WaitForSingleObject(stopHandle, kReadRetryMs) == WAIT_OBJECT_0) return ReadResult::Stopped;
+            if (WaitForSingleObject(stopHandle, stepMs(kReadRetryMs)) == WAIT_OBJECT_0) return ReadResult::Stopped;
             continue;
         }
         QueueImpl* q = impl(impl_);
@@ -119,8 +134,10 @@ ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& 
         } else if (GetLastError() == ERROR_IO_PENDING) {
             const HANDLE waitList[2] = {stopHandle, q->readEvent};
             for (;;) {
-                const DWORD r = WaitForMultipleObjects(2, waitList, FALSE, kReadWaitMs);
-                if (r == WAIT_OBJECT_0) {
+                const DWORD step = stepMs(kReadWaitMs);
+                const DWORD r = step == 0 ? WAIT_TIMEOUT : WaitForMultipleObjects(2, waitList, FALSE, step);
+                const bool stopped = r == WAIT_OBJECT_0;
+                if (stopped || step == 0) {
                     // The read must be over before its buffer and OVERLAPPED
                     // go: cancel it and wait for it to complete.
                     CancelIo(q->server);
@@ -130,7 +147,7 @@ ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& 
                         got = n;
                         return ReadResult::Data;
                     }
-                    return ReadResult::Stopped;
+                    return stopped ? ReadResult::Stopped : ReadResult::TimedOut;
                 }
                 if (r == WAIT_OBJECT_0 + 1 || r == WAIT_TIMEOUT) {
                     // Also asked after a time-out, so a completion whose
@@ -148,11 +165,11 @@ ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& 
                     break;  // the read failed; start a new one after a pause
                 }
                 // The wait itself failed: never spin on it.
-                Sleep(kReadRetryMs);
+                Sleep(stepMs(kReadRetryMs));
             }
         }
         // A failed read: wait a little (a stop ends the wait) and read again.
-        if (WaitForSingleObject(stopHandle, kReadRetryMs) == WAIT_OBJECT_0) return ReadResult::Stopped;
+        if (WaitForSingleObject(stopHandle, stepMs(kReadRetryMs)) == WAIT_OBJECT_0) return ReadResult::Stopped;
     }
 }
 

@@ -28,7 +28,8 @@ static_assert(sizeof(DCB) == 28, "the line settings structure has the layout the
 
 // Where an error happened decides what it means: ERROR_ACCESS_DENIED at open
 // is a port held by another program, during use a device that went away.
-enum class Phase { Open, InUse };
+// Configure: the device opened but refused its line settings.
+enum class Phase { Open, Configure, InUse };
 
 // The one place where Win32 error codes become port error categories.
 PortError mapError(DWORD err, Phase phase) {
@@ -46,6 +47,18 @@ PortError mapError(DWORD err, Phase phase) {
             case ERROR_SHARING_VIOLATION:
             case ERROR_BUSY:
                 return PortError::Busy;
+            default:
+                return PortError::Other;
+        }
+    }
+    if (phase == Phase::Configure) {
+        // The device itself vanished between open and configure; anything
+        // else (a rate or setting the driver refuses, a device that is no
+        // serial port) has no category of its own.
+        switch (err) {
+            case ERROR_DEVICE_REMOVED:
+            case ERROR_DEVICE_NOT_CONNECTED:
+                return PortError::Gone;
             default:
                 return PortError::Other;
         }
@@ -114,13 +127,18 @@ bool Win32SerialPort::open(int portNumber, uint32_t baud) {
         return false;
     }
 
-    // Line settings: start from the driver's current ones (modem lines and
-    // hardware handshake stay as the user's setup has them), set 8N1 and the
-    // rate, and switch off every feature that would alter or drop bytes of
-    // a binary protocol.
+    // Line settings: start from the driver's current ones (modem lines stay
+    // as the user's setup has them), set 8N1 and the rate, and switch off
+    // every feature that would alter or drop bytes of a binary protocol.
+    // Hardware handshake goes too, as the POSIX backend clears CRTSCTS: a
+    // port that another program left with CTS/DSR output flow control or
+    // DSR sensitivity would never send to, or hear from, a three-wire
+    // controller. A port that refuses any of this is not opened: the user
+    // learns why now, not from a time-out seconds later.
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
-    if (GetCommState(h, &dcb)) {
+    bool configured = GetCommState(h, &dcb) != 0;
+    if (configured) {
         dcb.BaudRate = baud;
         dcb.ByteSize = 8;
         dcb.Parity = NOPARITY;
@@ -132,14 +150,23 @@ bool Win32SerialPort::open(int portNumber, uint32_t baud) {
         dcb.fInX = 0;
         dcb.fErrorChar = 0;
         dcb.fAbortOnError = 0;
-        SetCommState(h, &dcb);
+        dcb.fOutxCtsFlow = 0;
+        dcb.fOutxDsrFlow = 0;
+        dcb.fDsrSensitivity = 0;
+        if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        configured = SetCommState(h, &dcb) != 0;
     }
     // A read returns once bytes have come and the line is then quiet for
     // 1 ms; writes have no time-out of their own.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = 1;
-    SetCommTimeouts(h, &timeouts);
-    SetupComm(h, kDriverQueueBytes, kDriverQueueBytes);
+    configured = configured && SetCommTimeouts(h, &timeouts) != 0;
+    configured = configured && SetupComm(h, kDriverQueueBytes, kDriverQueueBytes) != 0;
+    if (!configured) {
+        lastError_ = mapError(GetLastError(), Phase::Configure);
+        CloseHandle(h);
+        return false;
+    }
 
     port_ = h;
     lastError_ = PortError::None;

@@ -1,6 +1,14 @@
-// Thread, sleeping, process id and the monotonic clock on Win32.
+// Thread, sleeping, process id, the monotonic clock and the process's
+// resource use on Win32.
 #include "platform/Platform.h"
 #include "platform/win32/Win32Event.h"
+
+// GetProcessMemoryInfo from KERNEL32 (its K32 name), so nothing else links.
+#ifndef PSAPI_VERSION
+#define PSAPI_VERSION 2
+#endif
+#include <psapi.h>
+#include <tlhelp32.h>
 
 namespace vorlant::platform {
 
@@ -67,6 +75,28 @@ uint64_t monotonicNs() {
     const uint64_t count = static_cast<uint64_t>(c.QuadPart);
     // Split to keep count * 1e9 from overflowing.
     return count / frequency * 1000000000u + count % frequency * 1000000000u / frequency;
+}
+
+bool processUsage(ProcessUsage& out) {
+    out = ProcessUsage{};
+    const HANDLE self = GetCurrentProcess();
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (!GetProcessMemoryInfo(self, &memory, sizeof memory)) return false;
+    out.residentBytes = memory.WorkingSetSize;
+    DWORD handles = 0;
+    if (!GetProcessHandleCount(self, &handles)) return false;
+    out.handles = handles;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == win32::invalidHandle()) return false;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    const DWORD pid = GetCurrentProcessId();
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == pid) ++out.threads;
+    }
+    CloseHandle(snapshot);
+    return out.threads > 0;
 }
 
 }  // namespace vorlant::platform

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "tests/support/EngineHarness.h"
 #include "tests/support/TestController.h"
@@ -149,6 +152,76 @@ TEST_F(Commands, DefaultsReloadRereadsByClass) {
         EXPECT_EQ(reports[0].settings.raAcceleration, 99);
         EXPECT_EQ(run.recorder().statuses(), std::vector<int>{StatusCode::CommunicationError});
     }
+}
+
+TEST_F(Commands, NoExchangeCutsIntoTheRereadAfterADefaultsReload) {
+    struct Case {
+        const char* name;
+        std::function<void(TelescopeControl&)> call;
+    };
+    const Case cases[] = {
+        {"reloadDefaults", [](TelescopeControl& e) { e.reloadDefaults(); }},
+        {"setLocation", [](TelescopeControl& e) { e.setLocation(1, 2); }},
+        {"applyAdvancedSettings", [](TelescopeControl& e) { e.applyAdvancedSettings({15, 1, 2, 3, 4}); }},
+        {"measureSupplyVoltage", [](TelescopeControl& e) { e.measureSupplyVoltage(); }},
+        {"setParkPosition", [](TelescopeControl& e) { e.setParkPosition(); }},
+    };
+    for (const Case& c : cases) {
+        test::EngineHarness<test::ScriptedPort> run(std::make_shared<test::ScriptedPort>());
+        test::TestController ctl;
+        ctl.firmware = 0x01000009;
+        run.port().setResponder([&](const Bytes& f) { return ctl.reply(f); });
+        run.connectAndRun();
+        run.port().clearFrames();
+        run.recorder().clear();
+        run.engine().reloadDefaults();
+        run.settle();
+        c.call(run.engine());
+        run.settle();
+        for (int i = 0; i < 10 && run.recorder().settingsReports().empty(); ++i) run.ticks(1);
+        std::vector<int> ids;
+        for (const Bytes& f : run.port().frames()) ids.push_back(f[2]);
+        EXPECT_EQ(ids, (std::vector<int>{12, 20, 21, 61, 100})) << c.name;
+        ASSERT_EQ(run.recorder().settingsReports().size(), 1u) << c.name;
+        EXPECT_EQ(run.recorder().settingsReports()[0].value, SettingsReportKind::DefaultsReloaded) << c.name;
+        EXPECT_EQ(run.recorder().statuses(), std::vector<int>{StatusCode::CommunicationError}) << c.name;
+    }
+}
+
+TEST(CommandsThreads, OvertoneCallsOverlappingAReadOutReadTheClassSafely) {
+    // The window thread asks for the class while the engine thread sets it
+    // (at the connect and on the firmware reply); ThreadSanitizer watches.
+    auto port = std::make_shared<test::ScriptedPort>();
+    test::TestController ctl;
+    ctl.firmware = 0x01000003;  // class 3: the calls get posted once it is known
+    port->setResponder([&](const Bytes& f) { return ctl.reply(f); });
+    test::Recorder recorder;
+    TelescopeControl::Options options;
+    options.connectSettleMs = 0;
+    options.portFactory = [port]() -> std::shared_ptr<platform::SerialPort> { return port; };
+    TelescopeControl engine(&recorder, options);
+    std::atomic<bool> stop{false};
+    std::thread heartbeat([&] {
+        while (!stop) {
+            engine.tick();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::thread window([&] {
+        while (!stop) {
+            engine.setOvertone(kAxisRa, 1);
+            engine.setIncCurrentAt(kAxisDe, 1, 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    engine.connect(3, 9600);
+    for (int i = 0; i < 5000 && recorder.settingsReports().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    stop = true;
+    heartbeat.join();
+    window.join();
+    ASSERT_EQ(recorder.settingsReports().size(), 1u);
+    EXPECT_EQ(recorder.settingsReports()[0].settings.versionClass, 3);
 }
 
 TEST_F(Commands, TimeoutDuringTheRereadAfterDefaultsReload) {

@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/EngineCore.h"
 #include "tests/support/EngineHarness.h"
 #include "tests/support/TestController.h"
 
 namespace vorlant {
+
+// White-box view of the engine's state; call only on the engine thread.
+struct TelescopeControlProbe {
+    static int32_t replyTimeoutTicks(TelescopeControl& e) { return e.core_->replyTimeoutTicks_; }
+};
+
 namespace {
 
 using test::Bytes;
@@ -240,6 +247,27 @@ TEST_F(Connection, LeftOverTimeoutNeverFiresInReady) {
     h.ticks(40);
     for (int code : h.recorder().statuses()) EXPECT_NE(code, StatusCode::ConnectTimeout);
     EXPECT_TRUE(h.port().isOpen());
+}
+
+TEST_F(Connection, ReadOutsLeaveNoTimeoutCountBehind) {
+    // A count left running after a read-out could end a later exchange
+    // that it does not belong to; no exchange started today reuses it
+    // unarmed, so it is checked where each read-out ends.
+    for (uint32_t firmware : {0x01000005u, 0x01000009u}) {
+        test::EngineHarness<test::ScriptedPort> run(std::make_shared<test::ScriptedPort>());
+        test::TestController ctl;
+        ctl.firmware = firmware;
+        run.port().setResponder([&](const Bytes& f) { return ctl.reply(f); });
+        std::vector<int32_t> left;  // written on the engine thread, read after settle()
+        run.recorder().setHook([&](const test::Report& r) {
+            if (r.kind == test::Report::Settings) left.push_back(TelescopeControlProbe::replyTimeoutTicks(run.engine()));
+        });
+        run.connectAndRun();
+        run.engine().reloadDefaults();  // the re-read is a read-out too
+        run.settle();
+        for (int i = 0; i < 10 && left.size() < 2; ++i) run.ticks(1);
+        EXPECT_EQ(left, (std::vector<int32_t>{0, 0})) << "firmware " << firmware;
+    }
 }
 
 TEST_F(Connection, UnpluggedDuringSessionClosesTheLink) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -47,12 +48,17 @@ public:
         std::lock_guard<std::mutex> g(m_);
         reports_.clear();
     }
+    // Called with every report, on the thread that makes it (the engine
+    // thread), before it is recorded. Set before the engine is driven.
+    void setHook(std::function<void(const Report&)> hook) { hook_ = std::move(hook); }
 
 private:
     void add(Report r) {
+        if (hook_) hook_(r);
         std::lock_guard<std::mutex> g(m_);
         reports_.push_back(r);
     }
+    std::function<void(const Report&)> hook_;
     mutable std::mutex m_;
     std::vector<Report> reports_;
 };
@@ -75,10 +81,10 @@ uint64_t activityOf(const P& p, long) {
 template <class Port>
 class EngineHarness {
 public:
-    explicit EngineHarness(std::shared_ptr<Port> port) : port_(std::move(port)) {
+    explicit EngineHarness(std::shared_ptr<Port> port, uint32_t readerStopWaitMs = 2000) : port_(std::move(port)) {
         TelescopeControl::Options options;
         options.connectSettleMs = 0;
-        options.readerStopWaitMs = 2000;
+        options.readerStopWaitMs = readerStopWaitMs;
         std::shared_ptr<Port> p = port_;
         options.portFactory = [p]() -> std::shared_ptr<platform::SerialPort> { return p; };
         engine_ = std::make_unique<TelescopeControl>(&recorder_, options);
@@ -86,6 +92,7 @@ public:
 
     TelescopeControl& engine() { return *engine_; }
     Port& port() { return *port_; }
+    std::shared_ptr<Port> portRef() const { return port_; }
     const Port& port() const { return *port_; }
     Recorder& recorder() { return recorder_; }
 

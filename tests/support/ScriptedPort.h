@@ -52,6 +52,15 @@ public:
         std::unique_lock<std::mutex> g(m_);
         got = 0;
         for (;;) {
+            if (holdReads_) {
+                // A driver whose read ignores the stop: it returns only when
+                // the test lets it go.
+                waiting_ = true;
+                ++heldReads_;
+                cv_.wait(g, [this] { return !holdReads_; });
+                --heldReads_;
+                continue;
+            }
             if (stop.isSet()) {
                 waiting_ = false;
                 return ReadResult::Stopped;
@@ -100,6 +109,16 @@ public:
         std::lock_guard<std::mutex> g(m_);
         unplugged_ = true;
         cv_.notify_all();
+    }
+    // While held, a read in progress (and every new one) ignores the stop.
+    void holdReads(bool hold) {
+        std::lock_guard<std::mutex> g(m_);
+        holdReads_ = hold;
+        cv_.notify_all();
+    }
+    bool readIsHeld() const {
+        std::lock_guard<std::mutex> g(m_);
+        return heldReads_ > 0;
     }
     void failOpenWith(platform::PortError e) {
         std::lock_guard<std::mutex> g(m_);
@@ -155,6 +174,8 @@ private:
     bool open_ = false;
     bool unplugged_ = false;
     bool waiting_ = false;
+    bool holdReads_ = false;
+    int heldReads_ = 0;
     uint64_t injected_ = 0;
     int openedPort_ = -1;
     uint32_t openedBaud_ = 0;
