@@ -264,6 +264,41 @@ TEST_F(Gui, Class5ClosingConnectedOrDuringTheReadOutEndsCleanly) {
     }
 }
 
+// The pictures of docs/screenshots/, made only when the screenshot script
+// asks (VORLANT_SCREENSHOT_DIR): the main window before and after the
+// read-out, and the three dialogs.
+TEST_F(Gui, Class5Screenshots) {
+    const std::string dir = env("VORLANT_SCREENSHOT_DIR");
+    if (dir.empty()) GTEST_SKIP() << "screenshots are made by scripts/screenshots.sh";
+    START_FOR("class5");
+    Sleep(500);  // the first paint
+    EXPECT_TRUE(gui::saveWindowImage(main_, dir + "/main-disconnected.bmp"));
+    connect();
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
+    gui::clickControl(main_, MainId::MeasureVoltage);
+    ASSERT_TRUE(gui::waitFor([&] { return !c().text(MainId::VoltageDisplay).empty(); }, 3000));
+    gui::clickControl(main_, MainId::StatusLine);  // the focus away from the button
+    Sleep(300);
+    EXPECT_TRUE(gui::saveWindowImage(main_, dir + "/main-connected.bmp"));
+    const struct {
+        int button;
+        const wchar_t* caption;
+        int close;
+        const char* file;
+    } dialogs[] = {
+        {MainId::ChangeGearRatio, L"Set gear ratio", GearRatioId::Cancel, "gear-ratio"},
+        {MainId::AdvancedSettings, L"Advanced settings", AdvancedSettingsId::Cancel, "advanced-settings"},
+        {MainId::About, L"Vorlant 2.4", AboutId::Exit, "about"},
+    };
+    for (const auto& d : dialogs) {
+        HWND w = open(d.button, d.caption);
+        ASSERT_NE(w, nullptr) << d.file;
+        Sleep(300);
+        EXPECT_TRUE(gui::saveWindowImage(w, dir + "/" + d.file + ".bmp"));
+        closeWith(w, d.close);
+    }
+}
+
 // ---- Other controllers -------------------------------------------------------
 
 TEST_F(Gui, Class1ShowsItsIdentityAndNoParameterControls) {
