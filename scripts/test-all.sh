@@ -170,7 +170,7 @@ stage_tsan() {
 stage_win32() {
   local tools="$BUILD/native/tools"
   [ -d "$tools" ] || note "no native build: the end-to-end tests under Wine will fail"
-  configure win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  configure win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_BENCH=ON \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" \
     -DVORLANT_NATIVE_TOOLS_DIR="$tools" || { result "CONFIGURE FAILED"; return; }
   build win32 || { result "BUILD FAILED"; return; }

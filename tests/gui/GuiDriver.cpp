@@ -171,6 +171,49 @@ void replaceEditText(HWND dialog, int id, const std::string& text) {
     typeText(dialog, text);
 }
 
+bool saveWindowImage(HWND window, const std::string& path) {
+    RECT r{};
+    if (!GetWindowRect(window, &r)) return false;
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files are
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP image = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = image != nullptr;
+    if (ok) {
+        HGDIOBJ old = SelectObject(memory, image);
+        ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
+        GdiFlush();
+        SelectObject(memory, old);
+    }
+    if (ok) {
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;  // "BM"
+        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+        file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
+        FILE* f = std::fopen(windowsPath(path).c_str(), "wb");
+        ok = f != nullptr;
+        if (ok) {
+            ok = std::fwrite(&file, sizeof file, 1, f) == 1 && std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
+                 std::fwrite(bits, static_cast<size_t>(stride) * static_cast<size_t>(height), 1, f) == 1;
+            ok = std::fclose(f) == 0 && ok;
+        }
+    }
+    if (image != nullptr) DeleteObject(image);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
 std::string RemoteControls::text(int id) const {
     wchar_t buffer[512] = {};
     ask(GetDlgItem(dialog_, id), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer));

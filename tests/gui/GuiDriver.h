@@ -54,6 +54,9 @@ void typeText(HWND dialog, const std::string& text);
 // Replaces an edit's text: a click into it, Home, Shift+End, the text.
 void replaceEditText(HWND dialog, int id, const std::string& text);
 
+// Saves what the screen shows of `window` (frame included) as a 24-bit BMP.
+bool saveWindowImage(HWND window, const std::string& path);
+
 // The controls of a running dialog, read from outside (the DialogControls
 // read side; writing is not what a test of the program does).
 class RemoteControls : public DialogControls {

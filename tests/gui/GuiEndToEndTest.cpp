@@ -55,16 +55,25 @@ protected:
         port_ = std::atoi(env("VORLANT_E2E_PORT").c_str());
         log_ = std::make_unique<gui::SimLog>(env("VORLANT_GUI_SIM_LOG"));
         log_->newRequests();  // what earlier tests left
-        ASSERT_TRUE(program_.start(env("VORLANT_GUI_EXE")));
-        main_ = gui::waitForDialog(program_.id(), kMainCaption, 20000);
+        launch();
+    }
+    void launch() {
+        program_ = std::make_unique<gui::Program>();
+        ASSERT_TRUE(program_->start(env("VORLANT_GUI_EXE")));
+        main_ = gui::waitForDialog(program_->id(), kMainCaption, 20000);
         ASSERT_NE(main_, nullptr) << "the main window did not appear";
         controls_ = std::make_unique<RemoteControls>(main_);
     }
-    void TearDown() override {
-        if (main_ == nullptr || !program_.running()) return;
-        // The close box's keyboard twin; the program ends with 0.
+    // The close box's keyboard twin; the program's exit code.
+    int closeProgram() {
         gui::pressKey(main_, VK_F4, false, true);
-        EXPECT_EQ(program_.waitExit(15000), 0);
+        const int code = program_->waitExit(15000);
+        main_ = nullptr;
+        return code;
+    }
+    void TearDown() override {
+        if (main_ == nullptr || program_ == nullptr || !program_->running()) return;
+        EXPECT_EQ(closeProgram(), 0);
     }
 
     const RemoteControls& c() const { return *controls_; }
@@ -104,14 +113,14 @@ protected:
     // Opens a secondary dialog with its button; null if it did not open.
     HWND open(int button, const wchar_t* caption) {
         gui::clickControl(main_, button);
-        return gui::waitForDialog(program_.id(), caption, 10000);
+        return gui::waitForDialog(program_->id(), caption, 10000);
     }
     void closeWith(HWND dialog, int button) {
         gui::clickControl(dialog, button);
         EXPECT_TRUE(gui::waitGone(dialog, kDialogGoneMs));
     }
 
-    gui::Program program_;
+    std::unique_ptr<gui::Program> program_;
     HWND main_ = nullptr;
     int port_ = 0;
     std::unique_ptr<RemoteControls> controls_;
@@ -141,9 +150,9 @@ TEST_F(Gui, Class5EveryInputSendsExactlyItsRequest) {
     // A click on a thumb that does not move it changes nothing; an arrow key
     // then moves the bar one step and its release sends.
     for (int bar : {MainId::RaAccelerationTrack, MainId::DeMaxSpeedTrack, MainId::RaIncCurrentTrack})
-        gui::clickThumb(main_, program_.process(), bar);
+        gui::clickThumb(main_, program_->process(), bar);
     EXPECT_EQ(requests(0), Frames{});
-    gui::clickThumb(main_, program_.process(), MainId::RaMaxSpeedTrack);  // 800 shown at 26
+    gui::clickThumb(main_, program_->process(), MainId::RaMaxSpeedTrack);  // 800 shown at 26
     gui::pressKey(main_, VK_RIGHT);
     EXPECT_EQ(requests(1), Frames{"AA 07 35 00 C0 48 03 8A 02"});  // 840, 650
     EXPECT_EQ(c().text(MainId::RaMaxSpeedEdit), "840");
@@ -233,6 +242,61 @@ TEST_F(Gui, Class5SecondaryDialogsAndReloadAt115200) {
     EXPECT_TRUE(waitStatus("Default settings reloaded", 10000)) << status();
     gui::clickControl(main_, MainId::Disconnect);
     EXPECT_TRUE(waitStatus("Connection closed", 10000)) << status();
+}
+
+// Closing the window while connected and while the read-out runs, again and
+// again: the program ends with 0 each time and leaves nothing running.
+TEST_F(Gui, Class5ClosingConnectedOrDuringTheReadOutEndsCleanly) {
+    START_FOR("class5");
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) launch();
+        if (HasFatalFailure()) return;
+        connect();
+        const bool duringReadOut = round % 2 == 1;
+        if (duringReadOut) {
+            ASSERT_TRUE(waitStatus("Connecting...", 5000)) << status();
+        } else {
+            ASSERT_TRUE(waitStatus("Connection established.")) << status();
+        }
+        EXPECT_EQ(closeProgram(), 0);
+        EXPECT_FALSE(program_->running());
+    }
+}
+
+// The pictures of docs/screenshots/, made only when the screenshot script
+// asks (VORLANT_SCREENSHOT_DIR): the main window before and after the
+// read-out, and the three dialogs.
+TEST_F(Gui, Class5Screenshots) {
+    const std::string dir = env("VORLANT_SCREENSHOT_DIR");
+    if (dir.empty()) GTEST_SKIP() << "screenshots are made by scripts/screenshots.sh";
+    START_FOR("class5");
+    Sleep(500);  // the first paint
+    EXPECT_TRUE(gui::saveWindowImage(main_, dir + "/main-disconnected.bmp"));
+    connect();
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
+    gui::clickControl(main_, MainId::MeasureVoltage);
+    ASSERT_TRUE(gui::waitFor([&] { return !c().text(MainId::VoltageDisplay).empty(); }, 3000));
+    gui::clickControl(main_, MainId::StatusLine);  // the focus away from the button
+    Sleep(300);
+    EXPECT_TRUE(gui::saveWindowImage(main_, dir + "/main-connected.bmp"));
+    const struct {
+        int button;
+        const wchar_t* caption;
+        int close;
+        const char* file;
+    } dialogs[] = {
+        {MainId::ChangeGearRatio, L"Set gear ratio", GearRatioId::Cancel, "gear-ratio"},
+        {MainId::AdvancedSettings, L"Advanced settings", AdvancedSettingsId::Cancel, "advanced-settings"},
+        {MainId::About, L"Vorlant 2.4", AboutId::Exit, "about"},
+    };
+    for (const auto& d : dialogs) {
+        HWND w = open(d.button, d.caption);
+        ASSERT_NE(w, nullptr) << d.file;
+        Sleep(300);
+        EXPECT_TRUE(gui::saveWindowImage(w, dir + "/" + d.file + ".bmp"));
+        closeWith(w, d.close);
+    }
 }
 
 // ---- Other controllers -------------------------------------------------------
