@@ -16,7 +16,7 @@ PACKAGES=(
   # headless display and screenshots
   xvfb xauth x11-apps imagemagick xdotool
   # Linux front end
-  qt6-base-dev
+  qt6-base-dev desktop-file-utils
 )
 
 say() { printf 'setup: %s\n' "$*"; }
