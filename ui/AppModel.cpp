@@ -8,7 +8,7 @@ namespace vorlant {
 
 void AppModel::enqueue(const Report& report) {
     {
-        platform::LockGuard guard(lock_);
+        std::lock_guard<std::mutex> guard(lock_);
         if (pending_.size() >= kQueueCap) {
             // Status and voltage reports are superseded by later ones; a
             // settings report is what fills the dialog, so it stays.
@@ -46,7 +46,7 @@ void AppModel::deliverAll() {
         int32_t kind = 0;
         int32_t value = 0;
         {
-            platform::LockGuard guard(lock_);
+            std::lock_guard<std::mutex> guard(lock_);
             if (pending_.empty()) return;
             const Report& front = pending_.front();
             kind = front.kind;
@@ -72,7 +72,7 @@ void AppModel::deliverAll() {
 }
 
 std::size_t AppModel::pendingCount() {
-    platform::LockGuard guard(lock_);
+    std::lock_guard<std::mutex> guard(lock_);
     return pending_.size();
 }
 

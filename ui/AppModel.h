@@ -17,10 +17,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 
 #include "engine/ControllerSettings.h"
 #include "engine/TelescopeListener.h"
-#include "platform/Platform.h"
 #include "ui/TelescopeControlDlgCallback.h"
 
 namespace vorlant {
@@ -64,7 +64,7 @@ private:
     };
     void enqueue(const Report& report);
 
-    platform::Lock lock_;
+    std::mutex lock_;
     std::deque<Report> pending_;  // under lock_
     ControllerSettings deliveredSettings_{};  // window thread only
     TelescopeControlDlgCallback* dialogCallback_ = nullptr;  // window thread only

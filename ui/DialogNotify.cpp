@@ -1,13 +1,13 @@
 #include "ui/DialogNotify.h"
 
-#include "platform/Platform.h"
+#include <mutex>
 
 namespace vorlant {
 
 namespace {
 
 struct Registry {
-    platform::Lock lock;
+    std::mutex lock;
     DialogWindow* dialog = nullptr;
 };
 
@@ -20,13 +20,13 @@ Registry& registry() {
 
 void setActiveDialog(DialogWindow* dialog) {
     Registry& r = registry();
-    platform::LockGuard guard(r.lock);
+    std::lock_guard<std::mutex> guard(r.lock);
     r.dialog = dialog;
 }
 
 void notifyDialog(uint32_t wParam, int32_t lParam) {
     Registry& r = registry();
-    platform::LockGuard guard(r.lock);
+    std::lock_guard<std::mutex> guard(r.lock);
     if (r.dialog != nullptr) r.dialog->postToWindow(wParam, lParam);
 }
 

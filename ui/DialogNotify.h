@@ -16,11 +16,12 @@
 
 namespace vorlant {
 
-constexpr uint32_t kWmUser = 0x0400;
+// The announcement's message parameter: "a report is ready".
 constexpr uint32_t kReportReady = 1000;
 
 // The side of a dialog that can receive a posted announcement. The Win32
-// front posts WM_USER with PostMessageW; other fronts queue an event.
+// front posts it as a window message with PostMessageW; other fronts queue
+// an event.
 class DialogWindow {
 public:
     virtual void postToWindow(uint32_t wParam, int32_t lParam) = 0;

@@ -421,7 +421,7 @@ void DlgConfig::showCurrents(const Axis& a, const uint16_t (&currents)[3]) {
 
 // ---- User actions --------------------------------------------------------
 
-void DlgConfig::command(int id, int notifyCode) {
+void DlgConfig::command(int id) {
     if (controls_ == nullptr) return;
     DialogControls& c = *controls_;
     switch (id) {
@@ -524,9 +524,8 @@ void DlgConfig::command(int id, int notifyCode) {
         case MainId::InitScope:  // no action attached
             return;
         default:
-            break;
+            return;
     }
-    if (notifyCode == kEditKillFocus) editLostFocus(id);
 }
 
 void DlgConfig::moveManual(uint8_t direction) {
@@ -544,6 +543,7 @@ void DlgConfig::sendReverseFlags() {
 }
 
 void DlgConfig::editLostFocus(int id) {
+    if (controls_ == nullptr) return;
     bool dec = false;
     if (id >= kDeBase && id < kDeBase + 100) {
         dec = true;
@@ -614,8 +614,8 @@ void DlgConfig::editLostFocus(int id) {
     }
 }
 
-void DlgConfig::trackBarScroll(int trackBarId, int scrollCode) {
-    if (controls_ == nullptr || scrollCode != kTrackBarEndTrack) return;
+void DlgConfig::trackBarReleased(int trackBarId) {
+    if (controls_ == nullptr) return;
     DialogControls& c = *controls_;
 
     bool dec = false;

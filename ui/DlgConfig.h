@@ -31,10 +31,13 @@ public:
     // port list, the tracking buttons and the disabled connection set. The
     // controls and host must outlive the dialog's use of them.
     void initDialog(DialogControls& controls, DialogHost& host);
-    // A command message: control id and notification code.
-    void command(int id, int notifyCode);
-    // A horizontal scroll message from the track bar `trackBarId`.
-    void trackBarScroll(int trackBarId, int scrollCode);
+    // What the user did, in the dialog's own terms (each front translates
+    // its window messages): a click on a button or check box, an edit that
+    // lost the keyboard focus, the end of a track bar interaction (mouse
+    // button or key released).
+    void command(int id);
+    void editLostFocus(int id);
+    void trackBarReleased(int trackBarId);
     // Enables or disables the controls that need a connected controller.
     // Enabling follows the controller's capability class: the parameter
     // controls only for fields its read-out decodes (none up to class 1,
@@ -76,7 +79,6 @@ private:
     void confirmAdvancedJob();
     void moveManual(uint8_t direction);
     void sendReverseFlags();
-    void editLostFocus(int id);
     // Reads a settings edit clamped into [minimum, maximum], rewriting the
     // edit when the typed number was outside.
     int64_t readSetting(int id, int64_t minimum, int64_t maximum);

@@ -164,9 +164,5 @@ enum : int {
 };
 }  // namespace MainId
 
-// Notification code of an edit that lost the keyboard focus.
-constexpr int kEditKillFocus = 0x0200;
-// Track bar scroll code sent when the user ends moving the thumb.
-constexpr int kTrackBarEndTrack = 8;
 
 }  // namespace vorlant

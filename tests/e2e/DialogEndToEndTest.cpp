@@ -114,7 +114,7 @@ public:
     // read-out is shown.
     bool connect() {
         controls.select(MainId::PortCombo, link.port() - 1);  // item i is port i + 1
-        dlg->command(MainId::Connect, 0);
+        dlg->command(MainId::Connect);
         pause();
         return tickUntil(
             [&] { return shows(MainId::StatusLine, statusTextAscii(StatusCode::ConnectionEstablished)); });
@@ -123,7 +123,7 @@ public:
     // Clicks Disconnect; then the request frames the simulator logged in the
     // whole session, up to its "peer closed" line.
     Frames disconnect() {
-        dlg->command(MainId::Disconnect, 0);
+        dlg->command(MainId::Disconnect);
         pause();
         EXPECT_TRUE(shows(MainId::StatusLine, statusTextAscii(StatusCode::ConnectionClosed)));
         Frames frames;
@@ -174,12 +174,12 @@ TEST(DialogEndToEnd, Class5ReadOutThenRampsAndGearRatiosReachTheController) {
     // RA acceleration bar released at 5 (80). Dec keeps its value, though
     // its bar (at 6 for 90) would read back as 96.
     c.drag(MainId::RaAccelerationTrack, 5);
-    dlg.trackBarScroll(MainId::RaAccelerationTrack, kTrackBarEndTrack);
+    dlg.trackBarReleased(MainId::RaAccelerationTrack);
     EXPECT_EQ(c.text(MainId::RaAccelerationEdit), "80");
     EXPECT_EQ(c.text(MainId::DeAccelerationEdit), std::to_string(s.deAcceleration));
     // A typed value above the 8-bit setting is sent as its largest value.
     c.type(MainId::RaAccelerationEdit, "300");
-    dlg.command(MainId::RaAccelerationEdit, kEditKillFocus);
+    dlg.editLostFocus(MainId::RaAccelerationEdit);
     EXPECT_EQ(c.text(MainId::RaAccelerationEdit), "255");
 
     session.host.editGearRatios = [](GearRatios& r) {
@@ -187,7 +187,7 @@ TEST(DialogEndToEnd, Class5ReadOutThenRampsAndGearRatiosReachTheController) {
         r.deRatio = 1500000;
     };
     session.host.gearRatioResult = 1;
-    dlg.command(MainId::ChangeGearRatio, 0);
+    dlg.command(MainId::ChangeGearRatio);
     EXPECT_EQ(session.host.calls, (std::vector<std::string>{"gearRatio(" + std::to_string(s.raGearRatio) +
                                                             "," + std::to_string(s.deGearRatio) + ")"}));
     // The engine writes them, reads the gear block back and reports it.

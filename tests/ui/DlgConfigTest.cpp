@@ -69,11 +69,11 @@ protected:
     }
     void leaveEdit(int id, const std::string& text) {
         controls.type(id, text);
-        dlg.command(id, kEditKillFocus);
+        dlg.editLostFocus(id);
     }
     void release(int track, int position) {
         controls.drag(track, position);
-        dlg.trackBarScroll(track, kTrackBarEndTrack);
+        dlg.trackBarReleased(track);
     }
 
     FakeControls controls{kDialogMain};
@@ -147,8 +147,8 @@ TEST(DlgConfigBeforeInit, IgnoresReportsAndActions) {
     dlg.showSettings(&s, SettingsReportKind::ReadoutComplete);
     dlg.showSupplyVoltage(1234);
     dlg.setControlsEnabled(true, 5);
-    dlg.command(MainId::Connect, 0);
-    dlg.trackBarScroll(MainId::RaGuideRateTrack, kTrackBarEndTrack);
+    dlg.command(MainId::Connect);
+    dlg.trackBarReleased(MainId::RaGuideRateTrack);
     EXPECT_TRUE(engine.calls.empty());
 }
 
@@ -503,7 +503,7 @@ TEST_F(DlgConfigTest, ButtonsSendTheirCommands) {
     for (const Row& r : rows) {
         engine.clear();
         controls.drag(MainId::ManualSpeed, 10);
-        dlg.command(r.id, 0);
+        dlg.command(r.id);
         EXPECT_EQ(engine.calls, r.calls) << r.id;
     }
     EXPECT_TRUE(host.calls.empty());
@@ -511,32 +511,32 @@ TEST_F(DlgConfigTest, ButtonsSendTheirCommands) {
 
 TEST_F(DlgConfigTest, ConnectUsesTheSelectedPortAndBaud) {
     controls.select(MainId::PortCombo, 4);
-    dlg.command(MainId::Connect, 0);
+    dlg.command(MainId::Connect);
     controls.click(MainId::Baud115200);
     controls.select(MainId::PortCombo, 255);
-    dlg.command(MainId::Connect, 0);
+    dlg.command(MainId::Connect);
     controls.select(MainId::PortCombo, -1);  // no port chosen: nothing to connect to
-    dlg.command(MainId::Connect, 0);
+    dlg.command(MainId::Connect);
     EXPECT_EQ(engine.calls, (Calls{"connect(5,9600)", "connect(256,115200)"}));
 }
 
 TEST_F(DlgConfigTest, SpeedPresetsSetTheManualSpeedBar) {
-    dlg.command(MainId::Sidereal2x, 0);
+    dlg.command(MainId::Sidereal2x);
     EXPECT_EQ(controls.trackPos(MainId::ManualSpeed), 5);
-    dlg.command(MainId::MoveEast, 0);
-    dlg.command(MainId::Sidereal, 0);
+    dlg.command(MainId::MoveEast);
+    dlg.command(MainId::Sidereal);
     EXPECT_EQ(controls.trackPos(MainId::ManualSpeed), 2);
-    dlg.command(MainId::MoveNorth, 0);
-    dlg.trackBarScroll(MainId::ManualSpeed, kTrackBarEndTrack);  // moving it sends nothing
-    dlg.command(MainId::Stop, 0);
+    dlg.command(MainId::MoveNorth);
+    dlg.trackBarReleased(MainId::ManualSpeed);  // moving it sends nothing
+    dlg.command(MainId::Stop);
     EXPECT_EQ(engine.calls, (Calls{"moveManual(3,5)", "moveManual(0,2)", "stopMotion(4)"}));
 }
 
 TEST_F(DlgConfigTest, TrackButtonsShowTheLastClick) {
-    dlg.command(MainId::TrackOn, 0);
+    dlg.command(MainId::TrackOn);
     EXPECT_TRUE(controls.isChecked(MainId::TrackOn));
     EXPECT_FALSE(controls.isChecked(MainId::TrackOff));
-    dlg.command(MainId::TrackOff, 0);
+    dlg.command(MainId::TrackOff);
     EXPECT_FALSE(controls.isChecked(MainId::TrackOn));
     EXPECT_TRUE(controls.isChecked(MainId::TrackOff));
     EXPECT_EQ(engine.calls, (Calls{"setTracking(1)", "setTracking(0)"}));
@@ -561,7 +561,7 @@ TEST_F(DlgConfigTest, ReverseBoxesSendAllThreeFlagBytes) {
         for (int id : {201, 202, 203, 301, 302, 303}) controls.checked[id] = false;
         for (int id : r.checked) controls.checked[id] = true;
         engine.clear();
-        dlg.command(r.clicked, 0);
+        dlg.command(r.clicked);
         EXPECT_EQ(engine.calls, Calls{r.call});
     }
 }
@@ -571,15 +571,15 @@ TEST_F(DlgConfigTest, GearRatioDialogOkSendsAndTheReReadShowsTheResult) {
     host.editGearRatios = [](GearRatios& g) { g.raRatio = 777; };
     for (int result : {0, 2, -1}) {  // Cancel, Escape's id, a failed dialog call
         host.gearRatioResult = result;
-        dlg.command(MainId::ChangeGearRatio, 0);
+        dlg.command(MainId::ChangeGearRatio);
     }
     EXPECT_TRUE(engine.calls.empty());
     host.gearRatioResult = 1;
-    dlg.command(MainId::ChangeGearRatio, 0);
+    dlg.command(MainId::ChangeGearRatio);
     // Not shown until the controller's re-read confirms it.
     EXPECT_EQ(dlg.gearRatios().raRatio, 2880000u);
     host.editGearRatios = nullptr;
-    dlg.command(MainId::ChangeGearRatio, 0);  // Ok without a change still sends
+    dlg.command(MainId::ChangeGearRatio);  // Ok without a change still sends
     EXPECT_EQ(host.calls.back(), "gearRatio(2880000,1440000)");
     EXPECT_EQ(engine.calls, (Calls{"setGearRatios(777,1440000)", "setGearRatios(2880000,1440000)"}));
     ControllerSettings reRead{};
@@ -601,18 +601,18 @@ TEST_F(DlgConfigTest, AdvancedDialogSendsOnlyAChangedRecordOnOk) {
     };
     for (int result : {0, 2, -1}) {
         host.advancedResult = result;
-        dlg.command(MainId::AdvancedSettings, 0);
+        dlg.command(MainId::AdvancedSettings);
     }
     host.advancedResult = 1;
     host.editAdvancedSettings = [](AdvancedSettings& a) { a.changeMask = 0; };
-    dlg.command(MainId::AdvancedSettings, 0);
+    dlg.command(MainId::AdvancedSettings);
     EXPECT_TRUE(engine.calls.empty());
 
     host.editAdvancedSettings = [](AdvancedSettings& a) {
         a.changeMask = kChangeMountType;
         a.mountType = 1;
     };
-    dlg.command(MainId::AdvancedSettings, 0);
+    dlg.command(MainId::AdvancedSettings);
     EXPECT_EQ(host.calls.front(), "advanced(0,0,4320000,0,0)");
     EXPECT_EQ(engine.calls, Calls{"applyAdvancedSettings(4,1,4320000,0,0)"});
 }
@@ -630,7 +630,7 @@ TEST_F(DlgConfigTest, AdvancedFieldsChangeWhenTheControllerConfirms) {
             a.latitude = latitude;
             a.longitude = longitude;
         };
-        dlg.command(MainId::AdvancedSettings, 0);
+        dlg.command(MainId::AdvancedSettings);
     };
     edit(kChangeLatitude, 111, 200);
     EXPECT_EQ(dlg.advancedSettings().latitude, 100);  // sent, not yet confirmed
@@ -658,7 +658,7 @@ TEST_F(DlgConfigTest, AdvancedFieldsChangeWhenTheControllerConfirms) {
 }
 
 TEST_F(DlgConfigTest, AboutOpensTheAboutBox) {
-    dlg.command(MainId::About, 0);
+    dlg.command(MainId::About);
     EXPECT_EQ(host.calls, Calls{"about()"});
     EXPECT_TRUE(engine.calls.empty());
 }
@@ -668,9 +668,9 @@ TEST_F(DlgConfigTest, AboutOpensTheAboutBox) {
 TEST_F(DlgConfigTest, EditsActOnlyWhenTheyLoseTheFocus) {
     connectWith(sampleSettings());
     controls.type(211, "1200");
-    for (int code : {0, 0x0100, 0x0300, 0x0400}) dlg.command(211, code);
+    dlg.command(211);  // a click into it, or typing: nothing yet
     EXPECT_TRUE(engine.calls.empty());
-    dlg.command(211, kEditKillFocus);
+    dlg.editLostFocus(211);
     EXPECT_EQ(engine.calls, Calls{"setMaxSpeeds(1200,900)"});
 }
 
@@ -757,9 +757,11 @@ TEST_F(DlgConfigTest, CurrentEditWithZeroMaximumSendsButLeavesTheBar) {
 
 TEST_F(DlgConfigTest, OnlyTheEndOfAMoveCounts) {
     connectWith(sampleSettings());
-    controls.drag(260, 3);
-    for (int code : {0, 1, 4, 5, 7, 9}) dlg.trackBarScroll(260, code);
+    controls.drag(260, 3);  // moving, not yet released
+    dlg.command(260);
     EXPECT_TRUE(engine.calls.empty());
+    dlg.trackBarReleased(260);
+    EXPECT_EQ(engine.calls, Calls{"setGuideRates(4,12)"});
 }
 
 TEST_F(DlgConfigTest, MaxSpeedBarWritesItsValueAndSendsChanges) {
@@ -814,7 +816,7 @@ TEST_F(DlgConfigTest, AccelerationBarsSendThePairWhenOneChanged) {
     ControllerSettings s = sampleSettings();
     s.raAcceleration = 7;  // shown at 0
     connectWith(s);
-    dlg.trackBarScroll(212, kTrackBarEndTrack);
+    dlg.trackBarReleased(212);
     EXPECT_EQ(controls.text(213), "7");
     release(312, 15);
     EXPECT_EQ(controls.text(313), "240");

@@ -315,7 +315,7 @@ void QtDialogControls::wire(int id, QtControlKind kind, QWidget* w) {
                     slider,
                     [this, id, held] {
                         held->mouse = false;
-                        scroll(id, kTrackBarEndTrack);
+                        scroll(id, kTrackBarReleased);
                     },
                     Qt::QueuedConnection);
             };

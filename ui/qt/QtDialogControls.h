@@ -7,9 +7,9 @@
 // derives them from the dialog font). User actions reach the handlers the
 // way the Windows dialog procedures see them: clicks as command(id, 0), an
 // edit losing the focus (every time, edited or not) or taking Return as
-// command(id, 0x0200), the end of a track bar interaction (the release of
-// the mouse button or of the key, not each auto-repeat step) as
-// scroll(id, 8). Changes the logic makes through this interface run with
+// command(id, kEditLostFocus), the end of a track bar interaction (the
+// release of the mouse button or of the key, not each auto-repeat step) as
+// scroll(id, kTrackBarReleased). Changes the logic makes through this interface run with
 // the widget's signals blocked, so they never come back as user actions.
 //
 // Threads: the GUI thread only.
@@ -66,7 +66,9 @@ class QtDialogControls : public DialogControls {
 public:
     using Handler = std::function<void(int id, int code)>;
 
+    // The codes the handlers get besides a click (0).
     static constexpr int kEditLostFocus = 0x0200;
+    static constexpr int kTrackBarReleased = 8;
 
     QtDialogControls(QWidget& parent, const ResourceTemplate& dialogTemplate);
     QtDialogControls(const QtDialogControls&) = delete;

@@ -24,11 +24,19 @@ QtMainWindow::QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTe
       bridge_(bridge),
       host_(this, templates),
       ports_(systemSerialDevices) {
-    controls().setCommandHandler([this](int id, int code) { dialog_.command(id, code); });
-    controls().setScrollHandler([this](int id, int code) { dialog_.trackBarScroll(id, code); });
+    controls().setCommandHandler([this](int id, int code) {
+        if (code == QtDialogControls::kEditLostFocus) {
+            dialog_.editLostFocus(id);
+        } else {
+            dialog_.command(id);
+        }
+    });
+    controls().setScrollHandler([this](int id, int code) {
+        if (code == QtDialogControls::kTrackBarReleased) dialog_.trackBarReleased(id);
+    });
     controls().setPopupHandler(MainId::PortCombo, [this] { refreshPorts(); });
-    setCancelHandler([this] { dialog_.command(2, 0); });
-    setEnterHandler([this] { dialog_.command(1, 0); });
+    setCancelHandler([this] { dialog_.command(2); });
+    setEnterHandler([this] { dialog_.command(1); });
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
 }
 

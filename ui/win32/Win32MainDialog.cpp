@@ -1,5 +1,7 @@
 #include "ui/win32/Win32MainDialog.h"
 
+#include <commctrl.h>
+
 #include "ui/MainDialogIds.h"
 
 namespace vorlant {
@@ -85,14 +87,21 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
             dialog_.pollReports();
             return TRUE;
         case WM_COMMAND:
-            // Enter (1) and Escape (2) have no handler, so neither closes the
-            // dialog: only the close box does.
-            dialog_.command(LOWORD(wParam), HIWORD(wParam));
+            // An edit acts when it loses the focus; every other control on
+            // any notification (buttons send only their click). Enter (1)
+            // and Escape (2) have no handler, so neither closes the dialog:
+            // only the close box does.
+            if (HIWORD(wParam) == EN_KILLFOCUS) {
+                dialog_.editLostFocus(LOWORD(wParam));
+            } else {
+                dialog_.command(LOWORD(wParam));
+            }
             return TRUE;
         case WM_HSCROLL: {
+            // Only the end of an interaction (mouse button or key released).
             HWND trackBar = reinterpret_cast<HWND>(lParam);
-            if (trackBar != nullptr) {
-                dialog_.trackBarScroll(GetDlgCtrlID(trackBar), LOWORD(wParam));
+            if (trackBar != nullptr && LOWORD(wParam) == TB_ENDTRACK) {
+                dialog_.trackBarReleased(GetDlgCtrlID(trackBar));
             }
             return TRUE;
         }
