@@ -349,7 +349,7 @@ TEST_F(Gui, ControllerVanishingMidSession) {
     ASSERT_TRUE(waitStatus("Connection established.")) << status();
     gui::clickControl(main_, MainId::MeasureVoltage);
     gui::clickControl(main_, MainId::SaveSettings);
-    EXPECT_TRUE(waitStatus("Connection closed", 10000)) << status();
+    EXPECT_TRUE(waitStatus("Connection closed. The device was disconnected.", 10000)) << status();
     EXPECT_TRUE(c().isEnabled(MainId::Connect));
     EXPECT_FALSE(c().isEnabled(MainId::MeasureVoltage));
 }
