@@ -9,8 +9,8 @@ PACKAGES=(
   # native build and tests
   cmake ninja-build g++ python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  # libFuzzer and the sanitizer runtimes for clang
-  clang libclang-rt-14-dev
+  # libFuzzer (its sanitizer runtime, for the clang installed, is added below)
+  clang
   # 32-bit Windows build, run under Wine
   mingw-w64 wine wine32:i386 wine64
   # headless display and screenshots
@@ -28,51 +28,59 @@ installed() {
   [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null || true)" = installed ]
 }
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-  installed "$p" || missing+=("$p")
-done
+ensure() { # PACKAGE...
+  missing=()
+  for p in "$@"; do
+    installed "$p" || missing+=("$p")
+  done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  say "all ${#PACKAGES[@]} packages present"
-  exit 0
-fi
-
-if [ "$(id -u)" -eq 0 ]; then
-  SUDO=()
-elif command -v sudo >/dev/null 2>&1; then
-  # -n: never prompt; fail instead, with the message below.
-  sudo -n true 2>/dev/null || die "need root; sudo asks for a password (run: sudo $0)"
-  SUDO=(sudo -n)
-else
-  die "need root to install: ${missing[*]} (no sudo available)"
-fi
-
-log=$(mktemp "${TMPDIR:-/tmp}/vorlant-setup.XXXXXX")
-trap 'rm -f "$log"' EXIT
-run() {
-  if ! "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive "$@" >>"$log" 2>&1; then
-    tail -n 30 "$log" >&2
-    die "failed: $*"
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
   fi
+
+  if [ "$(id -u)" -eq 0 ]; then
+    SUDO=()
+  elif command -v sudo >/dev/null 2>&1; then
+    # -n: never prompt; fail instead, with the message below.
+    sudo -n true 2>/dev/null || die "need root; sudo asks for a password (run: sudo $0)"
+    SUDO=(sudo -n)
+  else
+    die "need root to install: ${missing[*]} (no sudo available)"
+  fi
+
+  log=$(mktemp "${TMPDIR:-/tmp}/vorlant-setup.XXXXXX")
+  run() {
+    if ! "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive "$@" >>"$log" 2>&1; then
+      tail -n 30 "$log" >&2
+      die "failed: $*"
+    fi
+  }
+
+  need_i386=0
+  for p in "${missing[@]}"; do
+    case "$p" in *:i386) need_i386=1 ;; esac
+  done
+  if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    say "adding the i386 architecture (for 32-bit Wine)"
+    run dpkg --add-architecture i386
+  fi
+
+  say "installing: ${missing[*]}"
+  run apt-get -q -y -o Dpkg::Use-Pty=0 update
+  run apt-get -q -y -o Dpkg::Use-Pty=0 install "${missing[@]}"
+
+  still=()
+  for p in "${missing[@]}"; do
+    installed "$p" || still+=("$p")
+  done
+  rm -f "$log"
+  [ ${#still[@]} -eq 0 ] || die "still missing after install: ${still[*]}"
+  say "installed: ${missing[*]}"
 }
 
-need_i386=0
-for p in "${missing[@]}"; do
-  case "$p" in *:i386) need_i386=1 ;; esac
-done
-if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  say "adding the i386 architecture (for 32-bit Wine)"
-  run dpkg --add-architecture i386
-fi
-
-say "installing: ${missing[*]}"
-run apt-get -q -y -o Dpkg::Use-Pty=0 update
-run apt-get -q -y -o Dpkg::Use-Pty=0 install "${missing[@]}"
-
-still=()
-for p in "${missing[@]}"; do
-  installed "$p" || still+=("$p")
-done
-[ ${#still[@]} -eq 0 ] || die "still missing after install: ${still[*]}"
-say "done"
+ensure "${PACKAGES[@]}"
+# The sanitizer runtime that matches the clang that is installed.
+clang_major=$(clang -dumpversion 2>/dev/null | cut -d. -f1)
+[ -n "$clang_major" ] || die "clang is installed but does not report its version"
+ensure "libclang-rt-$clang_major-dev"
+say "all $((${#PACKAGES[@]} + 1)) packages present"
