@@ -110,11 +110,14 @@ bool waitGone(HWND window, int ms) {
 
 void clickAt(HWND dialog, int x, int y) {
     foreground(dialog);
+    // Each step given time to be taken in, also on a loaded machine: a
+    // press that arrives before the move is taken as one elsewhere.
     SetCursorPos(x, y);
+    Sleep(40);
     mouseButton(MOUSEEVENTF_LEFTDOWN);
-    Sleep(30);
+    Sleep(50);
     mouseButton(MOUSEEVENTF_LEFTUP);
-    Sleep(30);
+    Sleep(50);
 }
 
 void clickControl(HWND dialog, int id) {

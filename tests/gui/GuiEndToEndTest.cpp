@@ -171,6 +171,7 @@ TEST_F(Gui, Class5EveryInputSendsExactlyItsRequest) {
     // Motion at "Sidereal" speed (position 2: the sidereal rate itself,
     // negated for north on this mount), then Stop.
     gui::clickControl(main_, MainId::Sidereal);
+    ASSERT_TRUE(gui::waitFor([&] { return c().trackPos(MainId::ManualSpeed) == 2; }, 3000));
     gui::clickControl(main_, MainId::MoveNorth);
     EXPECT_EQ(requests(1), Frames{"AA 07 23 00 40 3B D2 FF FF"});
     gui::clickControl(main_, MainId::Stop);
