@@ -6,7 +6,7 @@
 #include <cassert>
 #include <cstring>
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 #include "engine/EngineCore.h"
 
 namespace vorlant {

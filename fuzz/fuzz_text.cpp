@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 
 namespace {
 

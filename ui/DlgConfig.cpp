@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 #include "ui/EditNumber.h"
 #include "ui/MainDialogIds.h"
 

@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 
 namespace vorlant {
 namespace {

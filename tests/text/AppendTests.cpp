@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 
 namespace vorlant {
 namespace {

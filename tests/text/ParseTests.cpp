@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 
 namespace vorlant {
 namespace {

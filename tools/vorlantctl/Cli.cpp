@@ -1,6 +1,6 @@
 #include "tools/vorlantctl/Cli.h"
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 
 namespace vorlant::ctl {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <functional>
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 #include "platform/SerialPort.h"
 #include "tools/vorlantctl/ChangePlan.h"
 #include "tools/vorlantctl/SettingsFields.h"

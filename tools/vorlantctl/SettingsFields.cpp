@@ -3,7 +3,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 #include "engine/iTelescopeControl.h"
 
 namespace vorlant::ctl {

@@ -1,4 +1,4 @@
-#include "app/TextBuild.h"
+#include "app/text/TextBuild.h"
 
 namespace vorlant {
 
