@@ -96,7 +96,8 @@ configure() {
     fi
   fi
   step_begin "configure build/$name"
-  if ! cmake -G Ninja -S "$ROOT" -B "$dir" -Wno-dev "$@" >"$LOGS/$name-configure.log" 2>&1; then
+  # The flavour's settings are its preset in CMakePresets.json.
+  if ! (cd "$ROOT" && cmake --preset "$name" -Wno-dev "$@") >"$LOGS/$name-configure.log" 2>&1; then
     step_fail
     show_log "$LOGS/$name-configure.log"
     return 1
@@ -128,7 +129,7 @@ run_ctest() {
   local name=$1 rc=0
   shift
   step_begin "test build/$name"
-  (cd "$BUILD/$name" && "${PREFIX_CMD[@]}" ctest --output-on-failure -j"$JOBS" "$@") \
+  (cd "$ROOT" && "${PREFIX_CMD[@]}" ctest --preset "$name" -j"$JOBS" "$@") \
     >"$LOGS/$name-test.log" 2>&1 || rc=$?
   if [ $rc -eq 0 ]; then step_end; else step_fail; fi
   grep -v -E '^ +Start +[0-9]+: |Test +#[0-9]+: .* Passed +[0-9.]+ sec$|^Test project |^$|^Label Time Summary:|^[A-Za-z0-9_-]+ += +[0-9.]+ sec\*proc' \
@@ -142,7 +143,7 @@ PREFIX_CMD=()
 result() { echo "RESULT: $*"; }
 
 stage_native() {
-  configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_BENCH=ON -DVORLANT_QT=ON || { result "CONFIGURE FAILED"; return; }
+  configure native || { result "CONFIGURE FAILED"; return; }
   build native || { result "BUILD FAILED"; return; }
   run_ctest native || { result "TESTS FAILED"; return; }
   result PASS
@@ -152,7 +153,7 @@ stage_asan() {
   export ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   PREFIX_CMD=("${NORAND[@]}")
-  configure asan -DCMAKE_BUILD_TYPE=Debug -DVORLANT_SANITIZE=address || { result "CONFIGURE FAILED"; return; }
+  configure asan || { result "CONFIGURE FAILED"; return; }
   build asan || { result "BUILD FAILED"; return; }
   run_ctest asan || { result "TESTS FAILED"; return; }
   result PASS
@@ -161,18 +162,16 @@ stage_asan() {
 stage_tsan() {
   export TSAN_OPTIONS=second_deadlock_stack=1
   PREFIX_CMD=("${NORAND[@]}")
-  configure tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_SANITIZE=thread || { result "CONFIGURE FAILED"; return; }
+  configure tsan || { result "CONFIGURE FAILED"; return; }
   build tsan || { result "BUILD FAILED"; return; }
-  run_ctest tsan -L threaded || { result "TESTS FAILED"; return; }
+  run_ctest tsan || { result "TESTS FAILED"; return; }
   result PASS
 }
 
 stage_win32() {
   local tools="$BUILD/native/tools"
   [ -d "$tools" ] || note "no native build: the end-to-end tests under Wine will fail"
-  configure win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANT_BENCH=ON \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" \
-    -DVORLANT_NATIVE_TOOLS_DIR="$tools" || { result "CONFIGURE FAILED"; return; }
+  configure win32 || { result "CONFIGURE FAILED"; return; }
   build win32 || { result "BUILD FAILED"; return; }
   run_ctest win32 || { result "TESTS FAILED"; return; }
   result PASS
@@ -190,9 +189,7 @@ stage_fuzz() {
     return
   fi
   PREFIX_CMD=("${NORAND[@]}")
-  CC=clang CXX=clang++ configure fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DVORLANT_FUZZ=ON -DVORLANT_TESTS=OFF || { result "CONFIGURE FAILED"; return; }
+  CC=clang CXX=clang++ configure fuzz || { result "CONFIGURE FAILED"; return; }
   build fuzz || { result "BUILD FAILED"; return; }
 
   local harnesses=() f
