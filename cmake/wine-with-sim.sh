@@ -45,28 +45,15 @@ sim=${VORLANT_SIM:-}
 [ -f "$exe" ] || die "program not found: $exe"
 
 prefix=$("$wrap" --prefix)
-link="$prefix/dosdevices/com$num"
 work=$(mktemp -d "${TMPDIR:-/tmp}/wine-with-sim.XXXXXX")
-sim_pid=""
 watch_pid=""
-saved=""
-linked=0
+# shellcheck source=cmake/sim-pty.sh
+. "$(dirname "${BASH_SOURCE[0]}")/sim-pty.sh"
 
 cleanup() {
   [ -z "$watch_pid" ] || kill "$watch_pid" 2>/dev/null || true
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill -TERM "$sim_pid" 2>/dev/null || true
-    for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do
-      kill -0 "$sim_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill -KILL "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
-  if [ $linked -eq 1 ]; then
-    rm -f "$link"
-    [ -z "$saved" ] || ln -s "$saved" "$link" 2>/dev/null || true
-  fi
+  sim_stop
+  wine_com_unlink
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -81,53 +68,23 @@ show_sim_output() {
   echo "--------------------------" >&2
 }
 
-# Line-buffered, so the PTY line arrives even if the simulator does not flush.
-linebuf=()
-command -v stdbuf >/dev/null 2>&1 && linebuf=(stdbuf -oL)
 # shellcheck disable=SC2086 # VORLANT_SIM_ARGS is a list of words
-"${linebuf[@]}" "$sim" --profile "$profile" ${VORLANT_SIM_ARGS:-} \
-  </dev/null >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-# If this script is killed outright (a test time-out), stop the simulator anyway.
-(
-  while kill -0 $$ 2>/dev/null; do sleep 1; done
-  kill -TERM "$sim_pid" 2>/dev/null
-) </dev/null >/dev/null 2>&1 &
-watch_pid=$!
-
-pty=""
-for _ in $(seq 1 100); do
-  # read fails until the first line is complete.
-  if IFS= read -r line <"$work/sim.out" 2>/dev/null; then
-    [[ "$line" == "PTY "* ]] && pty=${line#PTY }
-    break
-  fi
-  kill -0 "$sim_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ -z "$pty" ]; then
+if ! sim_start "$sim" "$profile" "$work/sim.out" "$work/sim.err" ${VORLANT_SIM_ARGS:-}; then
   show_sim_output
   die "the simulator did not report its terminal (want 'PTY /dev/pts/N' as its first line)"
 fi
-[ -c "$pty" ] || {
-  show_sim_output
-  die "the simulator reported '$pty', which is not a terminal device"
-}
+# If this script is killed outright (a test time-out), stop the simulator anyway.
+(
+  while kill -0 $$ 2>/dev/null; do sleep 1; done
+  kill -TERM "$SIM_PID" 2>/dev/null
+) </dev/null >/dev/null 2>&1 &
+watch_pid=$!
 
 # Make sure the prefix's services are up before linking: the device manager
 # re-creates the COM links of the host's serial ports when it starts, and
 # would replace ours.
 "$wrap" cmd /c exit 0 </dev/null >/dev/null 2>&1 || die "Wine cannot run programs in $prefix"
-
-# Keep the prefix's own link (a host serial port) to put back afterwards; a
-# link to a pseudo terminal is a leftover of an interrupted run.
-if [ -L "$link" ]; then
-  saved=$(readlink "$link")
-  [[ "$saved" != /dev/pts/* ]] || saved=""
-fi
-rm -f "$link"
-ln -s "$pty" "$link"
-linked=1
+wine_com_link "$prefix" "$num" "$SIM_PTY"
 
 set +e
 "$wrap" "$exe" "$@"
@@ -135,7 +92,7 @@ rc=$?
 set -e
 
 if [ $rc -ne 0 ]; then
-  echo "wine-with-sim: $(basename "$exe") exited with $rc (simulator profile $profile on COM$num = $pty)" >&2
+  echo "wine-with-sim: $(basename "$exe") exited with $rc (simulator profile $profile on COM$num = $SIM_PTY)" >&2
   show_sim_output
 fi
 exit $rc

@@ -95,34 +95,20 @@ if [ ${#targets[@]} -gt 0 ]; then
   }
 fi
 
-sim_pid=""
-cleanup() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill -TERM "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
-}
-trap cleanup EXIT
+# shellcheck source=cmake/sim-pty.sh
+. "$ROOT/cmake/sim-pty.sh"
+trap sim_stop EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
 writes=1
 if [ -z "$port" ]; then
   say "starting the simulator: vorlant-sim --profile $PROFILE"
-  "$SIM" --profile "$PROFILE" --log "$RUNDIR/sim.log" </dev/null >"$RUNDIR/sim.out" 2>"$RUNDIR/sim.err" &
-  sim_pid=$!
-  for _ in $(seq 1 50); do
-    if IFS= read -r line <"$RUNDIR/sim.out" 2>/dev/null; then
-      [[ "$line" == "PTY "* ]] && port=${line#PTY }
-      break
-    fi
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -n "$port" ] || {
+  sim_start "$SIM" "$PROFILE" "$RUNDIR/sim.out" "$RUNDIR/sim.err" --log "$RUNDIR/sim.log" || {
     cat "$RUNDIR/sim.err" >&2 || true
     die "the simulator did not report its terminal"
   }
+  port=$SIM_PTY
   echo "    simulated controller on $port"
 else
   say "using the controller on $port"
@@ -183,7 +169,7 @@ else
   fi
 fi
 
-if [ -n "$sim_pid" ] && [ -s "$RUNDIR/sim.log" ]; then
+if [ -n "$SIM_PID" ] && [ -s "$RUNDIR/sim.log" ]; then
   echo "    simulator log (requests and replies): $RUNDIR/sim.log ($(wc -l <"$RUNDIR/sim.log") lines)"
 fi
 if [ $failed -ne 0 ]; then

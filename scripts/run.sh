@@ -119,11 +119,11 @@ else
   [ -f "$EXE" ] || die "no program at $EXE"
 fi
 
-sim_pid=""
+# shellcheck source=cmake/sim-pty.sh
+. "$ROOT/cmake/sim-pty.sh"
 xvfb_pid=""
 wine_pid=""
 qt_pid=""
-link=""
 cleanup() {
   set +e
   if [ -n "$qt_pid" ] && kill -0 "$qt_pid" 2>/dev/null; then
@@ -135,11 +135,8 @@ cleanup() {
     kill -TERM "$wine_pid" 2>/dev/null
     wait "$wine_pid" 2>/dev/null
   fi
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill -TERM "$sim_pid" 2>/dev/null
-    wait "$sim_pid" 2>/dev/null
-  fi
-  [ -z "$link" ] || rm -f "$link"
+  sim_stop
+  wine_com_unlink
   if [ -n "$xvfb_pid" ]; then
     [ $linux -eq 1 ] || "$WRAP" --stop >/dev/null 2>&1  # Wine's server holds the display open
     kill -TERM "$xvfb_pid" 2>/dev/null
@@ -175,19 +172,28 @@ start_controller() {
     return
   fi
   say "starting the simulator: vorlant-sim --profile $PROFILE"
-  "$SIM" --profile "$PROFILE" --log "$RUNDIR/$log.log" </dev/null >"$RUNDIR/$log.out" 2>"$RUNDIR/$log.err" &
-  sim_pid=$!
-  for _ in $(seq 1 50); do
-    if IFS= read -r line <"$RUNDIR/$log.out" 2>/dev/null; then
-      [[ "$line" == "PTY "* ]] && pty=${line#PTY }
-      break
-    fi
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -z "$pty" ] || [ ! -c "$pty" ]; then
+  sim_start "$SIM" "$PROFILE" "$RUNDIR/$log.out" "$RUNDIR/$log.err" --log "$RUNDIR/$log.log" || {
     cat "$RUNDIR/$log.err" >&2 || true
     die "the simulator did not report its terminal"
+  }
+  pty=$SIM_PTY
+}
+
+# Waits for the read-out, then for the voltage measurement, that follow a
+# key press: with the simulator, until its log shows its last answer; with a
+# real controller (no log), for READOUT_WAIT seconds.
+wait_readout() { # LOGNAME
+  if [ -n "$SIM_PID" ]; then
+    sim_wait_log "$RUNDIR/$1.log" ReadLocation 20 || echo "    (no complete read-out in the simulator's log after 20 s)"
+  else
+    sleep "$READOUT_WAIT"
+  fi
+}
+wait_voltage() { # LOGNAME
+  if [ -n "$SIM_PID" ]; then
+    sim_wait_log "$RUNDIR/$1.log" ReadSupplyVoltage 10 || echo "    (no voltage request in the simulator's log)"
+  else
+    sleep 2
   fi
 }
 
@@ -195,7 +201,7 @@ start_controller() {
 find_window() {
   local pid=$1 out=$2 name=$3 wid=""
   for _ in $(seq 1 150); do
-    wid=$(xdotool search --name "^${TITLE//./\\.}\$" 2>/dev/null | head -n 1 || true)
+    wid=$(xdotool search --onlyvisible --name "^${TITLE//./\\.}\$" 2>/dev/null | head -n 1 || true)
     [ -n "$wid" ] && break
     kill -0 "$pid" 2>/dev/null || {
       cat "$out" >&2
@@ -214,17 +220,16 @@ if [ $linux -eq 1 ]; then
   VORLANT_EXTRA_PORTS="$pty" QT_QPA_PLATFORM=xcb "$QT_EXE" </dev/null >"$RUNDIR/vorlant-qt.out" 2>&1 &
   qt_pid=$!
   wid=$(find_window "$qt_pid" "$RUNDIR/vorlant-qt.out" vorlant-qt)
-  sleep 1
   # The focus starts on the port list, its first entry selected; two tabs
   # on are the baud box and "Connect", three after it "Measure supply voltage:".
   say "clicking Connect (keyboard: Tab, Tab, Space)"
   xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" || true
-  sleep 0.3
   xdotool key --window "$wid" --delay 150 Tab Tab space
-  sleep "$READOUT_WAIT"
+  wait_readout sim-linux
   say "measuring the supply voltage (Tab, Tab, Tab, Space)"
   xdotool key --window "$wid" --delay 150 Tab Tab Tab space
-  sleep 2
+  wait_voltage sim-linux
+  sleep 0.5  # the answer's display is drawn
   xwd -silent -id "$wid" -display "$DISPLAY" | convert xwd:- "$SHOT"
   say "screenshot: $SHOT"
   if [ -s "$RUNDIR/sim-linux.log" ]; then
@@ -259,28 +264,25 @@ start_controller sim-windows
 if [ -n "$xvfb_pid" ]; then
   "$WRAP" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1 || true
 fi
-link="$("$WRAP" --prefix)/dosdevices/com1"
-rm -f "$link"
-ln -s "$pty" "$link"
+wine_com_link "$("$WRAP" --prefix)" 1 "$pty"
 echo "    controller on $pty = COM1"
 
 say "starting vorlant.exe"
 "$WRAP" "$EXE" </dev/null >"$RUNDIR/vorlant.out" 2>&1 &
 wine_pid=$!
 wid=$(find_window "$wine_pid" "$RUNDIR/vorlant.out" vorlant.exe)
-sleep 1  # let the dialog finish painting
 
 # "Connect": the dialog gives the focus to its first tab stop, the port
 # list (COM1 selected); two tabs on are the baud box and "Connect".
 say "clicking Connect (keyboard: Tab, Tab, Space)"
 xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" || true
-sleep 0.3
 xdotool key --window "$wid" --delay 150 Tab Tab space
-sleep "$READOUT_WAIT"
+wait_readout sim-windows
 # "Measure supply voltage:" is three tab stops after "Connect".
 say "measuring the supply voltage (Tab, Tab, Tab, Space)"
 xdotool key --window "$wid" --delay 150 Tab Tab Tab space
-sleep 2
+wait_voltage sim-windows
+sleep 0.5  # the answer's display is drawn
 
 # The window with the frame and caption that Wine draws.
 xwd -silent -id "$wid" -display "$DISPLAY" | convert xwd:- "$SHOT"
