@@ -33,8 +33,12 @@
 namespace vorlant::soak {
 namespace {
 
-uint64_t nowNs() { return platform::monotonicNs(); }
-double msSince(uint64_t t0) { return static_cast<double>(nowNs() - t0) / 1e6; }
+uint64_t nowNs() {
+    return platform::monotonicNs();
+}
+double msSince(uint64_t t0) {
+    return static_cast<double>(nowNs() - t0) / 1e6;
+}
 
 // A deterministic byte source (no 0x55 unless asked: bytes before a reply
 // start are skipped by the engine, so such a burst must cost nothing).
@@ -221,7 +225,7 @@ public:
             runCycle(cycle++);
             Sample s{msSince(start_) / 1000.0, {}};
             if (!platform::processUsage(s.usage)) fail("the process's resource use could not be read");
-            samples_.push_back(s);
+            record(s);
             if (s.atSeconds >= nextReport) {
                 print("sample", s);
                 nextReport += reportEvery_;
@@ -290,22 +294,48 @@ private:
         for (uint32_t i = 0; i < count; ++i) {
             const uint8_t v = static_cast<uint8_t>(i);
             switch (i % 12) {
-                case 0: engine().setTracking(v & 1); break;
-                case 1: engine().setAccelerations(v, static_cast<uint8_t>(v + 1)); break;
-                case 2: engine().setCurrent(static_cast<uint8_t>(kAxisRa | kChannelRun), static_cast<uint16_t>(100 + i % 900)); break;
-                case 3: engine().moveManual(static_cast<uint8_t>(i % 4), static_cast<uint8_t>(i % 32)); break;
-                case 4: engine().stopMotion(kDirBoth); break;
-                case 5: engine().setDecay(static_cast<uint8_t>(kAxisDe | kChannelIdle), v & 3); break;
-                case 6: engine().setGuideRates(static_cast<uint8_t>(1 + i % 16), 8); break;
-                case 7: engine().setExp(v & 1); break;
-                case 8: engine().setMaxSpeeds(static_cast<uint16_t>(100 + i % 500), 300); break;
-                case 9: engine().setOvertone(kAxisRa, v); break;
-                case 10: engine().noOpCommand(); break;
+                case 0:
+                    engine().setTracking(v & 1);
+                    break;
+                case 1:
+                    engine().setAccelerations(v, static_cast<uint8_t>(v + 1));
+                    break;
+                case 2:
+                    engine().setCurrent(static_cast<uint8_t>(kAxisRa | kChannelRun),
+                                        static_cast<uint16_t>(100 + i % 900));
+                    break;
+                case 3:
+                    engine().moveManual(static_cast<uint8_t>(i % 4), static_cast<uint8_t>(i % 32));
+                    break;
+                case 4:
+                    engine().stopMotion(kDirBoth);
+                    break;
+                case 5:
+                    engine().setDecay(static_cast<uint8_t>(kAxisDe | kChannelIdle), v & 3);
+                    break;
+                case 6:
+                    engine().setGuideRates(static_cast<uint8_t>(1 + i % 16), 8);
+                    break;
+                case 7:
+                    engine().setExp(v & 1);
+                    break;
+                case 8:
+                    engine().setMaxSpeeds(static_cast<uint16_t>(100 + i % 500), 300);
+                    break;
+                case 9:
+                    engine().setOvertone(kAxisRa, v);
+                    break;
+                case 10:
+                    engine().noOpCommand();
+                    break;
                 default:
                     // An exchange now and then, answered before the next one.
-                    if (i % 96 == 11) engine().setGearRatios(172800, 164000);
-                    else if (i % 96 == 23 && versionClass == 5) engine().applyAdvancedSettings({12, 1, 0, 0, 5});
-                    else engine().sendRequest11();
+                    if (i % 96 == 11)
+                        engine().setGearRatios(172800, 164000);
+                    else if (i % 96 == 23 && versionClass == 5)
+                        engine().applyAdvancedSettings({12, 1, 0, 0, 5});
+                    else
+                        engine().sendRequest11();
                     break;
             }
             commandsPosted_++;
@@ -358,8 +388,10 @@ private:
             // The controller vanishes mid-session and comes back.
             const Listener::Mark m = listener_.mark();
             port_->unplug(true);
-            if (!listener_.waitStatus(m, StatusCode::ConnectionClosed, 5000)) fail("a vanished controller was not noticed");
-            else if (engine().lastPortError() != platform::PortError::Gone) fail("a vanished controller was not reported as gone");
+            if (!listener_.waitStatus(m, StatusCode::ConnectionClosed, 5000))
+                fail("a vanished controller was not noticed");
+            else if (engine().lastPortError() != platform::PortError::Gone)
+                fail("a vanished controller was not reported as gone");
             port_->unplug(false);
             ++vanishes_;
             if (!connectAndRead("after the controller came back")) {
@@ -379,44 +411,60 @@ private:
         engine().drain(5000);
     }
 
+    // Keeps only what the summary needs, so the soak's own bookkeeping
+    // does not grow with the run. The first tenth of the run warms up
+    // allocator pools and caches: flatness is judged from its end on.
+    void record(const Sample& s) {
+        if (sampleCount_++ == 0) firstSample_ = s;
+        last_ = s;
+        if (!warmedUp_ && s.atSeconds >= seconds_ / 10) {
+            warmedUp_ = true;
+            warm_ = s;
+            max_ = s.usage;
+        }
+        if (warmedUp_) {
+            max_.residentBytes = std::max(max_.residentBytes, s.usage.residentBytes);
+            max_.handles = std::max(max_.handles, s.usage.handles);
+            max_.threads = std::max(max_.threads, s.usage.threads);
+        }
+    }
+
     void print(const char* what, const Sample& s) {
-        std::printf("%s t=%7.1fs cycles=%zu rss=%.1fMB handles=%u threads=%u\n", what, s.atSeconds,
-                    samples_.size(), static_cast<double>(s.usage.residentBytes) / 1048576.0, s.usage.handles,
-                    s.usage.threads);
+        std::printf("%s t=%7.1fs cycles=%llu rss=%.2fMB handles=%u threads=%u\n", what, s.atSeconds,
+                    static_cast<unsigned long long>(sampleCount_),
+                    static_cast<double>(s.usage.residentBytes) / 1048576.0, s.usage.handles, s.usage.threads);
         std::fflush(stdout);
     }
 
     int summary(uint32_t cycles) {
-        if (samples_.empty()) {
+        if (sampleCount_ == 0) {
             std::printf("soak: not a single cycle ran\n");
             return 1;
         }
-        // The first cycles warm up allocator pools and caches: flatness is
-        // judged from the end of the first tenth of the run on.
-        const size_t warm = std::min(samples_.size() - 1, samples_.size() / 10);
-        const Sample& first = samples_[warm];
-        const Sample& last = samples_.back();
-        platform::ProcessUsage max = first.usage;
-        for (size_t i = warm; i < samples_.size(); ++i) {
-            max.residentBytes = std::max(max.residentBytes, samples_[i].usage.residentBytes);
-            max.handles = std::max(max.handles, samples_[i].usage.handles);
-            max.threads = std::max(max.threads, samples_[i].usage.threads);
+        if (!warmedUp_) {
+            warm_ = last_;
+            max_ = last_.usage;
         }
+        const Sample& first = warm_;
+        const Sample& last = last_;
+        const platform::ProcessUsage& max = max_;
         const auto mb = [](uint64_t b) { return static_cast<double>(b) / 1048576.0; };
-        std::printf("soak: %.0f s, %u cycles, %u engines, %u read-outs, %llu commands, %u garbage bursts, "
-                    "%u floods, %u vanishings\n",
-                    msSince(start_) / 1000.0, cycles, engines_, readouts_,
-                    static_cast<unsigned long long>(commandsPosted_), garbageBursts_, floods_, vanishes_);
-        std::printf("soak: resident memory MB  start %.1f  end %.1f  max %.1f (first sample %.1f)\n",
+        std::printf(
+            "soak: %.0f s, %u cycles, %u engines, %u read-outs, %llu commands, %u garbage bursts, "
+            "%u floods, %u vanishings\n",
+            msSince(start_) / 1000.0, cycles, engines_, readouts_,
+            static_cast<unsigned long long>(commandsPosted_), garbageBursts_, floods_, vanishes_);
+        std::printf("soak: resident memory MB  start %.2f  end %.2f  max %.2f (first sample %.2f)\n",
                     mb(first.usage.residentBytes), mb(last.usage.residentBytes), mb(max.residentBytes),
-                    mb(samples_.front().usage.residentBytes));
+                    mb(firstSample_.usage.residentBytes));
         std::printf("soak: open handles        start %u  end %u  max %u\n", first.usage.handles,
                     last.usage.handles, max.handles);
         std::printf("soak: threads             start %u  end %u  max %u\n", first.usage.threads,
                     last.usage.threads, max.threads);
         std::printf("soak: longest wait of a command posted during a flood: %.2f ms\n", floodMaxWaitMs_);
         bool flat = true;
-        if (last.usage.handles > first.usage.handles || last.usage.threads > first.usage.threads) flat = false;
+        if (last.usage.handles > first.usage.handles || last.usage.threads > first.usage.threads)
+            flat = false;
         // Memory: a few MB of slack for the allocator, nothing that grows
         // with the number of cycles.
         if (last.usage.residentBytes > first.usage.residentBytes + 8u * 1048576u) flat = false;
@@ -434,7 +482,10 @@ private:
     std::mutex engineLock_;
     std::unique_ptr<TelescopeControl> engine_;
     std::atomic<bool> stopTicks_{false};
-    std::vector<Sample> samples_;
+    uint64_t sampleCount_ = 0;
+    bool warmedUp_ = false;
+    Sample firstSample_{}, warm_{}, last_{};
+    platform::ProcessUsage max_{};
     uint32_t failures_ = 0, engines_ = 0, readouts_ = 0, garbageBursts_ = 0, floods_ = 0, vanishes_ = 0;
     uint64_t commandsPosted_ = 0;
     double floodMaxWaitMs_ = 0;
@@ -446,8 +497,10 @@ private:
 int main(int argc, char** argv) {
     double seconds = 60, reportEvery = 10;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--report-every") == 0) reportEvery = std::atof(argv[i + 1]);
+        if (std::strcmp(argv[i], "--seconds") == 0)
+            seconds = std::atof(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--report-every") == 0)
+            reportEvery = std::atof(argv[i + 1]);
         else {
             std::fprintf(stderr, "usage: soak_engine [--seconds N] [--report-every S]\n");
             return 2;
