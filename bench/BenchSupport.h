@@ -16,7 +16,9 @@
 
 namespace vorlant::bench {
 
-inline uint64_t nowNs() { return platform::monotonicNs(); }
+inline uint64_t nowNs() {
+    return platform::monotonicNs();
+}
 
 // Percentile of a sample in microseconds (nearest rank).
 inline double percentileUs(std::vector<uint64_t> ns, double p) {

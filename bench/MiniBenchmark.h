@@ -96,10 +96,11 @@ constexpr int kMicrosecond = 2;
 
 #define VORLANT_BM_CAT2(a, b) a##b
 #define VORLANT_BM_CAT(a, b) VORLANT_BM_CAT2(a, b)
-#define BENCHMARK(fn) \
-    static ::benchmark::Registration* VORLANT_BM_CAT(bm_reg_, __LINE__) = ::benchmark::registerBenchmark(#fn, fn)
-#define BENCHMARK_MAIN()                                                  \
-    int main() {                                                          \
-        for (::benchmark::Registration* r : ::benchmark::registry()) r->run(); \
-        return 0;                                                         \
+#define BENCHMARK(fn)                                                     \
+    static ::benchmark::Registration* VORLANT_BM_CAT(bm_reg_, __LINE__) = \
+        ::benchmark::registerBenchmark(#fn, fn)
+#define BENCHMARK_MAIN()                                                        \
+    int main() {                                                                \
+        for (::benchmark::Registration * r : ::benchmark::registry()) r->run(); \
+        return 0;                                                               \
     }

@@ -38,7 +38,8 @@ private:
 // the given baud rate (10 bits per byte). baud 0: instant.
 class BenchPort : public platform::SerialPort {
 public:
-    BenchPort(test::TestController controller, uint32_t baud) : controller_(std::move(controller)), baud_(baud) {}
+    BenchPort(test::TestController controller, uint32_t baud)
+        : controller_(std::move(controller)), baud_(baud) {}
 
     bool open(int, uint32_t) override { return true; }
     WriteResult write(const uint8_t* data, size_t count, uint32_t) override {
@@ -198,7 +199,9 @@ void BM_CommandWaitUnderFlood(benchmark::State& state) {
     StampListener listener;
     TelescopeControl::Options options;
     options.connectSettleMs = 0;
-    options.portFactory = []() -> std::shared_ptr<platform::SerialPort> { return std::make_shared<FloodPort>(); };
+    options.portFactory = []() -> std::shared_ptr<platform::SerialPort> {
+        return std::make_shared<FloodPort>();
+    };
     TelescopeControl engine(&listener, options);
     engine.connect(3, 115200);
     engine.drain(5000);

@@ -3,8 +3,8 @@
 // main window, "Connect" to "Connection established.", private memory and
 // CPU use while connected and idle. It drives the program from outside, as
 // the GUI tests do.
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -73,7 +73,8 @@ int main() {
         gui::pressKey(main, VK_RETURN);
         const LARGE_INTEGER click = now();
         gui::clickControl(main, MainId::Connect);
-        if (!gui::waitFor([&] { return c.text(MainId::StatusLine) == "Connection established."; }, 15000)) return 1;
+        if (!gui::waitFor([&] { return c.text(MainId::StatusLine) == "Connection established."; }, 15000))
+            return 1;
         toConnected.push_back(seconds(click, now()));
 
         if (round == kRounds - 1) {
@@ -105,10 +106,11 @@ int main() {
         gui::pressKey(main, VK_F4, false, true);
         if (program.waitExit(15000) != 0) return 1;
     }
-    std::printf("start to main window, median of %d: %.0f ms (fastest %.0f ms)\n", kRounds, 1000 * median(toWindow),
-                1000 * *std::min_element(toWindow.begin(), toWindow.end()));
+    std::printf("start to main window, median of %d: %.0f ms (fastest %.0f ms)\n", kRounds,
+                1000 * median(toWindow), 1000 * *std::min_element(toWindow.begin(), toWindow.end()));
     std::printf("Connect to \"Connection established.\", median of %d: %.0f ms\n", kRounds,
                 1000 * median(toConnected));
-    if (privateMb > 0) std::printf("connected and idle: private memory %.1f MB (as Windows reports it)\n", privateMb);
+    if (privateMb > 0)
+        std::printf("connected and idle: private memory %.1f MB (as Windows reports it)\n", privateMb);
     return 0;
 }

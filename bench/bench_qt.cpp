@@ -48,7 +48,8 @@ using vorlant::MainId::Connect;
 using vorlant::MainId::StatusLine;
 
 long long nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -181,7 +182,9 @@ int main(int argc, char** argv) {
     }
 
     QCoreApplication application(argc, argv);
-    std::printf("platform: %s\n", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "default (xcb)" : qgetenv("QT_QPA_PLATFORM").constData());
+    std::printf("platform: %s\n", qgetenv("QT_QPA_PLATFORM").isEmpty()
+                                      ? "default (xcb)"
+                                      : qgetenv("QT_QPA_PLATFORM").constData());
     std::vector<double> ms;
     for (int i = 0; i < starts; ++i) {
         long long started = 0;
@@ -194,11 +197,11 @@ int main(int argc, char** argv) {
         ms.push_back(static_cast<double>(shown - started) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("start to window: median %.0f ms, worst %.0f ms (%d starts)\n", ms[ms.size() / 2], ms.back(), starts);
+    std::printf("start to window: median %.0f ms, worst %.0f ms (%d starts)\n", ms[ms.size() / 2], ms.back(),
+                starts);
 
     long long started = 0;
-    const QByteArray out =
-        child({QStringLiteral("--idle-child"), QString::number(idleSeconds)}, started);
+    const QByteArray out = child({QStringLiteral("--idle-child"), QString::number(idleSeconds)}, started);
     double share = 0;
     long rss = 0;
     long peak = 0;
@@ -206,7 +209,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_qt: the connected run gave no figures\n");
         return 1;
     }
-    std::printf("connected, idle over %d s: %.2f %% of one core; resident %.1f MiB (peak %.1f MiB)\n", idleSeconds,
-                share, static_cast<double>(rss) / 1024.0, static_cast<double>(peak) / 1024.0);
+    std::printf("connected, idle over %d s: %.2f %% of one core; resident %.1f MiB (peak %.1f MiB)\n",
+                idleSeconds, share, static_cast<double>(rss) / 1024.0, static_cast<double>(peak) / 1024.0);
     return 0;
 }

@@ -26,20 +26,36 @@ void TelescopeControl::connect(int port, uint32_t baud) {
     postCommand(CommandId::Connect, args, sizeof args);
 }
 
-void TelescopeControl::disconnect() { postCommand(CommandId::Disconnect); }
+void TelescopeControl::disconnect() {
+    postCommand(CommandId::Disconnect);
+}
 
 void TelescopeControl::moveManual(uint8_t direction, uint8_t position) {
     const uint8_t args[] = {direction, position};
     postCommand(CommandId::MoveManual, args, sizeof args);
 }
 
-void TelescopeControl::stopMotion(uint8_t direction) { postCommand(CommandId::StopMotion, &direction, 1); }
-void TelescopeControl::setTracking(uint8_t on) { postCommand(CommandId::SetTracking, &on, 1); }
-void TelescopeControl::setExp(uint8_t on) { postCommand(CommandId::SetExp, &on, 1); }
-void TelescopeControl::noOpCommand() { postCommand(CommandId::NoOp); }
-void TelescopeControl::storeParameters() { postCommand(CommandId::StoreParameters); }
-void TelescopeControl::sendRequest11() { postCommand(CommandId::SendRequest11); }
-void TelescopeControl::reloadDefaults() { postCommand(CommandId::ReloadDefaults); }
+void TelescopeControl::stopMotion(uint8_t direction) {
+    postCommand(CommandId::StopMotion, &direction, 1);
+}
+void TelescopeControl::setTracking(uint8_t on) {
+    postCommand(CommandId::SetTracking, &on, 1);
+}
+void TelescopeControl::setExp(uint8_t on) {
+    postCommand(CommandId::SetExp, &on, 1);
+}
+void TelescopeControl::noOpCommand() {
+    postCommand(CommandId::NoOp);
+}
+void TelescopeControl::storeParameters() {
+    postCommand(CommandId::StoreParameters);
+}
+void TelescopeControl::sendRequest11() {
+    postCommand(CommandId::SendRequest11);
+}
+void TelescopeControl::reloadDefaults() {
+    postCommand(CommandId::ReloadDefaults);
+}
 
 void TelescopeControl::setGearRatios(uint32_t ra, uint32_t de) {
     uint8_t args[8];
@@ -117,8 +133,12 @@ void TelescopeControl::applyAdvancedSettings(const AdvancedSettings& settings) {
     postCommand(CommandId::ApplyAdvancedSettings);
 }
 
-void TelescopeControl::measureSupplyVoltage() { postCommand(CommandId::MeasureSupplyVoltage); }
-void TelescopeControl::setParkPosition() { postCommand(CommandId::SetParkPosition); }
+void TelescopeControl::measureSupplyVoltage() {
+    postCommand(CommandId::MeasureSupplyVoltage);
+}
+void TelescopeControl::setParkPosition() {
+    postCommand(CommandId::SetParkPosition);
+}
 
 // --- execution (engine thread) ------------------------------------------------
 
@@ -185,7 +205,8 @@ int EngineCore::executeCommand(const uint8_t* m) {
         case CommandId::SetGearRatios:
             if (!ready) break;
             state_ = ConnectionState::AwaitGearWrite;
-            sendFrame(buildRequestBBU32U32(RequestId::WriteGearRatios, 1, kAxisBoth, argU32(m, 2), argU32(m, 6)));
+            sendFrame(
+                buildRequestBBU32U32(RequestId::WriteGearRatios, 1, kAxisBoth, argU32(m, 2), argU32(m, 6)));
             return 0;
         case CommandId::SetReverseFlags:
             if (!ready || !pairedWritesSafe) break;
@@ -205,7 +226,8 @@ int EngineCore::executeCommand(const uint8_t* m) {
             return 0;
         case CommandId::SetIncCurrentAt:
             if (!ready) break;
-            sendFrame(buildRequestBBU16U16(RequestId::WriteIncCurrentAt, 0, m[2], argU16(m, 3), argU16(m, 5)));
+            sendFrame(
+                buildRequestBBU16U16(RequestId::WriteIncCurrentAt, 0, m[2], argU16(m, 3), argU16(m, 5)));
             return 0;
         case CommandId::SetMaxSpeeds: {
             if (!ready || !pairedWritesSafe) break;
@@ -266,7 +288,9 @@ void EngineCore::startManualMove(uint8_t direction, uint8_t position) {
     report(StatusCode::ManualMovement);
 }
 
-void EngineCore::stopAxis(uint8_t direction) { sendFrame(stopFrame(direction)); }
+void EngineCore::stopAxis(uint8_t direction) {
+    sendFrame(stopFrame(direction));
+}
 
 // --- the advanced-settings sequence ------------------------------------------
 
@@ -281,7 +305,8 @@ void EngineCore::advancedSettingsStep() {
 void EngineCore::locationStepOrNext() {
     if (workingAdvanced_.changeMask & (kChangeLatitude | kChangeLongitude)) {
         state_ = ConnectionState::AwaitJobLocation;
-        sendFrame(buildRequestBU32U32(RequestId::WriteLocation, 1, static_cast<uint32_t>(workingAdvanced_.latitude),
+        sendFrame(buildRequestBU32U32(RequestId::WriteLocation, 1,
+                                      static_cast<uint32_t>(workingAdvanced_.latitude),
                                       static_cast<uint32_t>(workingAdvanced_.longitude)));
         return;
     }

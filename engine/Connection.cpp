@@ -1,7 +1,7 @@
 // Connection control: connect, the read-out paced by heartbeat ticks, the
 // reply time-out, disconnect and the loss of the port.
-#include "engine/SettingsDecode.h"
 #include "engine/EngineCore.h"
+#include "engine/SettingsDecode.h"
 
 namespace vorlant {
 
@@ -14,7 +14,8 @@ void EngineCore::connectStep(const uint8_t* message) {
     // The one-byte port field carries 0 for COM256.
     const int portNumber = message[2] == 0 ? 256 : message[2];
     const uint32_t baud = static_cast<uint32_t>(message[3]) | (static_cast<uint32_t>(message[4]) << 8) |
-                          (static_cast<uint32_t>(message[5]) << 16) | (static_cast<uint32_t>(message[6]) << 24);
+                          (static_cast<uint32_t>(message[5]) << 16) |
+                          (static_cast<uint32_t>(message[6]) << 24);
     if (!openPort(portNumber, baud)) {
         report(StatusCode::CannotOpenPort);
         return;
@@ -91,10 +92,18 @@ int EngineCore::heartbeatStep() {
 void EngineCore::sendStateRequest() {
     uint8_t id = 0;
     switch (state_) {
-        case ConnectionState::AwaitPortType: id = RequestId::ReadPortType; break;
-        case ConnectionState::AwaitFirmware: id = RequestId::ReadFirmware; break;
-        case ConnectionState::AwaitGearBlock: id = RequestId::ReadGearBlock; break;
-        case ConnectionState::AwaitParamBlock: id = RequestId::ReadParameterBlock; break;
+        case ConnectionState::AwaitPortType:
+            id = RequestId::ReadPortType;
+            break;
+        case ConnectionState::AwaitFirmware:
+            id = RequestId::ReadFirmware;
+            break;
+        case ConnectionState::AwaitGearBlock:
+            id = RequestId::ReadGearBlock;
+            break;
+        case ConnectionState::AwaitParamBlock:
+            id = RequestId::ReadParameterBlock;
+            break;
         default:
             if (state_ == ConnectionState::Ready) enterReady();
             return;

@@ -145,7 +145,7 @@ public:
     // drain(): one waiter at a time, each with its own tag.
     platform::Lock drainLock_;
     platform::Event drainEvent_{platform::Event::Reset::Auto};
-    uint32_t drainSerial_ = 0;                // under drainLock_
+    uint32_t drainSerial_ = 0;               // under drainLock_
     std::atomic<uint32_t> drainReached_{0};  // the last tag the engine thread reached
 };
 

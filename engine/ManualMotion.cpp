@@ -23,7 +23,9 @@ int32_t saturate(long double v) {
 
 // Negation without signed overflow: the most negative value stays itself,
 // as two's complement negation does.
-int32_t negate(int32_t v) { return toSigned32(0u - static_cast<uint32_t>(v)); }
+int32_t negate(int32_t v) {
+    return toSigned32(0u - static_cast<uint32_t>(v));
+}
 
 }  // namespace
 

@@ -16,10 +16,10 @@
 namespace vorlant {
 
 enum : uint8_t {
-    kMsgCommand = 0,   // header 0x80 + L: command id and arguments
-    kMsgTick = 1,      // 0xA0 0x00: heartbeat tick
-    kMsgSerial = 2,    // 0xC0 + n: bytes received from the serial port
-    kMsgUnused = 3,    // ignored
+    kMsgCommand = 0,  // header 0x80 + L: command id and arguments
+    kMsgTick = 1,     // 0xA0 0x00: heartbeat tick
+    kMsgSerial = 2,   // 0xC0 + n: bytes received from the serial port
+    kMsgUnused = 3,   // ignored
 };
 
 constexpr uint8_t kMsgMaxPayload = 31;
@@ -28,8 +28,12 @@ constexpr uint8_t kTickMessage[2] = {0xA0, 0x00};
 constexpr uint8_t messageHeader(uint8_t type, uint8_t length) {
     return static_cast<uint8_t>(0x80 | (type << 5) | (length & 0x1F));
 }
-constexpr uint8_t messageType(uint8_t header) { return (header >> 5) & 3; }
-constexpr uint8_t messageLength(uint8_t header) { return header & 0x1F; }
+constexpr uint8_t messageType(uint8_t header) {
+    return (header >> 5) & 3;
+}
+constexpr uint8_t messageLength(uint8_t header) {
+    return header & 0x1F;
+}
 
 // Cuts received serial bytes into type-2 messages of at most 31 payload
 // bytes, handing each whole message (header first) to sink(bytes, size).
@@ -54,7 +58,11 @@ public:
     // then available through message() until the next call.
     bool assembleByte(uint8_t byte);
     const uint8_t* message() const { return message_; }
-    void reset() { assembling_ = 0; received_ = 0; expected_ = 0; }
+    void reset() {
+        assembling_ = 0;
+        received_ = 0;
+        expected_ = 0;
+    }
 
 private:
     int32_t assembling_ = 0;  // 0 waiting for a header, 1 collecting

@@ -1,7 +1,7 @@
 // Reply handling: every complete reply frame is interpreted by the one
 // request the engine's state says it is waiting for.
-#include "engine/SettingsDecode.h"
 #include "engine/EngineCore.h"
+#include "engine/SettingsDecode.h"
 
 namespace vorlant {
 
@@ -68,8 +68,8 @@ int EngineCore::handleReply(const ReplyView& reply) {
             decodeLocation(reply, settings_);
             enterReady();
             reportSettings(readoutKind_ == SettingsReportKind::DefaultsReloaded
-                                                  ? SettingsReportKind::DefaultsReloaded
-                                                  : SettingsReportKind::ReadoutComplete);
+                               ? SettingsReportKind::DefaultsReloaded
+                               : SettingsReportKind::ReadoutComplete);
             return 1;
         case ConnectionState::AwaitGearWrite:
             state_ = ConnectionState::AwaitGearReread;

@@ -23,9 +23,7 @@ struct ReplyView {
     size_t size;
 
     uint8_t u8(size_t pos) const { return pos < size ? bytes[pos] : 0; }
-    uint16_t u16(size_t pos) const {
-        return static_cast<uint16_t>(u8(pos) | (u8(pos + 1) << 8));
-    }
+    uint16_t u16(size_t pos) const { return static_cast<uint16_t>(u8(pos) | (u8(pos + 1) << 8)); }
     uint32_t u32(size_t pos) const {
         return static_cast<uint32_t>(u8(pos)) | (static_cast<uint32_t>(u8(pos + 1)) << 8) |
                (static_cast<uint32_t>(u8(pos + 2)) << 16) | (static_cast<uint32_t>(u8(pos + 3)) << 24);

@@ -184,7 +184,9 @@ void decodeLocation(const ReplyView& r, ControllerSettings& s) {
     s.longitude = toSigned32(r.u32(7));
 }
 
-uint16_t decodeSupplyVoltage(const ReplyView& r) { return r.u16(5); }
+uint16_t decodeSupplyVoltage(const ReplyView& r) {
+    return r.u16(5);
+}
 
 void recomputeMaxRates(ControllerSettings& s) {
     // Unsigned multiplication: defined 32-bit wrap-around.

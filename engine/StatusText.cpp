@@ -5,30 +5,30 @@ namespace vorlant {
 
 namespace {
 
-#define VORLANT_STATUS_TEXTS(X)                                                     \
-    X("Not connected")                                                              \
-    X("Opening port, please wait...")                                               \
-    X("Connecting...")                                                              \
-    X("Connection established.")                                                    \
-    X("Connection closed")                                                          \
-    X("Default settings reloaded")                                                  \
-    X("Error: Cannot open port.")                                                   \
-    X("Error: Cannot connect: Timeout error")                                       \
-    X("Error: Cannot connect: Unknown device")                                      \
-    X("Error: Cannot connect: Incompatible device")                                 \
-    X("Error: Communication error")                                                 \
-    X("Error: Already connected")                                                   \
-    X("Error: Not connected yet")                                                   \
-    X("Error: The connected Brask is too old. Use Vorlant 1.0.")                    \
-    X("Error: The connected Brask does not support parking")                        \
-    X("Ready")                                                                      \
-    X("Fast movement")                                                              \
-    X("Slow movement")                                                              \
-    X("Manual movement")                                                            \
-    X("Positioning...")                                                             \
-    X("Park position set.")                                                         \
-    X("Parameters stored...")                                                       \
-    X("Default settings reloaded...")                                               \
+#define VORLANT_STATUS_TEXTS(X)                                  \
+    X("Not connected")                                           \
+    X("Opening port, please wait...")                            \
+    X("Connecting...")                                           \
+    X("Connection established.")                                 \
+    X("Connection closed")                                       \
+    X("Default settings reloaded")                               \
+    X("Error: Cannot open port.")                                \
+    X("Error: Cannot connect: Timeout error")                    \
+    X("Error: Cannot connect: Unknown device")                   \
+    X("Error: Cannot connect: Incompatible device")              \
+    X("Error: Communication error")                              \
+    X("Error: Already connected")                                \
+    X("Error: Not connected yet")                                \
+    X("Error: The connected Brask is too old. Use Vorlant 1.0.") \
+    X("Error: The connected Brask does not support parking")     \
+    X("Ready")                                                   \
+    X("Fast movement")                                           \
+    X("Slow movement")                                           \
+    X("Manual movement")                                         \
+    X("Positioning...")                                          \
+    X("Park position set.")                                      \
+    X("Parameters stored...")                                    \
+    X("Default settings reloaded...")                            \
     X("Settings done.")
 
 #define VORLANT_WIDE(text) L"" text,

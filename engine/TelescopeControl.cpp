@@ -22,7 +22,9 @@ std::shared_ptr<platform::SerialPort> osPort() {
 // The core whose engine thread this is; null on every other thread.
 thread_local const EngineCore* tlsEngineOfThisThread = nullptr;
 
-uint64_t deadlineAfter(uint32_t ms) { return platform::monotonicNs() + uint64_t{ms} * 1000000u; }
+uint64_t deadlineAfter(uint32_t ms) {
+    return platform::monotonicNs() + uint64_t{ms} * 1000000u;
+}
 
 // Milliseconds left until deadline, rounded up; 0 once it has passed.
 uint32_t msUntil(uint64_t deadline) {
@@ -52,13 +54,21 @@ void TelescopeControl::postCommand(uint8_t id, const uint8_t* args, size_t count
     core_->postCommand(id, args, count);
 }
 
-void TelescopeControl::tick() { core_->writeQueue(kTickMessage, sizeof kTickMessage); }
+void TelescopeControl::tick() {
+    core_->writeQueue(kTickMessage, sizeof kTickMessage);
+}
 
-bool TelescopeControl::drain(uint32_t timeoutMs) { return core_->drain(timeoutMs); }
+bool TelescopeControl::drain(uint32_t timeoutMs) {
+    return core_->drain(timeoutMs);
+}
 
-platform::PortError TelescopeControl::lastPortError() const { return core_->lastPortError_.load(); }
+platform::PortError TelescopeControl::lastPortError() const {
+    return core_->lastPortError_.load();
+}
 
-void TelescopeControl::postRaw(const uint8_t* bytes, size_t count) { core_->writeQueue(bytes, count); }
+void TelescopeControl::postRaw(const uint8_t* bytes, size_t count) {
+    core_->writeQueue(bytes, count);
+}
 
 void TelescopeControl::forwardSerialBytes(const uint8_t* bytes, int count) {
     core_->forwardSerialBytes(bytes, count);
@@ -175,7 +185,9 @@ bool EngineCore::drain(uint32_t timeoutMs) {
     }
 }
 
-bool EngineCore::onEngineThread() const { return tlsEngineOfThisThread == this; }
+bool EngineCore::onEngineThread() const {
+    return tlsEngineOfThisThread == this;
+}
 
 // --- the engine thread ----------------------------------------------------
 
@@ -192,7 +204,8 @@ void EngineCore::pipeReaderLoop() {
     uint8_t buffer[20];
     for (;;) {
         size_t got = 0;
-        if (queue_.read(buffer, sizeof buffer, got, pipeStopEvent_) == platform::ByteQueue::ReadResult::Stopped)
+        if (queue_.read(buffer, sizeof buffer, got, pipeStopEvent_) ==
+            platform::ByteQueue::ReadResult::Stopped)
             break;
         for (size_t i = 0; i < got; ++i) assembleByte(buffer[i]);
         // Bytes read while a close waited for the serial reader come next,
@@ -218,9 +231,9 @@ void EngineCore::dispatchMessage(const uint8_t* message) {
             if (length == 0) break;
             const uint8_t id = message[1];
             if (id == CommandId::Drain) {
-                const uint32_t tag = static_cast<uint32_t>(message[2]) | (static_cast<uint32_t>(message[3]) << 8) |
-                                     (static_cast<uint32_t>(message[4]) << 16) |
-                                     (static_cast<uint32_t>(message[5]) << 24);
+                const uint32_t tag =
+                    static_cast<uint32_t>(message[2]) | (static_cast<uint32_t>(message[3]) << 8) |
+                    (static_cast<uint32_t>(message[4]) << 16) | (static_cast<uint32_t>(message[5]) << 24);
                 drainReached_.store(tag);
                 drainEvent_.set();
             } else if (id == CommandId::CloseQuietly) {

@@ -98,8 +98,8 @@ struct CommandId {
         MeasureSupplyVoltage = 38,
         SetParkPosition = 39,
         // Internal messages, never posted by a public command operation.
-        PortLost = 0xF0,  // from the serial reader: the device is gone
-        Drain = 0xF1,     // from drain(): signal when reached
+        PortLost = 0xF0,      // from the serial reader: the device is gone
+        Drain = 0xF1,         // from drain(): signal when reached
         CloseQuietly = 0xF2,  // from the destructor: close without a report
     };
 };

@@ -15,7 +15,9 @@ Frame buildRequestN(uint8_t id, const uint8_t* args, size_t count) {
     return f;
 }
 
-Frame buildRequest(uint8_t id) { return buildRequestN(id, nullptr, 0); }
+Frame buildRequest(uint8_t id) {
+    return buildRequestN(id, nullptr, 0);
+}
 
 Frame buildRequest(uint8_t id, uint8_t a) {
     const uint8_t args[] = {a};

@@ -84,11 +84,11 @@ inline void putU32(uint8_t* p, uint32_t v) {
 // Two's complement view of 32 wire bits without implementation-defined
 // conversions.
 inline int32_t toSigned32(uint32_t v) {
-    return v <= 0x7FFFFFFFu ? static_cast<int32_t>(v)
-                            : -static_cast<int32_t>(~v) - 1;
+    return v <= 0x7FFFFFFFu ? static_cast<int32_t>(v) : -static_cast<int32_t>(~v) - 1;
 }
 inline int8_t toSigned8(uint8_t v) {
-    return v <= 0x7F ? static_cast<int8_t>(v) : static_cast<int8_t>(-static_cast<int>(static_cast<uint8_t>(~v)) - 1);
+    return v <= 0x7F ? static_cast<int8_t>(v)
+                     : static_cast<int8_t>(-static_cast<int>(static_cast<uint8_t>(~v)) - 1);
 }
 
 }  // namespace vorlant

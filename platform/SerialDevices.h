@@ -35,6 +35,7 @@ std::vector<SerialDevice> discoverSerialDevices(const SerialDeviceRoots& roots =
 // One device named by hand (a pty, a path typed by the user): its node and
 // friendly name as discovery would give them. A path that does not resolve
 // keeps itself as its node.
-SerialDevice describeSerialDevice(const std::string& path, const SerialDeviceRoots& roots = SerialDeviceRoots());
+SerialDevice describeSerialDevice(const std::string& path,
+                                  const SerialDeviceRoots& roots = SerialDeviceRoots());
 
 }  // namespace vorlant::platform

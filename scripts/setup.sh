@@ -7,7 +7,7 @@ set -euo pipefail
 
 PACKAGES=(
   # native build and tests
-  cmake ninja-build g++ python3
+  cmake ninja-build g++ python3 clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # libFuzzer (its sanitizer runtime, for the clang installed, is added below)
   clang

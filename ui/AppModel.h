@@ -59,14 +59,14 @@ public:
 private:
     struct Report {
         int32_t kind;
-        int32_t value;  // status code, settings report kind, or voltage
+        int32_t value;                // status code, settings report kind, or voltage
         ControllerSettings settings;  // Settings reports only
     };
     void enqueue(const Report& report);
 
     std::mutex lock_;
-    std::deque<Report> pending_;  // under lock_
-    ControllerSettings deliveredSettings_{};  // window thread only
+    std::deque<Report> pending_;                             // under lock_
+    ControllerSettings deliveredSettings_{};                 // window thread only
     TelescopeControlDlgCallback* dialogCallback_ = nullptr;  // window thread only
 };
 

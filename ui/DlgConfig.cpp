@@ -25,17 +25,17 @@ struct ParameterControl {
     bool isEdit;  // shown empty when the field was not read
 };
 constexpr ParameterControl kParameterControls[] = {
-    {1, true, false},   {2, true, false},   {3, false, false},  {10, true, false}, {11, true, true},
-    {12, true, false},  {13, true, true},   {14, true, false},  {15, true, true},  {20, true, true},
-    {30, true, true},   {31, true, true},   {32, true, true},   {33, true, false}, {34, true, false},
-    {35, true, false},  {40, true, false},  {41, true, false},  {42, true, false}, {50, false, false},
-    {51, false, true},  {52, false, false}, {53, false, true},  {60, false, false},
+    {1, true, false},  {2, true, false},   {3, false, false}, {10, true, false},  {11, true, true},
+    {12, true, false}, {13, true, true},   {14, true, false}, {15, true, true},   {20, true, true},
+    {30, true, true},  {31, true, true},   {32, true, true},  {33, true, false},  {34, true, false},
+    {35, true, false}, {40, true, false},  {41, true, false}, {42, true, false},  {50, false, false},
+    {51, false, true}, {52, false, false}, {53, false, true}, {60, false, false},
 };
 
 // Capability classes: what the read-out decoded of the parameter block
 // (nothing up to class 1).
 constexpr int kClassShortLayout = 2;
-constexpr int kClassAdvanced = 5;      // "Advanced settings" from here on
+constexpr int kClassAdvanced = 5;  // "Advanced settings" from here on
 
 struct TrackRange {
     int id;
@@ -87,7 +87,8 @@ enum AxisControl : int {
 constexpr int kRaBase = 200;
 constexpr int kDeBase = kRaBase + kDecIdOffset;
 
-static_assert(sizeof kTrackRanges / sizeof kTrackRanges[0] == DlgConfig::kTrackCount, "one entry per track bar");
+static_assert(sizeof kTrackRanges / sizeof kTrackRanges[0] == DlgConfig::kTrackCount,
+              "one entry per track bar");
 
 int trackIndex(int id) {
     for (std::size_t i = 0; i < DlgConfig::kTrackCount; ++i) {
@@ -183,8 +184,8 @@ void DlgConfig::setControlsEnabled(bool enable, int versionClass) {
     if (controls_ == nullptr) return;
     for (int id : kGeneralSet) controls_->enable(id, enable);
     for (const ParameterControl& p : kParameterControls) {
-        const bool read = versionClass > kClassShortLayout ||
-                          (versionClass == kClassShortLayout && p.inShortLayout);
+        const bool read =
+            versionClass > kClassShortLayout || (versionClass == kClassShortLayout && p.inShortLayout);
         controls_->enable(kRaBase + p.offset, enable && read);
         controls_->enable(kDeBase + p.offset, enable && read);
     }
@@ -415,7 +416,8 @@ void DlgConfig::showCurrents(const Axis& a, const uint16_t (&currents)[3]) {
         a.currents[ch] = currents[ch];
         setNumber(a.base + CurrentEdit + ch, currents[ch]);
         // Without a maximum the track bars have no scale and stay put.
-        if (a.maxCurrent != 0) moveTrack(a.base + CurrentTrack + ch, currentPosition(currents[ch], a.maxCurrent));
+        if (a.maxCurrent != 0)
+            moveTrack(a.base + CurrentTrack + ch, currentPosition(currents[ch], a.maxCurrent));
     }
 }
 
@@ -506,7 +508,8 @@ void DlgConfig::command(int id) {
         case MainId::ChangeGearRatio: {
             // A copy again: the shown ratios change with the re-read's report.
             GearRatios edited = gearRatios_;
-            if (host_->showGearRatioDialog(edited) == 1) engine_.setGearRatios(edited.raRatio, edited.deRatio);
+            if (host_->showGearRatioDialog(edited) == 1)
+                engine_.setGearRatios(edited.raRatio, edited.deRatio);
             bridge_.deliverAll();
             return;
         }
@@ -586,7 +589,8 @@ void DlgConfig::editLostFocus(int id) {
             const int ch = control - CurrentEdit;
             const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
             // The track bar follows the typed value even when it is unchanged.
-            if (a.maxCurrent != 0) moveTrack(a.base + CurrentTrack + ch, currentPosition(value, a.maxCurrent));
+            if (a.maxCurrent != 0)
+                moveTrack(a.base + CurrentTrack + ch, currentPosition(value, a.maxCurrent));
             if (value == a.currents[ch]) return;
             a.currents[ch] = value;
             engine_.setCurrent(static_cast<uint8_t>(a.selector + ch), value);
@@ -630,7 +634,8 @@ void DlgConfig::trackBarReleased(int trackBarId) {
 
     // Decay and guide rate send on every release.
     if (control >= DecayTrack && control <= DecayTrack + 2) {
-        engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)), static_cast<uint8_t>(position));
+        engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)),
+                         static_cast<uint8_t>(position));
         return;
     }
     if (control == GuideRateTrack) {

@@ -14,7 +14,8 @@ namespace {
 // number beyond 32 bits is held at the largest.
 uint32_t readRatio(const std::string& text, uint32_t previous) {
     int64_t value = 0;
-    if (readEditClamped(text, 0, 0xFFFFFFFFll, &value) == EditReading::Unreadable || value == 0) return previous;
+    if (readEditClamped(text, 0, 0xFFFFFFFFll, &value) == EditReading::Unreadable || value == 0)
+        return previous;
     return static_cast<uint32_t>(value);
 }
 

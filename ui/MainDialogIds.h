@@ -164,5 +164,4 @@ enum : int {
 };
 }  // namespace MainId
 
-
 }  // namespace vorlant

@@ -33,8 +33,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vorlant-icon-png: image %d: %s\n", i, qPrintable(reader.errorString()));
             return 1;
         }
-        const QString folder = QStringLiteral("%1/%2x%3/apps").arg(outDir).arg(image.width()).arg(image.height());
-        if (!QDir().mkpath(folder) || !image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"), "PNG")) {
+        const QString folder =
+            QStringLiteral("%1/%2x%3/apps").arg(outDir).arg(image.width()).arg(image.height());
+        if (!QDir().mkpath(folder) ||
+            !image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"), "PNG")) {
             std::fprintf(stderr, "vorlant-icon-png: cannot write into %s\n", qPrintable(folder));
             return 1;
         }

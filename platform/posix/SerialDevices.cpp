@@ -17,7 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 bool allDigits(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Entries of `folder`: with a prefix, those named prefix<n> in the order of
@@ -27,7 +28,8 @@ std::vector<fs::path> entries(const fs::path& folder, const std::string& prefix)
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (prefix.empty() || (name.compare(0, prefix.size(), prefix) == 0 && allDigits(name.substr(prefix.size()))))
+        if (prefix.empty() ||
+            (name.compare(0, prefix.size(), prefix) == 0 && allDigits(name.substr(prefix.size()))))
             found.push_back(it->path());
     }
     std::sort(found.begin(), found.end(), [&prefix](const fs::path& a, const fs::path& b) {

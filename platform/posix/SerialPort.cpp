@@ -247,7 +247,7 @@ SerialPort::ReadResult PosixSerialPort::read(uint8_t* buffer, size_t capacity, s
     }
 }
 
-constexpr int kDrainPolls = 100;        // 100 x 2 ms: at most 200 ms
+constexpr int kDrainPolls = 100;  // 100 x 2 ms: at most 200 ms
 constexpr useconds_t kDrainPollUs = 2000;
 
 void PosixSerialPort::close() {

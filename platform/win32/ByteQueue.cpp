@@ -118,7 +118,8 @@ ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& 
         if (WaitForSingleObject(stopHandle, 0) == WAIT_OBJECT_0) return ReadResult::Stopped;
         if (stepMs(kReadWaitMs) == 0) return ReadResult::TimedOut;
         if (!impl_) {
-            if (WaitForSingleObject(stopHandle, stepMs(kReadRetryMs)) == WAIT_OBJECT_0) return ReadResult::Stopped;
+            if (WaitForSingleObject(stopHandle, stepMs(kReadRetryMs)) == WAIT_OBJECT_0)
+                return ReadResult::Stopped;
             continue;
         }
         QueueImpl* q = impl(impl_);
@@ -169,7 +170,8 @@ ByteQueue::ReadResult ByteQueue::read(uint8_t* buffer, size_t capacity, size_t& 
             }
         }
         // A failed read: wait a little (a stop ends the wait) and read again.
-        if (WaitForSingleObject(stopHandle, stepMs(kReadRetryMs)) == WAIT_OBJECT_0) return ReadResult::Stopped;
+        if (WaitForSingleObject(stopHandle, stepMs(kReadRetryMs)) == WAIT_OBJECT_0)
+            return ReadResult::Stopped;
     }
 }
 

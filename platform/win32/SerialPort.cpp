@@ -325,6 +325,8 @@ std::string portDevice(int portNumber) {
 
 // Windows names its ports by number; there is nothing to discover for the
 // table.
-std::vector<std::string> serialDevices() { return {}; }
+std::vector<std::string> serialDevices() {
+    return {};
+}
 
 }  // namespace vorlant::platform

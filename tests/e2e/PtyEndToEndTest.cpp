@@ -73,37 +73,81 @@ void expectRecord(const ControllerSettings& r, sim::SimProfile profile) {
     EXPECT_EQ(r.portType, s.portType);
 #define SAME(f) EXPECT_EQ(r.f, s.f) << #f
 #define ZERO(f) EXPECT_EQ(r.f, 0) << #f
-    SAME(raGearByte); SAME(raGearRatio); SAME(raGearAux); SAME(raSiderealRate);
-    SAME(deGearByte); SAME(deGearRatio); SAME(deGearAux); SAME(deSiderealRate); SAME(mountType);
+    SAME(raGearByte);
+    SAME(raGearRatio);
+    SAME(raGearAux);
+    SAME(raSiderealRate);
+    SAME(deGearByte);
+    SAME(deGearRatio);
+    SAME(deGearAux);
+    SAME(deSiderealRate);
+    SAME(mountType);
     if (cls >= 2) {
-        SAME(reverseRotation); SAME(raMaxSpeed); SAME(deMaxSpeed);
-        SAME(raMaxCurrent); SAME(deMaxCurrent);
-        SAME(raIdleCurrent); SAME(raTrackCurrent); SAME(raRunCurrent);
-        SAME(deIdleCurrent); SAME(deTrackCurrent); SAME(deRunCurrent);
-        SAME(raIdleDecay); SAME(raTrackDecay); SAME(raRunDecay);
-        SAME(deIdleDecay); SAME(deTrackDecay); SAME(deRunDecay);
-        SAME(raAcceleration); SAME(raDeceleration); SAME(deAcceleration); SAME(deDeceleration);
-        SAME(raAuxByte); SAME(deAuxByte); SAME(raAuxLong); SAME(deAuxLong);
+        SAME(reverseRotation);
+        SAME(raMaxSpeed);
+        SAME(deMaxSpeed);
+        SAME(raMaxCurrent);
+        SAME(deMaxCurrent);
+        SAME(raIdleCurrent);
+        SAME(raTrackCurrent);
+        SAME(raRunCurrent);
+        SAME(deIdleCurrent);
+        SAME(deTrackCurrent);
+        SAME(deRunCurrent);
+        SAME(raIdleDecay);
+        SAME(raTrackDecay);
+        SAME(raRunDecay);
+        SAME(deIdleDecay);
+        SAME(deTrackDecay);
+        SAME(deRunDecay);
+        SAME(raAcceleration);
+        SAME(raDeceleration);
+        SAME(deAcceleration);
+        SAME(deDeceleration);
+        SAME(raAuxByte);
+        SAME(deAuxByte);
+        SAME(raAuxLong);
+        SAME(deAuxLong);
         EXPECT_EQ(r.raMaxRate, uint32_t{s.raMaxSpeed} * s.raSiderealRate);
         EXPECT_EQ(r.deMaxRate, uint32_t{s.deMaxSpeed} * s.deSiderealRate);
     } else {
-        ZERO(raMaxSpeed); ZERO(raAcceleration); ZERO(raIdleCurrent); ZERO(raMaxRate);
+        ZERO(raMaxSpeed);
+        ZERO(raAcceleration);
+        ZERO(raIdleCurrent);
+        ZERO(raMaxRate);
     }
     if (cls >= 3) {
-        SAME(reverseGuiding); SAME(reverseLimits);
-        SAME(raOvertone); SAME(raOvertoneAux); SAME(deOvertone); SAME(deOvertoneAux);
-        SAME(raIncCurrentAt); SAME(raIncCurrentAux); SAME(deIncCurrentAt); SAME(deIncCurrentAux);
-        SAME(raGuideRate); SAME(deGuideRate);
+        SAME(reverseGuiding);
+        SAME(reverseLimits);
+        SAME(raOvertone);
+        SAME(raOvertoneAux);
+        SAME(deOvertone);
+        SAME(deOvertoneAux);
+        SAME(raIncCurrentAt);
+        SAME(raIncCurrentAux);
+        SAME(deIncCurrentAt);
+        SAME(deIncCurrentAux);
+        SAME(raGuideRate);
+        SAME(deGuideRate);
     } else {
-        ZERO(reverseLimits); ZERO(raOvertone); ZERO(raGuideRate); ZERO(deIncCurrentAt);
+        ZERO(reverseLimits);
+        ZERO(raOvertone);
+        ZERO(raGuideRate);
+        ZERO(deIncCurrentAt);
         if (cls == 2) {
             SAME(reverseGuiding);
         }
     }
     if (cls == 5) {
-        SAME(flipParamA); SAME(flipParamB); SAME(flipHysteresis); SAME(latitude); SAME(longitude);
+        SAME(flipParamA);
+        SAME(flipParamB);
+        SAME(flipHysteresis);
+        SAME(latitude);
+        SAME(longitude);
     } else {
-        ZERO(flipHysteresis); ZERO(latitude); ZERO(longitude);
+        ZERO(flipHysteresis);
+        ZERO(latitude);
+        ZERO(longitude);
     }
 #undef SAME
 #undef ZERO
@@ -158,8 +202,9 @@ TEST(LineFailures, TooOldControllerAndTheOutdatedPhase) {
     line.engine->connect(link.port(), 9600);
     line.engine->disconnect();
     line.pause();
-    EXPECT_EQ(line.recorder.statuses(), (std::vector<int>{StatusCode::NotConnectedYet, StatusCode::AlreadyConnected,
-                                                          StatusCode::ConnectionClosed}));
+    EXPECT_EQ(line.recorder.statuses(),
+              (std::vector<int>{StatusCode::NotConnectedYet, StatusCode::AlreadyConnected,
+                                StatusCode::ConnectionClosed}));
 }
 
 TEST(LineFailures, ForeignFamilyIsRejected) {
@@ -189,8 +234,12 @@ void expectTimeoutAtTick32(const char* profile) {
     EXPECT_EQ(line.recorder.statuses().back(), StatusCode::NotConnectedYet);
 }
 
-TEST(LineFailures, SilentControllerTimesOut) { expectTimeoutAtTick32("silent"); }
-TEST(LineFailures, GarbageNeverPassesAsAReply) { expectTimeoutAtTick32("garbage"); }
+TEST(LineFailures, SilentControllerTimesOut) {
+    expectTimeoutAtTick32("silent");
+}
+TEST(LineFailures, GarbageNeverPassesAsAReply) {
+    expectTimeoutAtTick32("garbage");
+}
 
 TEST(LineFailures, ControllerVanishingDuringTheReadOut) {
     e2e::SimLink link("vanish");

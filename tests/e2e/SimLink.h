@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "platform/SerialPort.h"
-
 #include "tests/support/SimProcess.h"
 
 namespace vorlant::e2e {
@@ -53,7 +52,9 @@ public:
 #endif
     }
 
-    int port() const { return port_; }
+    int port() const {
+        return port_;
+    }
 
     // The simulator's next line of output after its "PTY" line (its log,
     // when extraArgs hold "--log -"); empty on time-out, and always under

@@ -39,44 +39,63 @@ protected:
 TEST_F(Commands, EveryCommandsBytesOnTheWire) {
     connectClass5();
     controller.overrides.clear();
-    for (uint8_t id : {uint8_t{12}, uint8_t{13}, uint8_t{26}, uint8_t{27}, uint8_t{29}, uint8_t{43}, uint8_t{62}, uint8_t{101}}) controller.overrides[id] = {};  // keep Ready
+    for (uint8_t id : {uint8_t{12}, uint8_t{13}, uint8_t{26}, uint8_t{27}, uint8_t{29}, uint8_t{43},
+                       uint8_t{62}, uint8_t{101}})
+        controller.overrides[id] = {};  // keep Ready
     struct Case {
         const char* name;
         std::function<void(TelescopeControl&)> call;
         Bytes frame;
     };
     const Case cases[] = {
-        {"moveManual", [](TelescopeControl& e) { e.moveManual(3, 0); },
+        {"moveManual",
+         [](TelescopeControl& e) { e.moveManual(3, 0); },
          {0xAA, 0x07, 0x23, 0x00, 0x80, 0x6C, 0xFE, 0xFF, 0xFF}},  // -(1234*21/64) = -404
         {"stopMotion", [](TelescopeControl& e) { e.stopMotion(4); }, {0xAA, 0x03, 0x21, 0x00, 0xC0}},
         {"setTracking", [](TelescopeControl& e) { e.setTracking(1); }, {0xAA, 0x03, 0x24, 0x00, 0x01}},
         {"setExp", [](TelescopeControl& e) { e.setExp(0); }, {0xAA, 0x03, 0x28, 0x00, 0x00}},
         {"sendRequest11", [](TelescopeControl& e) { e.sendRequest11(); }, {0xAA, 0x01, 0x0B}},
-        {"setReverseFlags", [](TelescopeControl& e) { e.setReverseFlags(1, 2, 3); },
+        {"setReverseFlags",
+         [](TelescopeControl& e) { e.setReverseFlags(1, 2, 3); },
          {0xAA, 0x06, 0x32, 0x00, 0xC0, 1, 2, 3}},
-        {"setCurrent", [](TelescopeControl& e) { e.setCurrent(0x81, 600); },
+        {"setCurrent",
+         [](TelescopeControl& e) { e.setCurrent(0x81, 600); },
          {0xAA, 0x05, 0x33, 0x00, 0x81, 0x58, 0x02}},
         {"setDecay", [](TelescopeControl& e) { e.setDecay(0x42, 9); }, {0xAA, 0x04, 0x34, 0x00, 0x42, 9}},
-        {"setMaxSpeeds", [](TelescopeControl& e) { e.setMaxSpeeds(800, 0x1234); },
+        {"setMaxSpeeds",
+         [](TelescopeControl& e) { e.setMaxSpeeds(800, 0x1234); },
          {0xAA, 0x07, 0x35, 0x00, 0xC0, 0x20, 0x03, 0x34, 0x12}},
-        {"setAccelerations", [](TelescopeControl& e) { e.setAccelerations(16, 32); },
+        {"setAccelerations",
+         [](TelescopeControl& e) { e.setAccelerations(16, 32); },
          {0xAA, 0x05, 0x37, 0x00, 0xC0, 0x10, 0x20}},
-        {"setDecelerations", [](TelescopeControl& e) { e.setDecelerations(5, 6); },
+        {"setDecelerations",
+         [](TelescopeControl& e) { e.setDecelerations(5, 6); },
          {0xAA, 0x05, 0x38, 0x00, 0xC0, 5, 6}},
-        {"setOvertone", [](TelescopeControl& e) { e.setOvertone(0x80, 0xF4); }, {0xAA, 0x04, 0x3B, 0x00, 0x80, 0xF4}},
-        {"setIncCurrentAt", [](TelescopeControl& e) { e.setIncCurrentAt(0x40, 1000, 2000); },
+        {"setOvertone",
+         [](TelescopeControl& e) { e.setOvertone(0x80, 0xF4); },
+         {0xAA, 0x04, 0x3B, 0x00, 0x80, 0xF4}},
+        {"setIncCurrentAt",
+         [](TelescopeControl& e) { e.setIncCurrentAt(0x40, 1000, 2000); },
          {0xAA, 0x07, 0x3C, 0x00, 0x40, 0xE8, 0x03, 0xD0, 0x07}},
-        {"setGuideRates", [](TelescopeControl& e) { e.setGuideRates(8, 16); }, {0xAA, 0x05, 0x36, 0x00, 0xC0, 8, 16}},
+        {"setGuideRates",
+         [](TelescopeControl& e) { e.setGuideRates(8, 16); },
+         {0xAA, 0x05, 0x36, 0x00, 0xC0, 8, 16}},
         {"noOpCommand", [](TelescopeControl& e) { e.noOpCommand(); }, {}},
         // These start exchanges; each is last in its own run below.
         {"storeParameters", [](TelescopeControl& e) { e.storeParameters(); }, {0xAA, 0x02, 0x0D, 0x01}},
         {"reloadDefaults", [](TelescopeControl& e) { e.reloadDefaults(); }, {0xAA, 0x02, 0x0C, 0x01}},
-        {"setGearRatios", [](TelescopeControl& e) { e.setGearRatios(172800, 164000); },
+        {"setGearRatios",
+         [](TelescopeControl& e) { e.setGearRatios(172800, 164000); },
          {0xAA, 0x0B, 0x1A, 0x01, 0xC0, 0x00, 0xA3, 0x02, 0x00, 0xA0, 0x80, 0x02, 0x00}},
-        {"setLocation", [](TelescopeControl& e) { e.setLocation(-1, 86400); },
+        {"setLocation",
+         [](TelescopeControl& e) { e.setLocation(-1, 86400); },
          {0xAA, 0x0A, 0x65, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0x51, 0x01, 0x00}},
-        {"measureSupplyVoltage", [](TelescopeControl& e) { e.measureSupplyVoltage(); }, {0xAA, 0x03, 0x2B, 0x00, 0x00}},
-        {"setParkPosition", [](TelescopeControl& e) { e.setParkPosition(); }, {0xAA, 0x04, 0x1D, 0x01, 0x00, 0x00}},
+        {"measureSupplyVoltage",
+         [](TelescopeControl& e) { e.measureSupplyVoltage(); },
+         {0xAA, 0x03, 0x2B, 0x00, 0x00}},
+        {"setParkPosition",
+         [](TelescopeControl& e) { e.setParkPosition(); },
+         {0xAA, 0x04, 0x1D, 0x01, 0x00, 0x00}},
     };
     for (const Case& c : cases) {
         h.port().clearFrames();
@@ -162,7 +181,10 @@ TEST_F(Commands, NoExchangeCutsIntoTheRereadAfterADefaultsReload) {
     const Case cases[] = {
         {"reloadDefaults", [](TelescopeControl& e) { e.reloadDefaults(); }},
         {"setLocation", [](TelescopeControl& e) { e.setLocation(1, 2); }},
-        {"applyAdvancedSettings", [](TelescopeControl& e) { e.applyAdvancedSettings({15, 1, 2, 3, 4}); }},
+        {"applyAdvancedSettings",
+         [](TelescopeControl& e) {
+             e.applyAdvancedSettings({15, 1, 2, 3, 4});
+         }},
         {"measureSupplyVoltage", [](TelescopeControl& e) { e.measureSupplyVoltage(); }},
         {"setParkPosition", [](TelescopeControl& e) { e.setParkPosition(); }},
     };
@@ -244,7 +266,9 @@ TEST_F(Commands, AdvancedSettingsMasks) {
     const Case cases[] = {
         {12, {{0xAA, 0x03, 0x1B, 0x01, 0x01}, {0xAA, 0x06, 0x3E, 0x01, 0x01, 0x61, 0x62, 0x05}}},
         {1, {{0xAA, 0x0A, 0x65, 0x01, 0x10, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF}}},
-        {7, {{0xAA, 0x0A, 0x65, 0x01, 0x10, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF}, {0xAA, 0x03, 0x1B, 0x01, 0x01}}},
+        {7,
+         {{0xAA, 0x0A, 0x65, 0x01, 0x10, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF},
+          {0xAA, 0x03, 0x1B, 0x01, 0x01}}},
         {8, {{0xAA, 0x06, 0x3E, 0x01, 0x01, 0x61, 0x62, 0x05}}},
         {0, {}},
     };
@@ -276,7 +300,8 @@ TEST_F(Commands, ParkOnClassFourAndStore) {
     h.engine().storeParameters();
     h.settle();
     EXPECT_EQ(sent(), (std::vector<Bytes>{{0xAA, 0x04, 0x1D, 0x01, 0x00, 0x00}, {0xAA, 0x02, 0x0D, 0x01}}));
-    EXPECT_EQ(h.recorder().statuses(), (std::vector<int>{StatusCode::ParkPositionSet, StatusCode::ParametersStored}));
+    EXPECT_EQ(h.recorder().statuses(),
+              (std::vector<int>{StatusCode::ParkPositionSet, StatusCode::ParametersStored}));
 }
 
 TEST_F(Commands, BusyCommandsAreRefusedAloud) {
@@ -380,8 +405,9 @@ TEST_F(Commands, MotionReportsAndStatus) {
     const std::vector<Bytes> f = sent();
     ASSERT_EQ(f.size(), 2u);
     const uint32_t top = controller.s.raMaxSpeed * controller.s.raSiderealRate;
-    EXPECT_EQ(f[0], (Bytes{0xAA, 0x07, 0x23, 0x00, 0x80, static_cast<uint8_t>(top), static_cast<uint8_t>(top >> 8),
-                           static_cast<uint8_t>(top >> 16), static_cast<uint8_t>(top >> 24)}));
+    EXPECT_EQ(f[0],
+              (Bytes{0xAA, 0x07, 0x23, 0x00, 0x80, static_cast<uint8_t>(top), static_cast<uint8_t>(top >> 8),
+                     static_cast<uint8_t>(top >> 16), static_cast<uint8_t>(top >> 24)}));
 }
 
 }  // namespace

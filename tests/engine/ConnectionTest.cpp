@@ -70,7 +70,8 @@ TEST_F(Connection, FullReadOutForEveryClass) {
         std::vector<int> ids;
         for (const Bytes& f : run.port().frames()) ids.push_back(f[2]);
         EXPECT_EQ(ids, c.requests);
-        EXPECT_EQ(run.recorder().statuses(), (std::vector<int>{StatusCode::OpeningPort, StatusCode::Connecting}));
+        EXPECT_EQ(run.recorder().statuses(),
+                  (std::vector<int>{StatusCode::OpeningPort, StatusCode::Connecting}));
         const auto reports = run.recorder().settingsReports();
         ASSERT_EQ(reports.size(), 1u);
         EXPECT_EQ(reports[0].value, SettingsReportKind::ReadoutComplete);
@@ -159,9 +160,18 @@ TEST_F(Connection, TooOldControllerAndTheOutdatedPhase) {
     std::memset(&got, 0, sizeof got);
     got = reports[0].settings;
 #define FIELD_EQ(f) EXPECT_EQ(got.f, expected.f) << #f
-    FIELD_EQ(hardwareVersion); FIELD_EQ(modeByte); FIELD_EQ(portTypeZero); FIELD_EQ(versionClass);
-    FIELD_EQ(deviceFamily); FIELD_EQ(firmwareVersion); FIELD_EQ(raGearRatio); FIELD_EQ(raMaxSpeed);
-    FIELD_EQ(latitude); FIELD_EQ(raMaxRate); FIELD_EQ(mountType); FIELD_EQ(portType);
+    FIELD_EQ(hardwareVersion);
+    FIELD_EQ(modeByte);
+    FIELD_EQ(portTypeZero);
+    FIELD_EQ(versionClass);
+    FIELD_EQ(deviceFamily);
+    FIELD_EQ(firmwareVersion);
+    FIELD_EQ(raGearRatio);
+    FIELD_EQ(raMaxSpeed);
+    FIELD_EQ(latitude);
+    FIELD_EQ(raMaxRate);
+    FIELD_EQ(mountType);
+    FIELD_EQ(portType);
 #undef FIELD_EQ
     h.recorder().clear();
     h.ticks(40);  // nothing more is sent, no time-out
@@ -170,8 +180,9 @@ TEST_F(Connection, TooOldControllerAndTheOutdatedPhase) {
     h.engine().connect(3, 9600);
     h.engine().disconnect();
     h.settle();
-    EXPECT_EQ(h.recorder().statuses(), (std::vector<int>{StatusCode::NotConnectedYet, StatusCode::AlreadyConnected,
-                                                         StatusCode::ConnectionClosed}));
+    EXPECT_EQ(h.recorder().statuses(),
+              (std::vector<int>{StatusCode::NotConnectedYet, StatusCode::AlreadyConnected,
+                                StatusCode::ConnectionClosed}));
 }
 
 TEST_F(Connection, StrayFrameBehindTheLastReplyStillMarksTheLinkUp) {
@@ -187,7 +198,7 @@ TEST_F(Connection, StrayFrameBehindTheLastReplyStillMarksTheLinkUp) {
 TEST_F(Connection, ShortReplyNeverReadsAnEarlierFrame) {
     controller.firmware = 0x01000005;
     controller.overrides[2] = {0x55, 0x05, 0x02, 0x05, 0x00, 0x00, 0x01};
-    controller.overrides[20] = {0x55, 0x01, 0x14};      // gear block cut short
+    controller.overrides[20] = {0x55, 0x01, 0x14};        // gear block cut short
     controller.overrides[21] = {0x55, 0x02, 0x15, 0x01};  // parameter block cut short
     h.connectAndRun();
     const auto reports = h.recorder().settingsReports();
@@ -234,7 +245,8 @@ TEST_F(Connection, PortNumbersAndOpenFailure) {
     h.port().failOpenWith(platform::PortError::Busy);
     h.engine().connect(4, 9600);
     h.settle();
-    EXPECT_EQ(h.recorder().statuses(), (std::vector<int>{StatusCode::OpeningPort, StatusCode::CannotOpenPort}));
+    EXPECT_EQ(h.recorder().statuses(),
+              (std::vector<int>{StatusCode::OpeningPort, StatusCode::CannotOpenPort}));
     EXPECT_EQ(h.engine().lastPortError(), platform::PortError::Busy);
 }
 
@@ -260,7 +272,8 @@ TEST_F(Connection, ReadOutsLeaveNoTimeoutCountBehind) {
         run.port().setResponder([&](const Bytes& f) { return ctl.reply(f); });
         std::vector<int32_t> left;  // written on the engine thread, read after settle()
         run.recorder().setHook([&](const test::Report& r) {
-            if (r.kind == test::Report::Settings) left.push_back(TelescopeControlProbe::replyTimeoutTicks(run.engine()));
+            if (r.kind == test::Report::Settings)
+                left.push_back(TelescopeControlProbe::replyTimeoutTicks(run.engine()));
         });
         run.connectAndRun();
         run.engine().reloadDefaults();  // the re-read is a read-out too

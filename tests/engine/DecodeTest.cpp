@@ -10,7 +10,9 @@ namespace {
 
 using test::Bytes;
 
-ReplyView view(const Bytes& b) { return ReplyView{b.data(), b.size()}; }
+ReplyView view(const Bytes& b) {
+    return ReplyView{b.data(), b.size()};
+}
 
 TEST(Decode, IdentificationForms) {
     struct Case {
@@ -65,7 +67,8 @@ TEST(Decode, VersionClassTable) {
         {1, 0x01000004, 4}, {1, 0x01000008, 4}, {1, 0x01000009, 5}, {3, 0, 4},          {4, 0xFFFFFFFF, 4},
         {5, 0x01000004, 4}, {5, 0x01000005, 5}, {0, 0x01000009, 1}, {2, 0x01000009, 1},
     };
-    for (const Case& c : cases) EXPECT_EQ(versionClassFor(c.family, c.firmware), c.cls) << c.family << " " << c.firmware;
+    for (const Case& c : cases)
+        EXPECT_EQ(versionClassFor(c.family, c.firmware), c.cls) << c.family << " " << c.firmware;
 }
 
 TEST(Decode, GearBlockWithAndWithoutMountType) {
@@ -93,22 +96,56 @@ TEST(Decode, GearBlockWithAndWithoutMountType) {
 void expectParams(const ControllerSettings& s, const ControllerSettings& in, bool full) {
 #define SAME(f) EXPECT_EQ(s.f, in.f) << #f
 #define ZERO(f) EXPECT_EQ(s.f, 0) << #f
-    SAME(reverseRotation); SAME(reverseGuiding);
-    SAME(raMaxSpeed); SAME(deMaxSpeed); SAME(raMaxCurrent); SAME(deMaxCurrent);
-    SAME(raIdleCurrent); SAME(raTrackCurrent); SAME(raRunCurrent);
-    SAME(deIdleCurrent); SAME(deTrackCurrent); SAME(deRunCurrent);
-    SAME(raIdleDecay); SAME(raTrackDecay); SAME(raRunDecay);
-    SAME(deIdleDecay); SAME(deTrackDecay); SAME(deRunDecay);
-    SAME(raAcceleration); SAME(raDeceleration); SAME(deAcceleration); SAME(deDeceleration);
-    SAME(raAuxByte); SAME(deAuxByte); SAME(raAuxLong); SAME(deAuxLong);
+    SAME(reverseRotation);
+    SAME(reverseGuiding);
+    SAME(raMaxSpeed);
+    SAME(deMaxSpeed);
+    SAME(raMaxCurrent);
+    SAME(deMaxCurrent);
+    SAME(raIdleCurrent);
+    SAME(raTrackCurrent);
+    SAME(raRunCurrent);
+    SAME(deIdleCurrent);
+    SAME(deTrackCurrent);
+    SAME(deRunCurrent);
+    SAME(raIdleDecay);
+    SAME(raTrackDecay);
+    SAME(raRunDecay);
+    SAME(deIdleDecay);
+    SAME(deTrackDecay);
+    SAME(deRunDecay);
+    SAME(raAcceleration);
+    SAME(raDeceleration);
+    SAME(deAcceleration);
+    SAME(deDeceleration);
+    SAME(raAuxByte);
+    SAME(deAuxByte);
+    SAME(raAuxLong);
+    SAME(deAuxLong);
     if (full) {
-        SAME(reverseLimits); SAME(raOvertone); SAME(deOvertone); SAME(raOvertoneAux); SAME(deOvertoneAux);
-        SAME(raIncCurrentAt); SAME(raIncCurrentAux); SAME(deIncCurrentAt); SAME(deIncCurrentAux);
-        SAME(raGuideRate); SAME(deGuideRate);
+        SAME(reverseLimits);
+        SAME(raOvertone);
+        SAME(deOvertone);
+        SAME(raOvertoneAux);
+        SAME(deOvertoneAux);
+        SAME(raIncCurrentAt);
+        SAME(raIncCurrentAux);
+        SAME(deIncCurrentAt);
+        SAME(deIncCurrentAux);
+        SAME(raGuideRate);
+        SAME(deGuideRate);
     } else {
-        ZERO(reverseLimits); ZERO(raOvertone); ZERO(deOvertone); ZERO(raOvertoneAux); ZERO(deOvertoneAux);
-        ZERO(raIncCurrentAt); ZERO(raIncCurrentAux); ZERO(deIncCurrentAt); ZERO(deIncCurrentAux);
-        ZERO(raGuideRate); ZERO(deGuideRate);
+        ZERO(reverseLimits);
+        ZERO(raOvertone);
+        ZERO(deOvertone);
+        ZERO(raOvertoneAux);
+        ZERO(deOvertoneAux);
+        ZERO(raIncCurrentAt);
+        ZERO(raIncCurrentAux);
+        ZERO(deIncCurrentAt);
+        ZERO(deIncCurrentAux);
+        ZERO(raGuideRate);
+        ZERO(deGuideRate);
     }
 #undef SAME
 #undef ZERO

@@ -191,7 +191,8 @@ constexpr bool kSanitizerNeedsDescriptors = false;
 
 TEST(EngineLifecycle, EngineWithoutAQueueSaysSoAtConnect) {
 #ifndef _WIN32
-    if (kSanitizerNeedsDescriptors) GTEST_SKIP() << "no descriptors can be withheld from this build's runtime";
+    if (kSanitizerNeedsDescriptors)
+        GTEST_SKIP() << "no descriptors can be withheld from this build's runtime";
 #endif
     test::Recorder recorder;
     std::unique_ptr<TelescopeControl> engine;

@@ -8,8 +8,8 @@ namespace vorlant {
 namespace {
 
 TEST(ManualMotion, DocumentedExampleTable) {
-    const std::pair<int, int32_t> table[] = {{0, 32},  {1, 65},   {2, 100},  {3, 132},  {4, 165}, {5, 200},
-                                             {6, 400}, {7, 404},  {10, 435}, {16, 539}, {20, 630}, {31, 950}};
+    const std::pair<int, int32_t> table[] = {{0, 32},  {1, 65},  {2, 100},  {3, 132},  {4, 165},  {5, 200},
+                                             {6, 400}, {7, 404}, {10, 435}, {16, 539}, {20, 630}, {31, 950}};
     for (auto [pos, speed] : table)
         EXPECT_EQ(manualSpeedMagnitude(100, 950, static_cast<uint8_t>(pos)), speed) << "position " << pos;
 }
@@ -22,7 +22,8 @@ TEST(ManualMotion, PositionThirtyOneIsExactlyTheTopRate) {
 }
 
 TEST(ManualMotion, ZeroTopRateKeepsFourTimesBaseAboveSix) {
-    for (int pos = 6; pos <= 31; ++pos) EXPECT_EQ(manualSpeedMagnitude(100, 0, static_cast<uint8_t>(pos)), 400);
+    for (int pos = 6; pos <= 31; ++pos)
+        EXPECT_EQ(manualSpeedMagnitude(100, 0, static_cast<uint8_t>(pos)), 400);
 }
 
 TEST(ManualMotion, ZeroRatesGiveZeroEverywhere) {
@@ -43,7 +44,8 @@ TEST(ManualMotion, ExtremeRatesAndPositionsAreDefined) {
                 s.raMaxRate = t;
                 s.deSiderealRate = b;
                 s.deMaxRate = t;
-                for (uint8_t dir = 0; dir <= 5; ++dir) (void)manualSpeed(s, 7, dir, static_cast<uint8_t>(pos));
+                for (uint8_t dir = 0; dir <= 5; ++dir)
+                    (void)manualSpeed(s, 7, dir, static_cast<uint8_t>(pos));
             }
     EXPECT_EQ(manualSpeedMagnitude(1000, 0xFFFFFFFFu, 31), INT32_MAX);
     EXPECT_EQ(manualSpeedMagnitude(1000, 0xFFFFFFFFu, 255), INT32_MAX);
@@ -72,8 +74,8 @@ TEST(ManualMotion, DirectionsPickAxisAndSign) {
 }
 
 TEST(ManualMotion, StopAxisBytes) {
-    const std::pair<uint8_t, uint8_t> table[] = {{0, 0x40}, {1, 0x40}, {2, 0x80}, {3, 0x80}, {4, 0xC0}, {5, 0x00},
-                                                 {255, 0x00}};
+    const std::pair<uint8_t, uint8_t> table[] = {{0, 0x40}, {1, 0x40}, {2, 0x80},  {3, 0x80},
+                                                 {4, 0xC0}, {5, 0x00}, {255, 0x00}};
     for (auto [dir, axis] : table) {
         Frame f = stopFrame(dir);
         ASSERT_EQ(f.size, 5);

@@ -79,8 +79,13 @@ TEST(SerialChunks, LongReadsBecomeSeveralMessagesInOrder) {
         std::vector<uint8_t> headers;
     };
     const Case cases[] = {
-        {0, {}}, {-3, {}}, {1, {0xC1}}, {31, {0xDF}}, {32, {0xDF, 0xC1}},
-        {100, {0xDF, 0xDF, 0xDF, 0xC7}}, {128, {0xDF, 0xDF, 0xDF, 0xDF, 0xC4}},
+        {0, {}},
+        {-3, {}},
+        {1, {0xC1}},
+        {31, {0xDF}},
+        {32, {0xDF, 0xC1}},
+        {100, {0xDF, 0xDF, 0xDF, 0xC7}},
+        {128, {0xDF, 0xDF, 0xDF, 0xDF, 0xC4}},
     };
     for (const Case& c : cases) {
         Bytes data(128);
@@ -120,11 +125,11 @@ TEST_F(QueueEngine, CommandsWithoutConnectionAnswerNotConnectedYet) {
 TEST_F(QueueEngine, MalformedAndIgnoredMessages) {
     TelescopeControl& e = h.engine();
     const Bytes raw = {
-        0x85, 0x03, 1, 0x80, 0x25, 0,  // a connect message of the wrong length: not a connect
-        0x80, 0x00,                    // empty command with filler
-        0xE3, 1, 2, 3,                 // type 3
-        0xA0, 0x00, 0xC2, 0x55, 0x00,  // tick and serial data while closed
-        0x05, 0x06,                    // strays
+        0x85, 0x03, 1,    0x80, 0x25, 0,  // a connect message of the wrong length: not a connect
+        0x80, 0x00,                       // empty command with filler
+        0xE3, 1,    2,    3,              // type 3
+        0xA0, 0x00, 0xC2, 0x55, 0x00,     // tick and serial data while closed
+        0x05, 0x06,                       // strays
     };
     e.postRaw(raw.data(), raw.size());
     h.settle();

@@ -26,8 +26,8 @@ std::vector<Bytes> framesOf(const Bytes& stream, const std::vector<size_t>& cuts
     return frames;
 }
 
-const Bytes kTwoReplies = {0x13, 0xAA, 0x55, 0x05, 0x2B, 0x00, 0x00, 0xD2, 0x04, 0x00, 0x7F,
-                           0x55, 0x00, 0x55, 0x02, 0x03, 0x02};
+const Bytes kTwoReplies = {0x13, 0xAA, 0x55, 0x05, 0x2B, 0x00, 0x00, 0xD2, 0x04,
+                           0x00, 0x7F, 0x55, 0x00, 0x55, 0x02, 0x03, 0x02};
 
 TEST(ReplyParser, SameFramesWhereverTheStreamIsCut) {
     const std::vector<Bytes> whole = framesOf(kTwoReplies, {});
@@ -79,16 +79,15 @@ TEST(ReplyParser, ResultCombinesEveryFrameOfARun) {
         size_t handled;
     };
     const Case cases[] = {
-        {{0, 0, 0}, 0, 3},
-        {{1, 0, 0}, 1, 3},  // a stray frame after completion must not hide it
-        {{0, 1, 0}, 1, 3},
-        {{1, 2, 0}, 2, 2},  // give-up wins and nothing after it is handled
+        {{0, 0, 0}, 0, 3}, {{1, 0, 0}, 1, 3},  // a stray frame after completion must not hide it
+        {{0, 1, 0}, 1, 3}, {{1, 2, 0}, 2, 2},  // give-up wins and nothing after it is handled
         {{2, 1, 1}, 2, 1},
     };
     for (const Case& c : cases) {
         ReplyParser parser;
         size_t n = 0;
-        const int r = parser.feed(three.data(), three.size(), [&](const ReplyView&) { return c.results[n++]; });
+        const int r =
+            parser.feed(three.data(), three.size(), [&](const ReplyView&) { return c.results[n++]; });
         EXPECT_EQ(r, c.expected);
         EXPECT_EQ(n, c.handled);
     }

@@ -62,7 +62,8 @@ bool Program::start(const std::string& exe) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
         return false;
     }
     CloseHandle(info.hThread);
@@ -206,7 +207,8 @@ bool saveWindowImage(HWND window, const std::string& path) {
         FILE* f = std::fopen(windowsPath(path).c_str(), "wb");
         ok = f != nullptr;
         if (ok) {
-            ok = std::fwrite(&file, sizeof file, 1, f) == 1 && std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
+            ok = std::fwrite(&file, sizeof file, 1, f) == 1 &&
+                 std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
                  std::fwrite(bits, static_cast<size_t>(stride) * static_cast<size_t>(height), 1, f) == 1;
             ok = std::fclose(f) == 0 && ok;
         }

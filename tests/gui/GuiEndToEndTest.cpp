@@ -7,7 +7,6 @@
 // VORLANT_E2E_PROFILE names its profile, and each suite below needs one
 // profile (it skips in the runs for the others).
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <cstdio>
@@ -128,8 +127,8 @@ protected:
 };
 
 // Starts the program for this run's simulator, or leaves the test.
-#define START_FOR(profile)                        \
-    startFor(profile);                            \
+#define START_FOR(profile) \
+    startFor(profile);     \
     if (IsSkipped() || HasFatalFailure()) return
 
 // ---- A class-5 controller --------------------------------------------------

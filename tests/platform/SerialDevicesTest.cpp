@@ -2,7 +2,6 @@
 // kernel and udev lay out the real ones (POSIX only).
 #ifndef _WIN32
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>

@@ -9,7 +9,6 @@
 #ifdef _WIN32
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <atomic>

@@ -33,7 +33,8 @@ using Bytes = std::vector<uint8_t>;
 // The program under test, started with its arguments.
 class SimProcess : public vorlant::test::SimProcess {
 public:
-    explicit SimProcess(std::vector<std::string> args) : vorlant::test::SimProcess(withProgram(std::move(args))) {}
+    explicit SimProcess(std::vector<std::string> args)
+        : vorlant::test::SimProcess(withProgram(std::move(args))) {}
 
 private:
     static std::vector<std::string> withProgram(std::vector<std::string> args) {

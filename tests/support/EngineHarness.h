@@ -81,7 +81,8 @@ uint64_t activityOf(const P& p, long) {
 template <class Port>
 class EngineHarness {
 public:
-    explicit EngineHarness(std::shared_ptr<Port> port, uint32_t readerStopWaitMs = 2000) : port_(std::move(port)) {
+    explicit EngineHarness(std::shared_ptr<Port> port, uint32_t readerStopWaitMs = 2000)
+        : port_(std::move(port)) {
         TelescopeControl::Options options;
         options.connectSettleMs = 0;
         options.readerStopWaitMs = readerStopWaitMs;

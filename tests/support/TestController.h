@@ -46,8 +46,8 @@ inline Bytes paramBlockFull(const ControllerSettings& s) {
     put(f, 4, s.reverseRotation, 1);
     put(f, 5, static_cast<uint32_t>((s.reverseGuiding & 0x0F) | (s.reverseLimits << 4)), 1);
     struct Ax {
-        uint32_t maxSpeed, guide, maxCur, idle, track, run, idleD, trackD, runD, ot, otAux, acc, dec, inc, incAux,
-            auxB, auxL;
+        uint32_t maxSpeed, guide, maxCur, idle, track, run, idleD, trackD, runD, ot, otAux, acc, dec, inc,
+            incAux, auxB, auxL;
     };
     const Ax ax[2] = {
         {s.raMaxSpeed, s.raGuideRate, s.raMaxCurrent, s.raIdleCurrent, s.raTrackCurrent, s.raRunCurrent,
@@ -187,19 +187,45 @@ struct TestController {
         if (it != overrides.end()) return it->second;
         Bytes f;
         switch (id) {
-            case 1: f = replyFrame(1, 7); f[2] = 1; put(f, 3, hardware, 4); return f;
-            case 2: f = replyFrame(2, 7); put(f, 3, firmware, 4); return f;
-            case 3: f = replyFrame(3, 4); f[3] = portType; return f;
-            case 20: return gearBlock(s);
-            case 21: return shortParamLayout ? paramBlockShort(s) : paramBlockFull(s);
-            case 61: f = replyFrame(61, 7); f[4] = s.flipParamA; f[5] = s.flipParamB; f[6] = s.flipHysteresis; return f;
+            case 1:
+                f = replyFrame(1, 7);
+                f[2] = 1;
+                put(f, 3, hardware, 4);
+                return f;
+            case 2:
+                f = replyFrame(2, 7);
+                put(f, 3, firmware, 4);
+                return f;
+            case 3:
+                f = replyFrame(3, 4);
+                f[3] = portType;
+                return f;
+            case 20:
+                return gearBlock(s);
+            case 21:
+                return shortParamLayout ? paramBlockShort(s) : paramBlockFull(s);
+            case 61:
+                f = replyFrame(61, 7);
+                f[4] = s.flipParamA;
+                f[5] = s.flipParamB;
+                f[6] = s.flipHysteresis;
+                return f;
             case 100:
                 f = replyFrame(100, 11);
                 put(f, 3, static_cast<uint32_t>(s.latitude), 4);
                 put(f, 7, static_cast<uint32_t>(s.longitude), 4);
                 return f;
-            case 43: f = replyFrame(43, 7); put(f, 5, 1234, 2); return f;
-            case 12: case 13: case 26: case 27: case 29: case 62: case 101:
+            case 43:
+                f = replyFrame(43, 7);
+                put(f, 5, 1234, 2);
+                return f;
+            case 12:
+            case 13:
+            case 26:
+            case 27:
+            case 29:
+            case 62:
+            case 101:
                 return replyFrame(id, 3);
             default:
                 return {};

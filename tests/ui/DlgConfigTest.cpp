@@ -185,10 +185,12 @@ TEST_F(DlgConfigTest, ControlsFollowTheClassOfTheLastFullReport) {
         {"gear re-read changes nothing", [&](DlgConfig& d) { d.showSettings(&byClass[5], 4); }, false, 0},
         {"other status codes change nothing", [](DlgConfig& d) { d.showStatus(15); }, false, 0},
         {"status 3 without a new connect", [](DlgConfig& d) { d.showStatus(3); }, true, 4},
-        {"a new connect forgets the class", [](DlgConfig& d) {
+        {"a new connect forgets the class",
+         [](DlgConfig& d) {
              d.showStatus(1);
              d.showStatus(3);
-         }, true, 0},
+         },
+         true, 0},
         {"class 5 again", [&](DlgConfig& d) { d.showSettings(&byClass[5], 1); }, true, 5},
         {"time-out closes the port", [](DlgConfig& d) { d.showStatus(7); }, false, 0},
     };
@@ -197,7 +199,8 @@ TEST_F(DlgConfigTest, ControlsFollowTheClassOfTheLastFullReport) {
         for (int id : kConnectionSet) {
             const bool parameter = id >= 200;
             const bool read = step.cls >= 3 || (step.cls == 2 && inShortLayout(id));
-            EXPECT_EQ(controls.isEnabled(id), step.connected && (!parameter || read)) << step.what << " " << id;
+            EXPECT_EQ(controls.isEnabled(id), step.connected && (!parameter || read))
+                << step.what << " " << id;
         }
         EXPECT_EQ(controls.isEnabled(MainId::AdvancedSettings), step.connected && step.cls == 5) << step.what;
         for (int id : kAlwaysEnabled) EXPECT_TRUE(controls.isEnabled(id)) << step.what << " " << id;
@@ -254,7 +257,8 @@ TEST_F(DlgConfigTest, StatusLineAddsWhyThePortFailed) {
     const Row rows[] = {
         {6, PortError::NotFound, cannotOpen + "The port does not exist."},
         {6, PortError::Busy, cannotOpen + "The port is in use by another program."},
-        {6, PortError::PermissionDenied, cannotOpen + DlgConfig::portErrorReason(PortError::PermissionDenied)},
+        {6, PortError::PermissionDenied,
+         cannotOpen + DlgConfig::portErrorReason(PortError::PermissionDenied)},
         {6, PortError::Other, "Error: Cannot open port."},
         {4, PortError::Gone, "Connection closed. The device was disconnected."},
         {4, PortError::None, "Connection closed"},  // the user's Disconnect
@@ -646,8 +650,9 @@ TEST_F(DlgConfigTest, AdvancedFieldsChangeWhenTheControllerConfirms) {
     EXPECT_EQ(dlg.advancedSettings().longitude, 200);
     edit(kChangeLongitude, 111, 222);
     EXPECT_EQ(host.calls.back(), "advanced(0,0,111,200,0)");
-    EXPECT_EQ(engine.calls, (Calls{"applyAdvancedSettings(1,0,111,200,0)", "applyAdvancedSettings(2,0,111,222,0)",
-                                   "applyAdvancedSettings(2,0,111,222,0)"}));
+    EXPECT_EQ(engine.calls,
+              (Calls{"applyAdvancedSettings(1,0,111,200,0)", "applyAdvancedSettings(2,0,111,222,0)",
+                     "applyAdvancedSettings(2,0,111,222,0)"}));
     // Only the fields a job sent change on its confirmation.
     s.mountType = 2;
     dlg.showSettings(&s, SettingsReportKind::DefaultsReloaded);
@@ -784,11 +789,11 @@ TEST_F(DlgConfigTest, MaxSpeedBarWritesItsValueAndSendsChanges) {
 // value and position do not map back onto each other.
 TEST_F(DlgConfigTest, AClickOnTheThumbChangesNoSetting) {
     ControllerSettings s = sampleSettings();
-    s.raAcceleration = 7;      // shown at 0, 0 there
-    s.deDeceleration = 90;     // shown at 6, 96 there
-    s.raIncCurrentAt = 410;    // shown at 20, 420 there
-    s.raIdleCurrent = 250;     // 250 of 800 shown at 5, 300 there
-    s.deRunCurrent = 1500;     // of 1600 shown at 15, 1600 there
+    s.raAcceleration = 7;    // shown at 0, 0 there
+    s.deDeceleration = 90;   // shown at 6, 96 there
+    s.raIncCurrentAt = 410;  // shown at 20, 420 there
+    s.raIdleCurrent = 250;   // 250 of 800 shown at 5, 300 there
+    s.deRunCurrent = 1500;   // of 1600 shown at 15, 1600 there
     const int bars[] = {210, 310, 212, 214, 312, 314, 233, 234, 235, 333, 334, 335, 250, 350, 252, 352};
     connectWith(s);
     for (int bar : bars) release(bar, controls.trackPos(bar));
@@ -804,7 +809,7 @@ TEST_F(DlgConfigTest, AClickOnTheThumbChangesNoSetting) {
 
 TEST_F(DlgConfigTest, OneAxissReleaseSendsTheOtherAxissOwnValue) {
     connectWith(sampleSettings());
-    leaveEdit(313, "100");   // shown at 6, where the bar would read 96
+    leaveEdit(313, "100");  // shown at 6, where the bar would read 96
     leaveEdit(315, "90");
     release(212, 5);
     release(214, 0);
@@ -824,8 +829,8 @@ TEST_F(DlgConfigTest, AccelerationBarsSendThePairWhenOneChanged) {
     EXPECT_EQ(controls.text(215), "16");
     release(212, 1);
     release(212, 0);
-    EXPECT_EQ(engine.calls, (Calls{"setAccelerations(7,240)", "setDecelerations(16,80)", "setAccelerations(16,240)",
-                                   "setAccelerations(0,240)"}));
+    EXPECT_EQ(engine.calls, (Calls{"setAccelerations(7,240)", "setDecelerations(16,80)",
+                                   "setAccelerations(16,240)", "setAccelerations(0,240)"}));
 }
 
 TEST_F(DlgConfigTest, CurrentBarsScaleByTheMaximum) {

@@ -2,6 +2,8 @@
 // scripts the secondary dialogs, and an engine that records every command.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -10,8 +12,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "engine/iTelescopeControl.h"
 #include "ui/DialogControls.h"
@@ -173,14 +173,15 @@ private:
         const std::string& k = c.kind;
         if (k == "EDITTEXT") return Kind::Edit;
         if (k == "COMBOBOX") return Kind::Combo;
-        if (k == "AUTOCHECKBOX" || k == "CHECKBOX" || k == "RADIOBUTTON" || k == "AUTORADIOBUTTON") return Kind::Check;
+        if (k == "AUTOCHECKBOX" || k == "CHECKBOX" || k == "RADIOBUTTON" || k == "AUTORADIOBUTTON")
+            return Kind::Check;
         if (k == "PUSHBUTTON" || k == "DEFPUSHBUTTON") return Kind::Button;
         if (k == "CONTROL") {
             if (c.windowClass == "msctls_trackbar32") return Kind::TrackBar;
             if (c.windowClass == "Button") {
                 if (c.hasStyle("BS_BITMAP")) return Kind::BitmapButton;
-                if (c.hasStyle("BS_CHECKBOX") || c.hasStyle("BS_AUTOCHECKBOX") || c.hasStyle("BS_RADIOBUTTON") ||
-                    c.hasStyle("BS_AUTORADIOBUTTON"))
+                if (c.hasStyle("BS_CHECKBOX") || c.hasStyle("BS_AUTOCHECKBOX") ||
+                    c.hasStyle("BS_RADIOBUTTON") || c.hasStyle("BS_AUTORADIOBUTTON"))
                     return Kind::Check;
                 return Kind::Button;
             }

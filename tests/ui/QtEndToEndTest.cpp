@@ -14,10 +14,8 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QThread>
-
 #include <atomic>
 #include <cstdio>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -166,10 +164,12 @@ public:
     // moment passed without more.
     Frames requests(std::size_t expected) {
         Frames got;
-        waitFor([&] {
-            read(got, 10);
-            return got.size() >= expected;
-        }, 5000);
+        waitFor(
+            [&] {
+                read(got, 10);
+                return got.size() >= expected;
+            },
+            5000);
         read(got, 300);
         return got;
     }

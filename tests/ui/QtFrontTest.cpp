@@ -3,29 +3,28 @@
 // window's event queue. Runs on Qt's offscreen platform.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFocusEvent>
-#include <QFontMetrics>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QThread>
-#include <QTimer>
-
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFocusEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <memory>
@@ -232,7 +231,8 @@ TEST_F(QtFront, ReportsArriveThroughTheWindowsEventQueue) {
     setActiveDialog(nullptr);
     bridge.onStatus(StatusCode::Ready);
     setActiveDialog(&window);
-    for (int i = 0; i < 200 && window.controls().text(MainId::StatusLine) != statusTextAscii(StatusCode::Ready); ++i) {
+    for (int i = 0;
+         i < 200 && window.controls().text(MainId::StatusLine) != statusTextAscii(StatusCode::Ready); ++i) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(5);
     }
@@ -299,9 +299,8 @@ TEST_F(QtWiring, UserActionsReachTheHandlersAsCommandsAndScrolls) {
     slider->setSliderDown(false);                                 // released: the end of the move
     QCoreApplication::processEvents();
 
-    const std::vector<std::pair<int, int>> expected = {{10, 0},      {11, 0},      {12, 0},    {13, 0},
-                                                       {14, 0x0200}, {14, 0x0200}, {14, 0x0200}, {15, 1008},
-                                                       {15, 1008}};
+    const std::vector<std::pair<int, int>> expected = {
+        {10, 0}, {11, 0}, {12, 0}, {13, 0}, {14, 0x0200}, {14, 0x0200}, {14, 0x0200}, {15, 1008}, {15, 1008}};
     EXPECT_EQ(seen_, expected);
 }
 
@@ -335,7 +334,8 @@ TEST_F(QtWiring, TrackBarHeldByKeyOrMouseEndsOnceAtTheRelease) {
     option.maximum = slider->maximum();
     option.sliderPosition = option.sliderValue = slider->value();
     option.tickPosition = slider->tickPosition();
-    const QRect bar = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+    const QRect bar =
+        slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
     const QPointF groove(bar.right() - 4, bar.center().y());
     QMouseEvent press(QEvent::MouseButtonPress, groove, slider->mapToGlobal(groove), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);

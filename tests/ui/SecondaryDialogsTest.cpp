@@ -45,10 +45,10 @@ TEST(GearRatioDialog, OkReadsBothEditsAndKeepsARatioThatIsNoNumber) {
     };
     const Case cases[] = {
         {"829440", "162000", 829440, 162000},
-        {"  287200", "164000", 287200, 164000},  // leading blanks are skipped
-        {"", "4294967295", 1, 4294967295u},      // empty text keeps the ratio
-        {"12a", "-5", 1, 2},                     // not an unsigned number
-        {"172,800", "0", 1, 2},                  // 0 steps per turn is never right
+        {"  287200", "164000", 287200, 164000},                   // leading blanks are skipped
+        {"", "4294967295", 1, 4294967295u},                       // empty text keeps the ratio
+        {"12a", "-5", 1, 2},                                      // not an unsigned number
+        {"172,800", "0", 1, 2},                                   // 0 steps per turn is never right
         {"4294967296", "99999999999", 4294967295u, 4294967295u},  // held at 32 bits
     };
     for (const Case& c : cases) {

@@ -79,9 +79,9 @@ BOOL CALLBACK countChild(HWND, LPARAM count) {
 TEST_F(Win32Front, ManifestGivesVisualStylesAndDpiAwareness) {
     // The module the program's own calls reach, not just any comctl32.
     HMODULE comctl = nullptr;
-    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                   reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&InitCommonControlsEx)),
-                                   &comctl));
+    ASSERT_TRUE(GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&InitCommonControlsEx)), &comctl));
     // Version 6 is the side-by-side assembly, not the system folder's copy
     // (its version resource is no proof: some systems report 5.x for both).
     wchar_t path[MAX_PATH] = {};
@@ -105,17 +105,28 @@ TEST_F(Win32Front, EveryTemplateControlIsMadeAsTheScriptSays) {
         DWORD typeMask;  // 0 for a flag
     };
     const Style styles[] = {
-        {"WS_TABSTOP", WS_TABSTOP, 0},       {"WS_VSCROLL", WS_VSCROLL, 0},
-        {"WS_BORDER", WS_BORDER, 0},         {"WS_GROUP", WS_GROUP, 0},
-        {"ES_AUTOHSCROLL", ES_AUTOHSCROLL, 0}, {"ES_READONLY", ES_READONLY, 0},
-        {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST, 3}, {"BS_PUSHBUTTON", BS_PUSHBUTTON, BS_TYPEMASK},
-        {"BS_CHECKBOX", BS_CHECKBOX, BS_TYPEMASK}, {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX, BS_TYPEMASK},
-        {"BS_RADIOBUTTON", BS_RADIOBUTTON, BS_TYPEMASK}, {"BS_GROUPBOX", BS_GROUPBOX, BS_TYPEMASK},
-        {"BS_BITMAP", BS_BITMAP, 0},         {"BS_PUSHLIKE", BS_PUSHLIKE, 0},
-        {"BS_MULTILINE", BS_MULTILINE, 0},   {"SS_LEFT", SS_LEFT, SS_TYPEMASK},
-        {"SS_RIGHT", SS_RIGHT, SS_TYPEMASK}, {"SS_CENTER", SS_CENTER, SS_TYPEMASK},
-        {"SS_ETCHEDHORZ", SS_ETCHEDHORZ, SS_TYPEMASK}, {"SS_NOTIFY", SS_NOTIFY, 0},
-        {"TBS_HORZ", TBS_HORZ, TBS_VERT}, {"TBS_AUTOTICKS", TBS_AUTOTICKS, 0},
+        {"WS_TABSTOP", WS_TABSTOP, 0},
+        {"WS_VSCROLL", WS_VSCROLL, 0},
+        {"WS_BORDER", WS_BORDER, 0},
+        {"WS_GROUP", WS_GROUP, 0},
+        {"ES_AUTOHSCROLL", ES_AUTOHSCROLL, 0},
+        {"ES_READONLY", ES_READONLY, 0},
+        {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST, 3},
+        {"BS_PUSHBUTTON", BS_PUSHBUTTON, BS_TYPEMASK},
+        {"BS_CHECKBOX", BS_CHECKBOX, BS_TYPEMASK},
+        {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX, BS_TYPEMASK},
+        {"BS_RADIOBUTTON", BS_RADIOBUTTON, BS_TYPEMASK},
+        {"BS_GROUPBOX", BS_GROUPBOX, BS_TYPEMASK},
+        {"BS_BITMAP", BS_BITMAP, 0},
+        {"BS_PUSHLIKE", BS_PUSHLIKE, 0},
+        {"BS_MULTILINE", BS_MULTILINE, 0},
+        {"SS_LEFT", SS_LEFT, SS_TYPEMASK},
+        {"SS_RIGHT", SS_RIGHT, SS_TYPEMASK},
+        {"SS_CENTER", SS_CENTER, SS_TYPEMASK},
+        {"SS_ETCHEDHORZ", SS_ETCHEDHORZ, SS_TYPEMASK},
+        {"SS_NOTIFY", SS_NOTIFY, 0},
+        {"TBS_HORZ", TBS_HORZ, TBS_VERT},
+        {"TBS_AUTOTICKS", TBS_AUTOTICKS, 0},
     };
     // Each statement's class and the styles it implies.
     struct Kind {
@@ -124,10 +135,14 @@ TEST_F(Win32Front, EveryTemplateControlIsMadeAsTheScriptSays) {
         const char* implied;
     };
     const Kind kinds[] = {
-        {"LTEXT", "Static", "SS_LEFT | WS_GROUP"},     {"RTEXT", "Static", "SS_RIGHT | WS_GROUP"},
-        {"CTEXT", "Static", "SS_CENTER | WS_GROUP"},   {"PUSHBUTTON", "Button", "BS_PUSHBUTTON | WS_TABSTOP"},
-        {"AUTOCHECKBOX", "Button", "BS_AUTOCHECKBOX | WS_TABSTOP"}, {"GROUPBOX", "Button", "BS_GROUPBOX"},
-        {"EDITTEXT", "Edit", "WS_TABSTOP"},            {"COMBOBOX", "ComboBox", ""},
+        {"LTEXT", "Static", "SS_LEFT | WS_GROUP"},
+        {"RTEXT", "Static", "SS_RIGHT | WS_GROUP"},
+        {"CTEXT", "Static", "SS_CENTER | WS_GROUP"},
+        {"PUSHBUTTON", "Button", "BS_PUSHBUTTON | WS_TABSTOP"},
+        {"AUTOCHECKBOX", "Button", "BS_AUTOCHECKBOX | WS_TABSTOP"},
+        {"GROUPBOX", "Button", "BS_GROUPBOX"},
+        {"EDITTEXT", "Edit", "WS_TABSTOP"},
+        {"COMBOBOX", "ComboBox", ""},
         {"CONTROL", nullptr, ""},
     };
     auto has = [&](DWORD style, DWORD exStyle, const std::string& name) {
@@ -175,7 +190,8 @@ TEST_F(Win32Front, EveryTemplateControlIsMadeAsTheScriptSays) {
             GetClassNameW(w, name, 64);
             std::string windowClass;
             for (const wchar_t* p = name; *p != 0; ++p) windowClass += static_cast<char>(*p);
-            const std::string expectedClass = kind->windowClass != nullptr ? kind->windowClass : rc.windowClass;
+            const std::string expectedClass =
+                kind->windowClass != nullptr ? kind->windowClass : rc.windowClass;
             EXPECT_EQ(_stricmp(windowClass.c_str(), expectedClass.c_str()), 0) << windowClass;
             const DWORD style = static_cast<DWORD>(GetWindowLongW(w, GWL_STYLE));
             const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(w, GWL_EXSTYLE));
@@ -243,8 +259,9 @@ TEST_F(Win32Front, EveryTextFitsItsControl) {
             if (length == 0 || kind == L"ComboBox") continue;
             const LONG style = GetWindowLongW(w, GWL_STYLE);
             const LONG type = style & BS_TYPEMASK;
-            const bool boxed = kind == L"Button" && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX ||
-                                                     type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) &&
+            const bool boxed = kind == L"Button" &&
+                               (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                                type == BS_AUTORADIOBUTTON) &&
                                (style & BS_PUSHLIKE) == 0;
             const bool group = kind == L"Button" && type == BS_GROUPBOX;
             const bool wraps = kind == L"Static" && (style & SS_TYPEMASK) == SS_LEFT;
@@ -265,8 +282,8 @@ TEST_F(Win32Front, EveryTextFitsItsControl) {
             if (need.right > room || (!group && need.bottom > client.bottom)) {
                 std::string line = std::to_string(templateId) + "/" + std::to_string(GetDlgCtrlID(w)) + " \"";
                 for (const wchar_t* p = text; *p != 0; ++p) line += static_cast<char>(*p);
-                line += "\" needs " + std::to_string(need.right) + "x" + std::to_string(need.bottom) + ", has " +
-                        std::to_string(room) + "x" + std::to_string(client.bottom);
+                line += "\" needs " + std::to_string(need.right) + "x" + std::to_string(need.bottom) +
+                        ", has " + std::to_string(room) + "x" + std::to_string(client.bottom);
                 tooLong.push_back(line);
             }
         }
@@ -285,7 +302,8 @@ TEST_F(Win32Front, EveryTextFitsItsControl) {
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
-    for (const std::string& line : tooLong) std::printf("text does not fit at %d DPI: %s\n", dpi, line.c_str());
+    for (const std::string& line : tooLong)
+        std::printf("text does not fit at %d DPI: %s\n", dpi, line.c_str());
     if (dpi == 96) {
         EXPECT_EQ(tooLong, std::vector<std::string>{});
     }

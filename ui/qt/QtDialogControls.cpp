@@ -85,8 +85,8 @@ protected:
         const QRect text(metrics.averageCharWidth(), 0, metrics.horizontalAdvance(title()) + 2 * gap,
                          metrics.height());
         painter.fillRect(text, palette().brush(QPalette::Window));
-        style()->drawItemText(&painter, text, Qt::AlignCenter | Qt::TextShowMnemonic, palette(), isEnabled(), title(),
-                              QPalette::WindowText);
+        style()->drawItemText(&painter, text, Qt::AlignCenter | Qt::TextShowMnemonic, palette(), isEnabled(),
+                              title(), QPalette::WindowText);
     }
 };
 
@@ -141,7 +141,8 @@ DialogUnits DialogUnits::of(const QFont& font) {
     // The average width over the Latin letters, as Windows measures the
     // dialog font.
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     DialogUnits units;
     units.baseX = std::max(1, (letters / 26 + 1) / 2);
     units.baseY = std::max(1, metrics.height());
@@ -326,7 +327,8 @@ void QtDialogControls::wire(int id, QtControlKind kind, QWidget* w) {
                         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) held->mouse = true;
                         break;
                     case QEvent::MouseButtonRelease:
-                        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && held->mouse) end();
+                        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && held->mouse)
+                            end();
                         break;
                     case QEvent::KeyPress: {
                         const auto* key = static_cast<QKeyEvent*>(event);
@@ -351,8 +353,8 @@ void QtDialogControls::wire(int id, QtControlKind kind, QWidget* w) {
             connections_.push_back(QObject::connect(slider, &QSlider::sliderReleased, w, [held, end] {
                 if (!held->mouse) end();
             }));
-            connections_.push_back(
-                QObject::connect(slider, &QAbstractSlider::actionTriggered, w, [slider, held, end](int action) {
+            connections_.push_back(QObject::connect(
+                slider, &QAbstractSlider::actionTriggered, w, [slider, held, end](int action) {
                     if (action == QAbstractSlider::SliderMove || slider->isSliderDown()) return;
                     if (held->mouse || held->key != 0) return;
                     end();

@@ -15,14 +15,13 @@
 // Threads: the GUI thread only.
 #pragma once
 
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <QMetaObject>
-#include <QObject>
-#include <QPointer>
 
 #include "ui/DialogControls.h"
 #include "ui/ResourceScript.h"

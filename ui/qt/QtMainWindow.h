@@ -15,7 +15,6 @@
 #pragma once
 
 #include <QTimer>
-
 #include <memory>
 
 #include "ui/AppModel.h"

@@ -46,8 +46,10 @@ void QtPortList::refresh(QComboBox& combo) {
     if (devices_.size() > kMaxEntries) devices_.resize(kMaxEntries);
 
     // Numbers the list no longer has lead nowhere the user chose.
-    for (std::size_t i = 0; i < devices_.size(); ++i) platform::setPortDevice(static_cast<int>(i) + 1, devices_[i].path);
-    for (std::size_t i = devices_.size(); i < previousCount; ++i) platform::setPortDevice(static_cast<int>(i) + 1, "");
+    for (std::size_t i = 0; i < devices_.size(); ++i)
+        platform::setPortDevice(static_cast<int>(i) + 1, devices_[i].path);
+    for (std::size_t i = devices_.size(); i < previousCount; ++i)
+        platform::setPortDevice(static_cast<int>(i) + 1, "");
 
     const QSignalBlocker blocker(&combo);
     combo.clear();
@@ -65,7 +67,8 @@ void QtPortList::refresh(QComboBox& combo) {
     }
     combo.setPlaceholderText(QStringLiteral("No serial device found"));
     combo.setCurrentIndex(select);
-    const int margins = 4 * metrics.averageCharWidth() + combo.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int margins =
+        4 * metrics.averageCharWidth() + combo.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     combo.view()->setMinimumWidth(std::max(combo.width(), widest + margins));
 }
 

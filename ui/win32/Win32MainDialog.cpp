@@ -62,7 +62,8 @@ void Win32MainDialog::initialise(HWND window) {
     } icons[] = {{ICON_BIG, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)},
                  {ICON_SMALL, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)}};
     for (const auto& i : icons) {
-        HANDLE icon = LoadImageW(instance_, MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, i.width, i.height, LR_SHARED);
+        HANDLE icon =
+            LoadImageW(instance_, MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, i.width, i.height, LR_SHARED);
         if (icon != nullptr) SendMessageW(window, WM_SETICON, i.slot, reinterpret_cast<LPARAM>(icon));
     }
     // Announcements posted from here on wait in the queue until this
