@@ -3,8 +3,11 @@
 // main window, "Connect" to "Connection established.", private memory and
 // CPU use while connected and idle. It drives the program from outside, as
 // the GUI tests do.
-#include <psapi.h>
+// windows.h first: psapi.h builds on its types.
+// clang-format off
 #include <windows.h>
+#include <psapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <cstdio>
