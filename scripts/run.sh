@@ -213,6 +213,27 @@ find_window() {
   echo "$wid"
 }
 
+# The user's steps in either program's window WID, the simulator's log
+# LOGNAME: the focus starts on the port list with its first entry chosen;
+# two tab stops on are the baud box and "Connect", three after it "Measure
+# supply voltage:". Then the screenshot SHOT.
+connect_measure_shoot() { # WID LOGNAME
+  local wid=$1 log=$2
+  say "clicking Connect (keyboard: Tab, Tab, Space)"
+  xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" || true
+  xdotool key --window "$wid" --delay 150 Tab Tab space
+  wait_readout "$log"
+  say "measuring the supply voltage (Tab, Tab, Tab, Space)"
+  xdotool key --window "$wid" --delay 150 Tab Tab Tab space
+  wait_voltage "$log"
+  sleep 0.5  # the answer's display is drawn
+  xwd -silent -id "$wid" -display "$DISPLAY" | convert xwd:- "$SHOT"
+  say "screenshot: $SHOT"
+  if [ -s "$RUNDIR/$log.log" ]; then
+    echo "    simulator log (requests and replies): $RUNDIR/$log.log ($(wc -l <"$RUNDIR/$log.log") lines)"
+  fi
+}
+
 if [ $linux -eq 1 ]; then
   start_controller sim-linux
   SHOT="$RUNDIR/vorlant-qt.png"
@@ -220,21 +241,7 @@ if [ $linux -eq 1 ]; then
   VORLANT_EXTRA_PORTS="$pty" QT_QPA_PLATFORM=xcb "$QT_EXE" </dev/null >"$RUNDIR/vorlant-qt.out" 2>&1 &
   qt_pid=$!
   wid=$(find_window "$qt_pid" "$RUNDIR/vorlant-qt.out" vorlant-qt)
-  # The focus starts on the port list, its first entry selected; two tabs
-  # on are the baud box and "Connect", three after it "Measure supply voltage:".
-  say "clicking Connect (keyboard: Tab, Tab, Space)"
-  xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" || true
-  xdotool key --window "$wid" --delay 150 Tab Tab space
-  wait_readout sim-linux
-  say "measuring the supply voltage (Tab, Tab, Tab, Space)"
-  xdotool key --window "$wid" --delay 150 Tab Tab Tab space
-  wait_voltage sim-linux
-  sleep 0.5  # the answer's display is drawn
-  xwd -silent -id "$wid" -display "$DISPLAY" | convert xwd:- "$SHOT"
-  say "screenshot: $SHOT"
-  if [ -s "$RUNDIR/sim-linux.log" ]; then
-    echo "    simulator log (requests and replies): $RUNDIR/sim-linux.log ($(wc -l <"$RUNDIR/sim-linux.log") lines)"
-  fi
+  connect_measure_shoot "$wid" sim-linux
   if [ $keep -eq 1 ]; then
     say "the program stays open on $DISPLAY; close its window to finish"
     wait "$qt_pid" || true
@@ -271,25 +278,8 @@ say "starting vorlant.exe"
 "$WRAP" "$EXE" </dev/null >"$RUNDIR/vorlant.out" 2>&1 &
 wine_pid=$!
 wid=$(find_window "$wine_pid" "$RUNDIR/vorlant.out" vorlant.exe)
-
-# "Connect": the dialog gives the focus to its first tab stop, the port
-# list (COM1 selected); two tabs on are the baud box and "Connect".
-say "clicking Connect (keyboard: Tab, Tab, Space)"
-xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" || true
-xdotool key --window "$wid" --delay 150 Tab Tab space
-wait_readout sim-windows
-# "Measure supply voltage:" is three tab stops after "Connect".
-say "measuring the supply voltage (Tab, Tab, Tab, Space)"
-xdotool key --window "$wid" --delay 150 Tab Tab Tab space
-wait_voltage sim-windows
-sleep 0.5  # the answer's display is drawn
-
-# The window with the frame and caption that Wine draws.
-xwd -silent -id "$wid" -display "$DISPLAY" | convert xwd:- "$SHOT"
-say "screenshot: $SHOT"
-if [ -s "$RUNDIR/sim-windows.log" ]; then
-  echo "    simulator log (requests and replies): $RUNDIR/sim-windows.log ($(wc -l <"$RUNDIR/sim-windows.log") lines)"
-fi
+# The screenshot shows the frame and caption that Wine draws.
+connect_measure_shoot "$wid" sim-windows
 
 if [ $keep -eq 1 ]; then
   say "the program stays open on $DISPLAY; close its window to finish"
