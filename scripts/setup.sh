@@ -9,6 +9,8 @@ PACKAGES=(
   # native build and tests
   cmake ninja-build g++ python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # header-only libraries of the tools (settings files, command lines)
+  nlohmann-json3-dev libcli11-dev
   # libFuzzer and the sanitizer runtimes for clang
   clang libclang-rt-14-dev
   # 32-bit Windows build, run under Wine
