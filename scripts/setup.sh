@@ -9,6 +9,8 @@ PACKAGES=(
   # native build and tests
   cmake ninja-build g++ python3 clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # header-only libraries of the tools (settings files, command lines)
+  nlohmann-json3-dev libcli11-dev
   # libFuzzer (its sanitizer runtime, for the clang installed, is added below)
   clang
   # 32-bit Windows build, run under Wine

@@ -43,19 +43,53 @@ TEST(SimCommandLineTest, DefaultsAndEveryOption) {
 }
 
 TEST(SimCommandLineTest, UsageErrorsSayWhatIsWrong) {
-    const std::vector<std::vector<const char*>> bad = {
-        {"--bogus"},          {"--profile"},          {"--profile", "class0"},
-        {"--delay-ms", "-1"}, {"--delay-ms", "1x"},   {"--vanish-after", ""},
-        {"--baud", "0"},      {"--once=yes"},         {"--link", "/tmp/a", "--device", "/dev/ttyS0"},
-        {"positional"},       {"--mute-after", "-1"},
+    struct Case {
+        std::vector<const char*> args;
+        const char* message;
     };
-    for (const auto& args : bad) {
+    const Case cases[] = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"--profile"}, "--profile needs a value"},
+        {{"--profile", "class0"}, "unknown profile 'class0'"},
+        {{"--delay-ms", "-1"}, "--delay-ms: '-1' is not a whole number (0..3600000)"},
+        {{"--delay-ms", "1x"}, "'1x' is not a whole number"},
+        {{"--delay-ms", "3600001"}, "--delay-ms: value 3600001 is out of range (0..3600000)"},
+        {{"--vanish-after", "99999999999"}, "value 99999999999 is out of range (0..1000000)"},
+        {{"--vanish-after", ""}, "--vanish-after"},
+        {{"--baud", "0"}, "--baud: value 0 is out of range (1..4000000)"},
+        {{"--once=yes"}, "--once takes no value"},
+        {{"--link", "/tmp/a", "--device", "/dev/ttyS0"}, "--link excludes --device"},
+        {{"positional"}, "unexpected argument 'positional'"},
+        {{"--mute-after", "-1"}, "--mute-after"},
+    };
+    for (const Case& c : cases) {
         SimCommandLine cl;
         std::string error;
-        EXPECT_FALSE(parse(args, cl, error)) << args[0];
-        EXPECT_FALSE(error.empty());
+        EXPECT_FALSE(parse(c.args, cl, error)) << c.message;
+        EXPECT_NE(error.find(c.message), std::string::npos) << "got: " << error;
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
+}
+
+TEST(SimCommandLineTest, NumbersAreDecimalAndTheLaterOptionWins) {
+    SimCommandLine cl;
+    std::string error;
+    ASSERT_TRUE(parse({"--delay-ms", "010", "--baud", "9600", "--baud", "115200"}, cl, error)) << error;
+    EXPECT_EQ(cl.options.replyDelayMs, 10) << "not octal";
+    EXPECT_EQ(cl.baud, 115200u);
+}
+
+TEST(SimCommandLineTest, HelpNamesEveryProfile) {
+    SimCommandLine cl;
+    std::string error;
+    ASSERT_TRUE(parse({"--help"}, cl, error));
+    ASSERT_TRUE(cl.help);
+    size_t count = 0;
+    const SimProfile* profiles = allProfiles(count);
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_NE(cl.helpText.find(std::string(" ") + profileName(profiles[i])), std::string::npos)
+            << profileName(profiles[i]);
+    EXPECT_NE(cl.helpText.find("--mute-after N"), std::string::npos) << cl.helpText;
 }
 
 TEST(SimCommandLineTest, LogLines) {

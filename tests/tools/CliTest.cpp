@@ -43,32 +43,46 @@ TEST(CommandLine, UsageErrors) {
     struct Case {
         std::vector<const char*> words;
         const char* message;
+        const char* command;  // the command the usage line is for
     };
     const Case cases[] = {
-        {{}, "no command"},
-        {{"--port", "COM1"}, "no command"},
-        {{"readout"}, "--port PORT is required"},
-        {{"frobnicate", "--port", "COM1"}, "unknown command 'frobnicate'"},
-        {{"readout", "--port"}, "needs a value"},
-        {{"readout", "--port", "COM0"}, "bad port"},
-        {{"readout", "--port", "COM257"}, "bad port"},
-        {{"readout", "--port", "ttyUSB0"}, "bad port"},
-        {{"readout", "--port", "COM1", "--baud", "19200"}, "--baud"},
-        {{"readout", "--port", "COM1", "--verbose"}, "unknown option '--verbose'"},
-        {{"readout", "--port", "COM1", "extra"}, "wrong number of arguments"},
-        {{"set", "--port", "COM1", "raMaxSpeed"}, "wrong number of arguments"},
-        {{"set", "--port", "COM1", "raMaxSpeed", "1", "deMaxSpeed"}, "wrong number of arguments"},
-        {{"gear", "--port", "COM1", "1"}, "usage: vorlantctl --port PORT gear RA DE"},
-        {{"stop", "--port", "COM1", "up", "down"}, "wrong number of arguments"},
-        {{"voltage", "--port", "COM1", "--json"}, "--json applies to readout only"},
-        {{"readout", "--port", "COM1", "--json=yes"}, "takes no value"},
+        {{}, "no command", ""},
+        {{"--port", "COM1"}, "no command", ""},
+        {{"readout"}, "--port PORT is required", "readout"},
+        {{"frobnicate", "--port", "COM1"}, "unknown command 'frobnicate'", ""},
+        {{"readout", "--port"}, "--port", "readout"},
+        {{"readout", "--port", "COM0"}, "--port: 'COM0' is not a port (COM1..COM256", "readout"},
+        {{"readout", "--port", "COM257"}, "'COM257' is not a port", "readout"},
+        {{"readout", "--port", "ttyUSB0"}, "'ttyUSB0' is not a port", "readout"},
+        {{"readout", "--port", "COM1", "--baud", "19200"},
+         "--baud: value '19200' is not allowed (9600 or 115200)",
+         "readout"},
+        {{"readout", "--port", "COM1", "--verbose"}, "unknown option '--verbose'", "readout"},
+        {{"--verbose", "readout", "--port", "COM1"}, "unknown option '--verbose'", "readout"},
+        {{"readout", "--port", "COM1", "extra"}, "unexpected argument 'extra'", "readout"},
+        {{"set", "--port", "COM1"}, "no FIELD VALUE given", "set"},
+        {{"set", "--port", "COM1", "raMaxSpeed"}, "no value for 'raMaxSpeed'", "set"},
+        {{"set", "--port", "COM1", "raMaxSpeed", "1", "deMaxSpeed"}, "no value for 'deMaxSpeed'", "set"},
+        {{"gear", "--port", "COM1", "1"}, "DE is required", "gear"},
+        {{"gear", "1", "2", "3", "--port", "COM1"}, "unexpected argument '3'", "gear"},
+        {{"stop", "--port", "COM1", "up", "down"}, "unexpected argument 'down'", "stop"},
+        {{"voltage", "--port", "COM1", "--json"}, "unknown option '--json'", "voltage"},
+        {{"readout", "--port", "COM1", "--json=yes"}, "json", "readout"},
     };
     for (const Case& c : cases) {
         CliArgs a;
         std::string error;
         EXPECT_FALSE(parse(c.words, a, error)) << c.message;
         EXPECT_NE(error.find(c.message), std::string::npos) << "got: " << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_EQ(a.command, c.command) << c.message;
     }
+    EXPECT_EQ(
+        usageLine("gear"),
+        "usage: vorlantctl gear RA DE --port PORT [--baud 9600|115200]  (vorlantctl gear --help for more)");
+    EXPECT_EQ(usageLine(""),
+              "usage: vorlantctl COMMAND [ARGS...] --port PORT [--baud 9600|115200]  "
+              "(vorlantctl --help for more)");
 }
 
 TEST(CommandLine, PortForms) {
@@ -108,40 +122,44 @@ TEST(CommandLine, PortForms) {
 }
 
 TEST(CommandLine, StrictIntegers) {
+    using R = IntegerText;
     struct Case {
         const char* text;
         int64_t min, max;
-        bool ok;
+        R result;
         int64_t value;
     };
     const Case cases[] = {
-        {"0", 0, 10, true, 0},
-        {"10", 0, 10, true, 10},
-        {"11", 0, 10, false, 0},
-        {"-128", -128, 127, true, -128},
-        {"-129", -128, 127, false, 0},
-        {"4294967295", 0, 4294967295, true, 4294967295},
-        {"4294967296", 0, 4294967295, false, 0},
-        {"007", 0, 10, true, 7},
-        {"", 0, 10, false, 0},
-        {"-", -5, 5, false, 0},
-        {"+1", 0, 10, false, 0},
-        {" 1", 0, 10, false, 0},
-        {"1 ", 0, 10, false, 0},
-        {"0x10", 0, 100, false, 0},
-        {"1.0", 0, 10, false, 0},
-        {"99999999999999999999999", 0, INT64_MAX, false, 0},  // too long: never wraps
-        {"18446744073709551617", 0, INT64_MAX, false, 0},
+        {"0", 0, 10, R::Ok, 0},
+        {"10", 0, 10, R::Ok, 10},
+        {"11", 0, 10, R::OutOfRange, 0},
+        {"-128", -128, 127, R::Ok, -128},
+        {"-129", -128, 127, R::OutOfRange, 0},
+        {"4294967295", 0, 4294967295, R::Ok, 4294967295},
+        {"4294967296", 0, 4294967295, R::OutOfRange, 0},
+        {"007", 0, 10, R::Ok, 7},
+        {"", 0, 10, R::NotAnInteger, 0},
+        {"-", -5, 5, R::NotAnInteger, 0},
+        {"+1", 0, 10, R::NotAnInteger, 0},
+        {" 1", 0, 10, R::NotAnInteger, 0},
+        {"1 ", 0, 10, R::NotAnInteger, 0},
+        {"0x10", 0, 100, R::NotAnInteger, 0},
+        {"1.0", 0, 10, R::NotAnInteger, 0},
+        {"99999999999999999999999", 0, INT64_MAX, R::OutOfRange, 0},  // never wraps
+        {"-9223372036854775809", INT64_MIN, 0, R::OutOfRange, 0},
     };
     for (const Case& c : cases) {
         int64_t v = -999;
-        EXPECT_EQ(parseInteger(c.text, c.min, c.max, v), c.ok) << c.text;
-        if (c.ok) {
+        EXPECT_EQ(readInteger(c.text, c.min, c.max, v), c.result) << c.text;
+        if (c.result == R::Ok) {
             EXPECT_EQ(v, c.value) << c.text;
         } else {
             EXPECT_EQ(v, -999) << "a refused number leaves the output alone: " << c.text;
         }
     }
+    EXPECT_EQ(integerError("POSITION", "32", R::OutOfRange, 0, 31),
+              "POSITION: value 32 is out of range (0..31)");
+    EXPECT_EQ(integerError("RA", "x1", R::NotAnInteger, 0, 9), "RA: 'x1' is not an integer (0..9)");
 }
 
 TEST(CommandLine, Angles) {
@@ -194,6 +212,29 @@ TEST(CommandLine, HelpListsTheExitCodes) {
          {"0  success", "2  usage", "3  the port", "4  time-out", "5  the controller is too old",
           "6  not a supported", "7  connection lost", "8  settings file"})
         EXPECT_NE(help.find(code), std::string::npos) << code;
+}
+
+TEST(CommandLine, EveryCommandHasItsOwnHelp) {
+    const std::string tool = helpText();
+    for (const char* command : {"readout", "set", "gear", "store", "reload-defaults", "voltage", "park",
+                                "location", "move", "stop", "tracking", "exposure", "export", "import"}) {
+        EXPECT_NE(tool.find(std::string("\n  ") + command), std::string::npos) << "listed: " << command;
+        // Asked for before or after the other words, with or without a port.
+        CliArgs a;
+        std::string error;
+        ASSERT_TRUE(parse({command, "--help", "--port", "COM1"}, a, error)) << command << ": " << error;
+        ASSERT_TRUE(a.help);
+        const std::string& help = a.helpText;
+        EXPECT_EQ(help, helpText(command));
+        EXPECT_NE(help.find("Usage: vorlantctl " + std::string(command)), std::string::npos) << help;
+        EXPECT_NE(help.find("--port PORT"), std::string::npos) << "the connection options: " << help;
+        EXPECT_EQ(help.find("Exit codes:\n"), std::string::npos) << "the tool's help has them: " << help;
+        EXPECT_NE(help, tool);
+    }
+    CliArgs a;
+    std::string error;
+    ASSERT_TRUE(parse({"-h"}, a, error));
+    EXPECT_EQ(a.helpText, tool);
 }
 
 }  // namespace

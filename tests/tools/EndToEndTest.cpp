@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -19,7 +20,6 @@
 #include <vector>
 
 #include "tests/tools/SimExpect.h"
-#include "tools/vorlantctl/Json.h"
 #include "tools/vorlantctl/SettingsFields.h"
 #include "tools/vorlantctl/SettingsFile.h"
 
@@ -205,17 +205,16 @@ bool isReadRequest(const std::string& name) {
 }
 
 void expectReadoutOf(sim::SimProfile profile, const std::string& json) {
-    JsonValue v;
-    JsonError e;
-    ASSERT_TRUE(parseJson(json, v, e)) << e.describe() << "\n" << json;
+    const nlohmann::json v = nlohmann::json::parse(json, nullptr, false);
+    ASSERT_TRUE(v.is_object()) << json;
     const ControllerSettings want = test::expectedReadout(profile);
     size_t count = 0;
     const SettingsField* fields = settingsFields(count);
-    ASSERT_EQ(v.members.size(), count);
+    ASSERT_EQ(v.size(), count);
     for (size_t i = 0; i < count; ++i) {
-        const JsonValue* field = v.find(fields[i].name);
-        ASSERT_NE(field, nullptr) << fields[i].name;
-        EXPECT_EQ(field->integer, fields[i].get(want)) << fields[i].name;
+        const auto field = v.find(fields[i].name);
+        ASSERT_NE(field, v.end()) << fields[i].name;
+        EXPECT_EQ(*field, fields[i].get(want)) << fields[i].name;
     }
 }
 
@@ -241,6 +240,37 @@ INSTANTIATE_TEST_SUITE_P(Profiles, ReadoutOfClass,
                                  if (c == '-') c = '_';
                              return name;
                          });
+
+TEST(EndToEnd, UsageErrorsAndHelpAsTheUserSeesThem) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* out;  // the start of standard output
+        const char* err;  // standard error, whole
+    };
+    const Case cases[] = {
+        {{"set", "raAcceleration", "999", "--port", "COM1"},
+         2,
+         "",
+         "vorlantctl: raAcceleration: value 999 is out of range (0..255)\n"
+         "usage: vorlantctl set FIELD VALUE [FIELD VALUE...] --port PORT [--baud 9600|115200]  "
+         "(vorlantctl set --help for more)\n"},
+        {{"--port", "COM1", "frobnicate"},
+         2,
+         "",
+         "vorlantctl: unknown command 'frobnicate' (vorlantctl --help lists the commands)\n"
+         "usage: vorlantctl COMMAND [ARGS...] --port PORT [--baud 9600|115200]  (vorlantctl --help for "
+         "more)\n"},
+        {{"--help"}, 0, "vorlantctl reads and changes the settings", ""},
+        {{"move", "--help"}, 0, "Starts moving one axis", ""},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = runTool(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args[0];
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << r.out;
+    }
+}
 
 TEST(EndToEnd, RejectedControllers) {
     struct Case {

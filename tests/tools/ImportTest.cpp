@@ -3,6 +3,8 @@
 // commands a set of changes becomes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -102,12 +104,44 @@ TEST(Import, RefusalsNameTheField) {
          "duplicate key \"raAcceleration\""},
         {"array", "[1, 2]", s, "one JSON object, not an array"},
         {"empty", "", s, "line 1, column 1"},
+        {"fraction", editedExport(s, "raAcceleration", "1.5"), s,
+         "raAcceleration: expected an integer, found 1.5"},
+        {"exponent", editedExport(s, "raAcceleration", "7e1"), s, "raAcceleration: expected an integer"},
+        {"beyond 64 bits", editedExport(s, "raMaxSpeed", "18446744073709551616"), s,
+         "raMaxSpeed: value 1.8446744073709552e+19 is out of range (0..4294967295)"},
+        {"beyond signed 64 bits", editedExport(s, "raMaxSpeed", "9223372036854775808"), s,
+         "raMaxSpeed: value 9223372036854775808 is out of range"},
+        {"nested", editedExport(s, "raMaxSpeed", "[[1]]"), s,
+         "raMaxSpeed: expected an integer, found an array"},
+        {"deep", editedExport(s, "raMaxSpeed", (std::string(100000, '[') + std::string(100000, ']')).c_str()),
+         s, "nested more than 64 levels deep"},
+        {"bad UTF-8", editedExport(s, "format", "\"\xff\""), s, "not valid JSON: line "},
     };
     for (const Case& c : cases) {
         const Checked r = check(c.text, c.controller);
         EXPECT_FALSE(r.ok) << c.what;
         EXPECT_NE(r.error.find(c.message), std::string::npos) << c.what << ": " << r.error;
     }
+}
+
+// A file as the exporter has written it since the first release: still
+// read, with the values it was written from, and written the same today.
+TEST(Import, AFileFromAnEarlierExportIsRead) {
+    std::FILE* f = std::fopen(VORLANT_EXPORT_CLASS5, "rb");
+    ASSERT_NE(f, nullptr) << VORLANT_EXPORT_CLASS5;
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+    std::fclose(f);
+
+    const ControllerSettings s = class5();
+    SettingsFile file;
+    std::string error;
+    ASSERT_TRUE(parseSettingsFile(text, file, error)) << error;
+    EXPECT_EQ(settingsToJson(file.values, false), settingsToJson(s, false));
+    EXPECT_EQ(std::count(file.present.begin(), file.present.end(), true),
+              static_cast<std::ptrdiff_t>(file.present.size()));
+    EXPECT_EQ(settingsToJson(s, true), text);
 }
 
 TEST(Import, ReadOnlyFieldsAreIgnored) {

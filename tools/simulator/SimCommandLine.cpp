@@ -1,133 +1,139 @@
 #include "tools/simulator/SimCommandLine.h"
 
+#include <CLI/CLI.hpp>
+#include <charconv>
 #include <cstdio>
 
 namespace vorlant::sim {
 
 namespace {
 
-// Decimal number within [0, max]; no sign, no trailing characters.
-bool parseNumber(const std::string& text, uint32_t max, uint32_t& out) {
-    if (text.empty() || text.size() > 10) return false;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
+// A decimal count or duration within [min, max] (no sign, digits only),
+// rewritten in plain decimal for CLI11 to store: its own conversion would
+// take "010" as octal. The message names the range.
+CLI::Validator decimalIn(uint32_t min, uint32_t max) {
+    return CLI::Validator(
+        [min, max](std::string& text) {
+            uint32_t value = 0;
+            const char* end = text.data() + text.size();
+            const std::from_chars_result r = std::from_chars(text.data(), end, value);
+            const std::string range = " (" + std::to_string(min) + ".." + std::to_string(max) + ")";
+            if (text.empty() || r.ptr != end ||
+                (r.ec != std::errc() && r.ec != std::errc::result_out_of_range))
+                return "'" + text + "' is not a whole number" + range;
+            if (r.ec == std::errc::result_out_of_range || value < min || value > max)
+                return "value " + text + " is out of range" + range;
+            text = std::to_string(value);
+            return std::string();
+        },
+        std::string());
+}
+
+CLI::Validator nonEmptyPath() {
+    return CLI::Validator(
+        [](std::string& text) { return text.empty() ? std::string("the path is empty") : std::string(); },
+        std::string());
+}
+
+std::string profileList() {
+    std::string list;
+    size_t count = 0;
+    const SimProfile* profiles = allProfiles(count);
+    for (size_t i = 0; i < count; ++i) {
+        list += i == 0 ? "  " : (i % 7 == 0 ? "\n  " : " ");
+        list += profileName(profiles[i]);
     }
-    if (value > max) return false;
-    out = static_cast<uint32_t>(value);
-    return true;
+    return list;
+}
+
+// The grammar, bound to `out` (the profile's name to `profile`).
+void describe(CLI::App& app, SimCommandLine& out, std::string& profile) {
+    app.description(
+        "vorlant-sim: a simulated Brask controller on a pseudo-terminal (or a serial device).\n"
+        "Prints \"PTY /dev/pts/N\" (or \"DEVICE path\") first, then serves requests until\n"
+        "interrupted.\n");
+    app.set_help_flag("-h,--help", "this help");
+    app.get_formatter()->column_width(26);
+    // An option given twice takes the later value, so a script can append
+    // to a default command line.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--profile", profile, "the controller to simulate (default class5; see\nthe list below)")
+        ->option_text("NAME")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                SimProfile known;
+                return parseProfile(text, known) ? std::string() : "unknown profile '" + text + "'";
+            },
+            std::string()));
+    app.add_option("--delay-ms", out.options.replyDelayMs, "wait N ms before each reply (0..3600000)")
+        ->option_text("N")
+        ->transform(decimalIn(0, 3600000));
+    app.add_option("--vanish-after", out.options.vanishAfterRequests,
+                   "close the line instead of answering request N+1\n(0..1000000)")
+        ->option_text("N")
+        ->transform(decimalIn(0, 1000000));
+    app.add_option("--mute-after", out.options.muteAfterRequests,
+                   "keep the line open but answer no request after\nthe first N (0..1000000)")
+        ->option_text("N")
+        ->transform(decimalIn(0, 1000000));
+    app.add_option("--log", out.logPath, "log every request and reply to FILE, or with - to\nstandard output")
+        ->option_text("FILE|-")
+        ->check(nonEmptyPath());
+    CLI::Option* link = app.add_option("--link", out.linkPath,
+                                       "a symbolic link to the pty, made at start and\nremoved at exit")
+                            ->option_text("PATH")
+                            ->check(nonEmptyPath());
+    CLI::Option* device =
+        app.add_option("--device", out.devicePath, "serve this serial device instead of a pty")
+            ->option_text("PATH")
+            ->check(nonEmptyPath());
+    link->excludes(device);
+    app.add_option("--baud", out.baud, "the line speed for --device (default 9600;\n1..4000000)")
+        ->option_text("N")
+        ->transform(decimalIn(1, 4000000));
+    app.add_flag("--once", out.once, "exit when the peer closes the line after a session")
+        ->disable_flag_override();
+    app.footer("Profiles:\n" + profileList());
 }
 
 }  // namespace
 
-const char* simUsage() {
-    return "usage: vorlant-sim [--profile NAME] [--delay-ms N] [--vanish-after N] [--mute-after N]\n"
-           "                   [--log FILE|-] [--link PATH | --device PATH [--baud N]] [--once]\n"
-           "  --vanish-after N  close the line instead of answering request N+1\n"
-           "  --mute-after N    keep the line open but answer no request after the first N\n"
-           "profiles: class1 class2 class3 class4 class5 class4-family3 class5-family5 too-old\n"
-           "          old-accepted foreign silent garbage slow vanish\n";
-}
-
 bool parseSimCommandLine(int argc, const char* const* argv, SimCommandLine& out, std::string& error) {
     out = SimCommandLine{};
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        bool hasValue = false;
-        const size_t eq = arg.find('=');
-        if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.resize(eq);
-            hasValue = true;
-        }
-        auto takeValue = [&]() -> bool {
-            if (hasValue) return true;
-            if (i + 1 >= argc) {
-                error = "option " + arg + " needs a value";
-                return false;
-            }
-            value = argv[++i];
-            return true;
-        };
-        auto noValue = [&]() -> bool {
-            if (!hasValue) return true;
-            error = "option " + arg + " takes no value";
-            return false;
-        };
-
-        uint32_t number = 0;
-        if (arg == "--profile") {
-            if (!takeValue()) return false;
-            if (!parseProfile(value, out.profile)) {
-                error = "unknown profile '" + value + "'";
-                return false;
-            }
-        } else if (arg == "--delay-ms") {
-            if (!takeValue()) return false;
-            if (!parseNumber(value, 3600000, number)) {
-                error = "bad --delay-ms value '" + value + "'";
-                return false;
-            }
-            out.options.replyDelayMs = static_cast<int32_t>(number);
-        } else if (arg == "--vanish-after") {
-            if (!takeValue()) return false;
-            if (!parseNumber(value, 1000000, number)) {
-                error = "bad --vanish-after value '" + value + "'";
-                return false;
-            }
-            out.options.vanishAfterRequests = static_cast<int32_t>(number);
-        } else if (arg == "--mute-after") {
-            if (!takeValue()) return false;
-            if (!parseNumber(value, 1000000, number)) {
-                error = "bad --mute-after value '" + value + "'";
-                return false;
-            }
-            out.options.muteAfterRequests = static_cast<int32_t>(number);
-        } else if (arg == "--baud") {
-            if (!takeValue()) return false;
-            if (!parseNumber(value, 4000000, number) || number == 0) {
-                error = "bad --baud value '" + value + "'";
-                return false;
-            }
-            out.baud = number;
-        } else if (arg == "--log") {
-            if (!takeValue()) return false;
-            if (value.empty()) {
-                error = "empty --log path";
-                return false;
-            }
-            out.logPath = value;
-        } else if (arg == "--link") {
-            if (!takeValue()) return false;
-            if (value.empty()) {
-                error = "empty --link path";
-                return false;
-            }
-            out.linkPath = value;
-        } else if (arg == "--device") {
-            if (!takeValue()) return false;
-            if (value.empty()) {
-                error = "empty --device path";
-                return false;
-            }
-            out.devicePath = value;
-        } else if (arg == "--once") {
-            if (!noValue()) return false;
-            out.once = true;
-        } else if (arg == "--help" || arg == "-h") {
-            if (!noValue()) return false;
-            out.help = true;
-        } else {
-            error = "unknown option '" + arg + "'";
-            return false;
-        }
-    }
-    if (!out.linkPath.empty() && !out.devicePath.empty()) {
-        error = "--link and --device exclude each other";
+    CLI::App app{"", "vorlant-sim"};
+    std::string profile;
+    // CLI11 reports through exceptions; they end here, at its one call.
+    try {
+        describe(app, out, profile);
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out.help = true;
+        out.helpText = app.help();
+        if (out.helpText.empty() || out.helpText.back() != '\n') out.helpText += '\n';
+        return true;
+    } catch (const CLI::ExtrasError&) {
+        const std::vector<std::string> extra = app.remaining();
+        const std::string word = extra.empty() ? std::string() : extra.front();
+        error =
+            word.rfind("-", 0) == 0 ? "unknown option '" + word + "'" : "unexpected argument '" + word + "'";
+        return false;
+    } catch (const CLI::ArgumentMismatch& e) {
+        // "--log: 1 required TEXT missing", "once was given a disallowed
+        // flag override": said plainly.
+        error = e.what();
+        const size_t colon = error.find(": ");
+        const size_t flag = error.find(" was given a disallowed flag override");
+        if (colon != std::string::npos && error.find(" required ") != std::string::npos &&
+            error.find(" missing") != std::string::npos)
+            error = error.substr(0, colon) + " needs a value";
+        else if (flag != std::string::npos)
+            error = "--" + error.substr(0, flag) + " takes no value";
+        return false;
+    } catch (const CLI::Error& e) {
+        error = e.what();
         return false;
     }
+    if (!profile.empty()) parseProfile(profile, out.profile);
     return true;
 }
 

@@ -19,13 +19,13 @@ struct SimCommandLine {
     std::string logPath;     // --log: file, or "-" for standard output; empty: no log
     bool once = false;       // --once: exit when the peer closes after a session
     bool help = false;       // --help
+    std::string helpText;    // with help: the text to show
 };
 
 // Parses argv[1..argc-1]. False with a one-line message in error on a usage
-// error (unknown option, missing or bad value, unknown profile).
+// error (unknown option, missing or bad value with its allowed range,
+// unknown profile).
 bool parseSimCommandLine(int argc, const char* const* argv, SimCommandLine& out, std::string& error);
-
-const char* simUsage();
 
 // One log line for a request frame: seconds since start, the bytes in hex
 // and the request name, e.g. "[    1.250] AA 01 01  Identify".

@@ -286,7 +286,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (args.help) {
-        std::fputs(vorlant::sim::simUsage(), stdout);
+        std::fputs(args.helpText.c_str(), stdout);
         return 0;
     }
     installSignals();

@@ -1,84 +1,330 @@
 #include "tools/vorlantctl/Cli.h"
 
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <deque>
+#include <memory>
+
 #include "app/text/TextBuild.h"
 
 namespace vorlant::ctl {
 
 namespace {
 
-struct CommandShape {
+struct CommandInfo {
     const char* name;
-    size_t minArgs;
-    size_t maxArgs;  // SIZE_MAX: any number
-    const char* synopsis;
+    const char* arguments;  // the synopsis after the name
+    const char* summary;    // its line in the tool's help
+    const char* about;      // the first lines of its own help
 };
 
-constexpr size_t kMany = SIZE_MAX;
-
-const CommandShape kCommands[] = {
-    {"readout", 0, 0, "readout [--json]"},
-    {"set", 2, kMany, "set FIELD VALUE [FIELD VALUE...]"},
-    {"gear", 2, 2, "gear RA DE"},
-    {"store", 0, 0, "store"},
-    {"reload-defaults", 0, 0, "reload-defaults"},
-    {"voltage", 0, 0, "voltage"},
-    {"park", 0, 0, "park"},
-    {"location", 2, 2, "location LAT LON"},
-    {"move", 2, 2, "move up|down|left|right SPEED-POSITION"},
-    {"stop", 0, 1, "stop [up|down|left|right|all]"},
-    {"tracking", 1, 1, "tracking on|off"},
-    {"exposure", 1, 1, "exposure on|off"},
-    {"export", 1, 1, "export FILE"},
-    {"import", 1, 1, "import FILE"},
+// In the order the tool's help lists them.
+const CommandInfo kCommands[] = {
+    {"readout", "[--json]", "show every settings field",
+     "Reads the controller out and shows every settings field, the identification first."},
+    {"set", "FIELD VALUE [FIELD VALUE...]", "change settings (field names as in readout)",
+     "Changes settings. Each value is checked against the field's range and the\n"
+     "connected controller's class before anything is sent; only the named fields\n"
+     "change."},
+    {"gear", "RA DE", "set both gear ratios (steps per revolution)",
+     "Sets the gear ratios of both axes, in steps per revolution."},
+    {"store", "", "store the settings permanently in the controller",
+     "Makes the controller keep its current settings over a power cycle."},
+    {"reload-defaults", "", "reload the controller's factory defaults",
+     "Reloads the controller's factory defaults (they are live at once) and reads them out."},
+    {"voltage", "", "measure the supply voltage", "Measures the controller's supply voltage."},
+    {"park", "", "make the current position the park position",
+     "Makes the mount's current position its park position."},
+    {"location", "LAT LON",
+     "set the site: D:MM:SS with N/S/E/W or '-',\n"
+     "or integers in 1/86400 degree",
+     "Sets the site's latitude and longitude (class-5 controllers)."},
+    {"move", "up|down|left|right POSITION", "start moving at slider position POSITION (0..31)",
+     "Starts moving one axis at a slider position, as the program's motion slider\n"
+     "does; it keeps moving until `stop`."},
+    {"stop", "[up|down|left|right|all]", "stop one axis or both (default all)", "Stops manual motion."},
+    {"tracking", "on|off", "switch tracking", "Switches tracking on or off."},
+    {"exposure", "on|off", "switch the exposure output", "Switches the exposure output on or off."},
+    {"export", "FILE", "save every setting as JSON",
+     "Reads the controller out and saves every setting to FILE as JSON, for `import`."},
+    {"import", "FILE", "check FILE against the controller, send what\ndiffers, then read back and confirm",
+     "Checks FILE (written by `export`) on its own and against the connected\n"
+     "controller (same family, every value writable on its class and within its\n"
+     "range); only then sends the settings that differ, reads everything back and\n"
+     "confirms it. A file that does not fit is refused whole: nothing is sent."},
 };
 
-const CommandShape* findCommand(const std::string& name) {
-    for (const CommandShape& c : kCommands)
+const CommandInfo* findCommand(const std::string& name) {
+    for (const CommandInfo& c : kCommands)
         if (name == c.name) return &c;
     return nullptr;
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
+constexpr const char* kConnection = "--port PORT [--baud 9600|115200]";
+
+// "vorlantctl set FIELD VALUE [FIELD VALUE...] --port PORT [--baud 9600|115200]"
+std::string synopsis(const std::string& command) {
+    std::string text = "vorlantctl ";
+    const CommandInfo* c = findCommand(command);
+    if (!c) return text + "COMMAND [ARGS...] " + kConnection;
+    text += c->name;
+    if (*c->arguments) text += std::string(" ") + c->arguments;
+    return text + " " + kConnection;
+}
+
+constexpr const char* kAbout =
+    "vorlantctl reads and changes the settings of a Brask controller on a serial port.\n"
+    "Each command connects, reads the controller's settings, acts and disconnects.";
+
+constexpr const char* kToolFooter =
+    "Settings that are sent are live at once; `store` keeps them over a power cycle.\n"
+    "`vorlantctl COMMAND --help` shows a command's own help.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  success\n"
+    "  1  refused by the controller or the engine, or another failure\n"
+    "  2  usage error\n"
+    "  3  the port cannot be opened (not found, in use, permission)\n"
+    "  4  time-out: the controller did not answer the read-out\n"
+    "  5  the controller is too old for this program\n"
+    "  6  not a supported controller\n"
+    "  7  connection lost, or no reply to a command\n"
+    "  8  settings file cannot be read or written, is malformed or does not fit";
+
+constexpr const char* kCommandFooter = "Exit codes: see vorlantctl --help.";
+
+// Options and arguments, and the tool's list of commands with their
+// arguments.
+constexpr size_t kHelpColumn = 22;
+constexpr size_t kCommandColumn = 36;
+
+// The help layout: the description, the usage line, the arguments, the
+// options (a command's help lists the connection options it needs too),
+// and for the tool the commands with their arguments.
+class HelpFormatter : public CLI::Formatter {
+public:
+    HelpFormatter() {
+        column_width(kHelpColumn);
+        label("Positionals", "Arguments");
+    }
+
+    std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
+        std::string out = make_description(app);
+        out += "\n" + make_usage(app, std::string());
+        out += make_positionals(app);
+        std::vector<const CLI::Option*> options;
+        for (const CLI::App* a : {app, static_cast<const CLI::App*>(app->get_parent())}) {
+            if (!a) continue;
+            for (const CLI::Option* o : a->get_options())
+                if (o->nonpositional() && o != a->get_help_ptr()) options.push_back(o);
+        }
+        options.push_back(app->get_help_ptr());
+        out += make_group("Options", false, options);
+        out += make_subcommands(app, mode);
+        out += "\n" + make_footer(app);
+        return out;
+    }
+
+    std::string make_description(const CLI::App* app) const override { return app->get_description() + "\n"; }
+
+    std::string make_usage(const CLI::App* app, std::string) const override {
+        std::string out = "Usage: " + synopsis(app->get_parent() ? app->get_name() : std::string()) + "\n";
+        if (!app->get_parent()) out += "       vorlantctl COMMAND --help\n";
+        return out;
+    }
+
+    std::string make_subcommand(const CLI::App* sub) const override {
+        const CommandInfo* c = findCommand(sub->get_name());
+        std::string name = sub->get_name();
+        if (c && *c->arguments) name += std::string(" ") + c->arguments;
+        std::stringstream out;
+        CLI::detail::format_help(out, name, c ? c->summary : "", kCommandColumn);
+        return out.str();
+    }
+
+    // An argument is shown by its name alone.
+    std::string make_option_opts(const CLI::Option* opt) const override {
+        return opt->get_positional() ? std::string() : CLI::Formatter::make_option_opts(opt);
+    }
+};
+
+// The command line as CLI11 sees it; the words are collected afterwards.
+struct Grammar {
+    CLI::App app{kAbout, "vorlantctl"};
+    std::string port;
+    std::string baud;
+    bool json = false;
+    std::deque<std::string> words;  // storage the arguments are bound to
+    std::vector<std::string> pairs;
+    CLI::Option* portOption = nullptr;
+
+    explicit Grammar(bool allowDevicePath) {
+        app.formatter(std::make_shared<HelpFormatter>());
+        app.set_help_flag("-h,--help", "this help");
+        app.require_subcommand(0, 1);
+        app.fallthrough();
+        app.footer(kToolFooter);
+        portOption = app.add_option("--port", port,
+                                    allowDevicePath ? "the controller's port, required: COM1..COM256, or a\n"
+                                                      "device path such as /dev/ttyUSB0 (COM<n> then\n"
+                                                      "means /dev/ttyS<n-1>)"
+                                                    : "the controller's port, required: COM1..COM256")
+                         ->option_text("PORT")
+                         // Given twice, the later one counts, so a script can append to
+                         // a default command line.
+                         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+                         ->check(CLI::Validator(
+                             [allowDevicePath](std::string& text) {
+                                 PortSpec spec;
+                                 std::string error;
+                                 return parsePort(text, allowDevicePath, spec, error) ? std::string() : error;
+                             },
+                             std::string()));
+        app.add_option("--baud", baud, "the line speed (default 9600)")
+            ->option_text("9600|115200")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    return text == "9600" || text == "115200"
+                               ? std::string()
+                               : "value '" + text + "' is not allowed (9600 or 115200)";
+                },
+                std::string()));
+
+        for (const CommandInfo& c : kCommands) {
+            CLI::App* sub = app.add_subcommand(c.name, c.about);
+            sub->group("Commands");
+            sub->set_help_flag("-h,--help", "this help");
+            sub->footer(kCommandFooter);
+            addArguments(*sub, c.name);
+        }
+    }
+
+    CLI::Option* word(CLI::App& sub, const char* name, const char* description) {
+        words.emplace_back();
+        return sub.add_option(name, words.back(), description);
+    }
+
+    void addArguments(CLI::App& sub, const std::string& name) {
+        if (name == "readout") {
+            sub.add_flag("--json", json, "print one JSON object, the form `export` writes")
+                ->disable_flag_override();
+        } else if (name == "set") {
+            sub.add_option("FIELD VALUE", pairs,
+                           "a field's name as readout shows it (raAcceleration,\n"
+                           "deGuideRate, ...) and its new value; latitude and\n"
+                           "longitude also as angles, as for `location`");
+        } else if (name == "gear") {
+            word(sub, "RA", "right ascension, steps per revolution: 0..4294967295")->required();
+            word(sub, "DE", "declination, steps per revolution: 0..4294967295")->required();
+        } else if (name == "location") {
+            word(sub, "LAT",
+                 "latitude: [N|S|-]D[:MM[:SS]], such as N48:08:00 or\n"
+                 "-33:52:06, or an integer in 1/86400 degree")
+                ->required();
+            word(sub, "LON",
+                 "longitude: [E|W|-]D[:MM[:SS]], such as W151:12:33,\n"
+                 "or an integer in 1/86400 degree")
+                ->required();
+        } else if (name == "move") {
+            word(sub, "DIRECTION", "up, down (declination), left, right (right ascension)")->required();
+            word(sub, "POSITION", "slider position 0..31: 0 the slowest, 31 the top speed")->required();
+        } else if (name == "stop") {
+            word(sub, "DIRECTION",
+                 "up or down: declination; left or right: right\n"
+                 "ascension; all (the default): both");
+        } else if (name == "tracking" || name == "exposure") {
+            word(sub, "STATE", "on or off")->required();
+        } else if (name == "export") {
+            word(sub, "FILE", "the file to write (replaced if it exists)")->required();
+        } else if (name == "import") {
+            word(sub, "FILE", "a settings file written by export")->required();
+        }
+    }
+
+    // The command given, if CLI11 got as far as it.
+    const CLI::App* selected() const {
+        const std::vector<CLI::App*> parsed = app.get_subcommands();
+        return parsed.empty() ? nullptr : parsed.front();
+    }
+};
+
+bool startsOption(const std::string& word) {
+    return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9');
+}
+
+// A CLI11 error in the tool's words where its own says too little.
+// `argv` tells a word after "--" (an argument) from an unknown option.
+std::string describe(const CLI::ParseError& e, const Grammar& g, int argc, const char* const* argv) {
+    const std::string what = e.what();
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+        const std::vector<std::string> extra = g.app.remaining(true);
+        if (!extra.empty()) {
+            const std::string& w = extra.front();
+            bool afterMark = false;
+            for (int i = 1; i < argc; ++i) {
+                if (std::string(argv[i]) == "--") afterMark = true;
+                if (w == argv[i]) break;
+            }
+            if (startsOption(w) && !afterMark) return "unknown option '" + w + "'";
+            if (!g.selected()) return "unknown command '" + w + "' (vorlantctl --help lists the commands)";
+            return "unexpected argument '" + w + "'";
+        }
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+        // "--port: 1 required TEXT missing", "json was given a disallowed
+        // flag override".
+        const size_t colon = what.find(": ");
+        if (colon != std::string::npos && what.size() > 8 &&
+            what.compare(what.size() - 8, 8, " missing") == 0)
+            return what.substr(0, colon) + " needs a value";
+        const size_t flag = what.find(" was given a disallowed flag override");
+        if (flag != std::string::npos) return "--" + what.substr(0, flag) + " takes no value";
+    }
+    return what;
 }
 
 char upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+std::string num(int64_t v) {
+    return std::to_string(static_cast<long long>(v));
+}
+
 }  // namespace
 
-bool parseInteger(const std::string& text, int64_t min, int64_t max, int64_t& out) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && text[i] == '-') {
-        negative = true;
-        ++i;
+IntegerText readInteger(const std::string& text, int64_t min, int64_t max, int64_t& out) {
+    int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const std::from_chars_result r = std::from_chars(text.data(), end, value);
+    if (r.ptr != end || text.empty()) return IntegerText::NotAnInteger;
+    if (r.ec == std::errc::result_out_of_range) {
+        // Digits all through, only too many of them.
+        return IntegerText::OutOfRange;
     }
-    if (i == text.size()) return false;
-    // Magnitudes beyond 19 digits cannot be in any range the tool uses;
-    // stopping there also keeps the accumulation from overflowing.
-    if (text.size() - i > 19) return false;
-    uint64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
-        if (!isDigit(text[i])) return false;
-        magnitude = magnitude * 10 + static_cast<uint64_t>(text[i] - '0');
-    }
-    if (magnitude > (uint64_t{1} << 62)) return false;
-    const int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-    if (value < min || value > max) return false;
+    if (r.ec != std::errc()) return IntegerText::NotAnInteger;
+    if (value < min || value > max) return IntegerText::OutOfRange;
     out = value;
-    return true;
+    return IntegerText::Ok;
+}
+
+std::string integerError(const std::string& name, const std::string& text, IntegerText result, int64_t min,
+                         int64_t max) {
+    const std::string range = " (" + num(min) + ".." + num(max) + ")";
+    if (result == IntegerText::OutOfRange) return name + ": value " + text + " is out of range" + range;
+    return name + ": '" + text + "' is not an integer" + range;
 }
 
 bool parsePort(const std::string& text, bool allowDevicePath, PortSpec& out, std::string& error) {
     out = PortSpec{};
     out.label = text;
+    const std::string want =
+        allowDevicePath ? " (COM1..COM256, or a device path such as /dev/ttyUSB0)" : " (COM1..COM256)";
     if (text.size() > 3 && upper(text[0]) == 'C' && upper(text[1]) == 'O' && upper(text[2]) == 'M') {
         int64_t n = 0;
-        const std::string digits = text.substr(3);
-        if (digits.empty() || digits[0] == '-' || !parseInteger(digits, 1, 256, n)) {
-            error = "bad port '" + text + "': want COM1 to COM256";
+        if (readInteger(text.substr(3), 1, 256, n) != IntegerText::Ok) {
+            error = "'" + text + "' is not a port" + want;
             return false;
         }
         out.number = static_cast<int>(n);
@@ -89,8 +335,7 @@ bool parsePort(const std::string& text, bool allowDevicePath, PortSpec& out, std
         out.devicePath = text;
         return true;
     }
-    error = allowDevicePath ? "bad port '" + text + "': want COM<n> or a device path such as /dev/ttyUSB0"
-                            : "bad port '" + text + "': want COM1 to COM256";
+    error = "'" + text + "' is not a port" + want;
     return false;
 }
 
@@ -108,7 +353,7 @@ bool parseAngleArgument(const std::string& text, int kind, int32_t& out) {
     if (!letter && text.find(':') == std::string::npos) {
         // A plain number: raw units of 1/86400 degree.
         int64_t raw = 0;
-        if (!parseInteger(text, INT32_MIN, INT32_MAX, raw)) return false;
+        if (readInteger(text, INT32_MIN, INT32_MAX, raw) != IntegerText::Ok) return false;
         out = static_cast<int32_t>(raw);
         return true;
     }
@@ -118,17 +363,18 @@ bool parseAngleArgument(const std::string& text, int kind, int32_t& out) {
         ++i;
     }
     // Degrees (up to three digits), then up to two ":"-separated parts of
-    // one or two digits, each below 60.
+    // one or two digits, each below 60. Unsigned parts take no sign.
     for (size_t part = 0;; ++part) {
-        const size_t start = i;
-        int value = 0;
-        while (i < text.size() && isDigit(text[i])) value = value * 10 + (text[i++] - '0');
-        const size_t digits = i - start;
-        if (digits == 0 || digits > (part == 0 ? 3u : 2u)) return false;
+        const size_t colon = text.find(':', i);
+        const size_t end = colon == std::string::npos ? text.size() : colon;
+        if (end == i || end - i > (part == 0 ? 3u : 2u)) return false;
+        unsigned value = 0;
+        const std::from_chars_result r = std::from_chars(text.data() + i, text.data() + end, value);
+        if (r.ec != std::errc() || r.ptr != text.data() + end) return false;
         if (part > 0 && value >= 60) return false;
-        if (i == text.size()) break;
-        if (text[i] != ':' || part == 2) return false;
-        ++i;
+        if (colon == std::string::npos) break;
+        if (part == 2) return false;
+        i = colon + 1;
     }
     int32_t angle = 0;
     parseAngle(text.c_str(), text.size() + 1, 0, &angle, kind);
@@ -139,130 +385,67 @@ bool parseAngleArgument(const std::string& text, int kind, int32_t& out) {
 bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, CliArgs& out,
                       std::string& error) {
     out = CliArgs{};
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string word = argv[i];
-        if (!optionsEnded && word == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        const bool isOption = !optionsEnded && (word.rfind("--", 0) == 0 || word == "-h");
-        if (!isOption) {
-            if (out.command.empty())
-                out.command = word;
-            else
-                out.args.push_back(word);
-            continue;
-        }
-        std::string value;
-        bool hasValue = false;
-        const size_t eq = word.find('=');
-        if (eq != std::string::npos) {
-            value = word.substr(eq + 1);
-            word.resize(eq);
-            hasValue = true;
-        }
-        auto takeValue = [&]() -> bool {
-            if (hasValue) return true;
-            if (i + 1 >= argc) {
-                error = "option " + word + " needs a value";
-                return false;
-            }
-            value = argv[++i];
-            return true;
-        };
-        if (word == "--help" || word == "-h") {
-            out.help = true;
-        } else if (word == "--json") {
-            if (hasValue) {
-                error = "option --json takes no value";
-                return false;
-            }
-            out.json = true;
-        } else if (word == "--port") {
-            if (!takeValue()) return false;
-            if (!parsePort(value, allowDevicePath, out.port, error)) return false;
-            out.hasPort = true;
-        } else if (word == "--baud") {
-            if (!takeValue()) return false;
-            if (value != "9600" && value != "115200") {
-                error = "bad --baud value '" + value + "': want 9600 or 115200";
-                return false;
-            }
-            out.baud = value == "9600" ? 9600u : 115200u;
-        } else {
-            error = "unknown option '" + word + "'";
-            return false;
-        }
+    std::unique_ptr<Grammar> grammar;
+    // CLI11 reports through exceptions; they end here, at its one call.
+    try {
+        grammar = std::make_unique<Grammar>(allowDevicePath);
+        grammar->app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out.help = true;
+        out.helpText = grammar->app.help();
+        return true;
+    } catch (const CLI::ParseError& e) {
+        if (const CLI::App* sub = grammar->selected()) out.command = sub->get_name();
+        error = describe(e, *grammar, argc, argv);
+        return false;
+    } catch (const CLI::Error& e) {
+        // The grammar itself is wrong: a fault of this program.
+        error = std::string("the command-line grammar is broken: ") + e.what();
+        return false;
     }
-    if (out.help) return true;
-    if (out.command.empty()) {
+    const Grammar& g = *grammar;
+    const CLI::App* sub = g.selected();
+    if (!sub) {
         error = "no command given";
         return false;
     }
-    const CommandShape* shape = findCommand(out.command);
-    if (!shape) {
-        error = "unknown command '" + out.command + "'";
-        return false;
+    out.command = sub->get_name();
+    for (const CLI::Option* o : sub->get_options([](const CLI::Option* o) { return o->get_positional(); }))
+        for (const std::string& word : o->results()) out.args.push_back(word);
+    if (out.command == "set") {
+        if (out.args.empty()) {
+            error = "no FIELD VALUE given";
+            return false;
+        }
+        if (out.args.size() % 2 != 0) {
+            error = "no value for '" + out.args.back() + "' (set takes FIELD VALUE pairs)";
+            return false;
+        }
     }
-    if (out.args.size() < shape->minArgs || out.args.size() > shape->maxArgs ||
-        (out.command == "set" && out.args.size() % 2 != 0)) {
-        error = std::string("wrong number of arguments; usage: vorlantctl --port PORT ") + shape->synopsis;
-        return false;
-    }
-    if (out.json && out.command != "readout") {
-        error = "--json applies to readout only";
-        return false;
-    }
-    if (!out.hasPort) {
+    if (g.portOption->count() == 0) {
         error = "--port PORT is required";
         return false;
     }
-    return true;
+    std::string portError;
+    out.hasPort = parsePort(g.port, allowDevicePath, out.port, portError);  // checked by the grammar
+    out.baud = g.baud == "115200" ? 115200u : 9600u;
+    out.json = g.json;
+    return out.hasPort;
 }
 
-const char* usageLine() {
-    return "usage: vorlantctl --port PORT [--baud 9600|115200] COMMAND [ARGS...]  (vorlantctl --help for "
-           "more)";
+std::string usageLine(const std::string& command) {
+    const std::string more = findCommand(command) ? "vorlantctl " + command + " --help" : "vorlantctl --help";
+    return "usage: " + synopsis(command) + "  (" + more + " for more)";
 }
 
-const char* helpText() {
-    return "usage: vorlantctl --port PORT [--baud 9600|115200] COMMAND [ARGS...]\n"
-           "\n"
-           "Each command connects, reads the controller's settings, acts and disconnects.\n"
-           "PORT is COM1..COM256; on Linux also a device path such as /dev/ttyUSB0\n"
-           "(COM<n> then means /dev/ttyS<n-1>).\n"
-           "\n"
-           "commands:\n"
-           "  readout [--json]                 show every settings field\n"
-           "  set FIELD VALUE [FIELD VALUE...]  change settings (field names as in readout)\n"
-           "  gear RA DE                       set both gear ratios (steps per revolution)\n"
-           "  store                            store the settings permanently in the controller\n"
-           "  reload-defaults                  reload the controller's factory defaults\n"
-           "  voltage                          measure the supply voltage\n"
-           "  park                             make the current position the park position\n"
-           "  location LAT LON                 set the site: D:MM:SS with N/S/E/W or '-',\n"
-           "                                   or integers in 1/86400 degree\n"
-           "  move up|down|left|right POS      start moving at slider position POS (0..31)\n"
-           "  stop [up|down|left|right|all]    stop one axis or both (default all)\n"
-           "  tracking on|off                  switch tracking\n"
-           "  exposure on|off                  switch the exposure output\n"
-           "  export FILE                      save every setting as JSON\n"
-           "  import FILE                      check FILE against the controller, send what\n"
-           "                                   differs, then read back and confirm\n"
-           "\n"
-           "Settings that are sent are live at once; `store` keeps them over a power cycle.\n"
-           "\n"
-           "exit codes:\n"
-           "  0  success\n"
-           "  1  refused by the controller or the engine, or another failure\n"
-           "  2  usage error\n"
-           "  3  the port cannot be opened (not found, in use, permission)\n"
-           "  4  time-out: the controller did not answer the read-out\n"
-           "  5  the controller is too old for this program\n"
-           "  6  not a supported controller\n"
-           "  7  connection lost, or no reply to a command\n"
-           "  8  settings file cannot be read or written, is malformed or does not fit\n";
+std::string helpText(const std::string& command) {
+    std::vector<const char*> words = {"vorlantctl"};
+    if (findCommand(command)) words.push_back(command.c_str());
+    words.push_back("--help");
+    CliArgs args;
+    std::string error;
+    parseCommandLine(static_cast<int>(words.size()), words.data(), true, args, error);
+    return args.helpText;
 }
 
 }  // namespace vorlant::ctl

@@ -1,6 +1,6 @@
-// The command line: options, the subcommand and its arguments, and the
-// strict number and port parsing the commands share. Nothing here touches
-// the controller; every error is a usage error.
+// The command line: options, the subcommand and its arguments, the help
+// texts, and the strict number and port parsing the commands share.
+// Nothing here touches the controller; every error is a usage error.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,8 @@ struct PortSpec {
 
 struct CliArgs {
     bool help = false;
-    std::string command;  // "readout", "set", ...
+    std::string helpText;  // with help: the text asked for (the tool's or one command's)
+    std::string command;   // "readout", "set", ...; on a usage error the command seen, if any
     std::vector<std::string> args;
     bool hasPort = false;
     PortSpec port;
@@ -25,11 +26,12 @@ struct CliArgs {
     bool json = false;
 };
 
-// Parses argv[1..argc-1]. Options (--port, --baud, --json, --help) may come
-// before or after the command; "--" ends the options, and a word starting
-// with a single '-' is an argument (a negative number or angle). Checks the
-// command's argument count. False with a one-line message on a usage error.
-// allowDevicePath: whether PORT may be a device path (POSIX) besides COM<n>.
+// Parses argv[1..argc-1]. --port and --baud may come before or after the
+// command, the command's own options (readout --json) after it; "--" ends
+// the options, and a word such as "-5" or "-33:52:06" is an argument.
+// Checks the command's arguments' count. False with a one-line message on
+// a usage error. allowDevicePath: whether PORT may be a device path
+// (POSIX) besides COM<n>.
 bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, CliArgs& out,
                       std::string& error);
 
@@ -37,15 +39,28 @@ bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, C
 // relative path containing '/', registered as port 1.
 bool parsePort(const std::string& text, bool allowDevicePath, PortSpec& out, std::string& error);
 
-// Strict decimal integer: optional '-', digits only, within [min, max].
-bool parseInteger(const std::string& text, int64_t min, int64_t max, int64_t& out);
+enum class IntegerText { Ok, NotAnInteger, OutOfRange };
+
+// Strict decimal integer: optional '-', digits only, within [min, max]. On
+// anything but Ok, `out` is left alone.
+IntegerText readInteger(const std::string& text, int64_t min, int64_t max, int64_t& out);
+
+// The usage error for an argument readInteger refused, naming the argument
+// and the allowed range: "POSITION: value 32 is out of range (0..31)".
+std::string integerError(const std::string& name, const std::string& text, IntegerText result, int64_t min,
+                         int64_t max);
 
 // An angle for latitude (kind 1) or longitude (kind 2) in 1/86400 degree:
 // "[N|S|E|W|-]D[:MM[:SS]]" (minutes and seconds below 60), or a plain
 // integer taken as raw units. False when the text is neither.
 bool parseAngleArgument(const std::string& text, int kind, int32_t& out);
 
-const char* usageLine();
-const char* helpText();
+// The usage line shown under a usage error: the command's own when
+// `command` names one, else the tool's.
+std::string usageLine(const std::string& command = std::string());
+
+// The tool's help (the commands, the options, the exit codes), or with
+// `command` that command's own.
+std::string helpText(const std::string& command = std::string());
 
 }  // namespace vorlant::ctl

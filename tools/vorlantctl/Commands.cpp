@@ -19,6 +19,8 @@ namespace {
 using Expect = Session::Expect;
 
 constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is about 2 KB
+constexpr int64_t kU32Max = 0xFFFFFFFF;
+constexpr int64_t kMaxSliderPosition = 31;
 
 Outcome usage(const std::string& text) {
     return Outcome::failure(kExitUsage, text);
@@ -78,17 +80,32 @@ std::string num(int64_t v) {
     return std::to_string(static_cast<long long>(v));
 }
 
-// A value as the user wrote it for a field: an integer, or for latitude
-// and longitude also an angle.
-bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& value) {
+// A value as the user wrote it for a field: an integer within the range
+// the field's writer allows, or for latitude and longitude also an angle.
+// The error names the field and the range.
+bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& value, std::string& error) {
     if (f.style == FieldStyle::Angle) {
         int32_t angle = 0;
         const int kind = std::strcmp(f.name, "latitude") == 0 ? kAngleKindLatitude : kAngleKindLongitude;
-        if (!parseAngleArgument(text, kind, angle)) return false;
+        if (!parseAngleArgument(text, kind, angle)) {
+            error = std::string(f.name) + ": '" + text + "' is not an angle (" +
+                    (kind == kAngleKindLatitude ? "[N|S|-]" : "[E|W|-]") + "D:MM:SS or an integer)";
+            return false;
+        }
+        if (angle < f.writeMin || angle > f.writeMax) {
+            char low[32], high[32];
+            appendAngle(low, sizeof low, 0, static_cast<int32_t>(f.writeMin));
+            appendAngle(high, sizeof high, 0, static_cast<int32_t>(f.writeMax));
+            error = std::string(f.name) + ": value " + text + " is out of range (" + low + ".." + high + ")";
+            return false;
+        }
         value = angle;
         return true;
     }
-    return parseInteger(text, f.typeMin, f.typeMax, value);
+    const IntegerText result = readInteger(text, f.writeMin, f.writeMax, value);
+    if (result == IntegerText::Ok) return true;
+    error = integerError(f.name, text, result, f.writeMin, f.writeMax);
+    return false;
 }
 
 bool parseOnOff(const std::string& text, uint8_t& on) {
@@ -219,39 +236,37 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
             for (const FieldChange& c : p.changes)
                 if (c.field == f) return usage(a[i] + " is given twice");
             int64_t value = 0;
-            if (!parseFieldValue(*f, a[i + 1], value))
-                return usage(
-                    "bad value '" + a[i + 1] + "' for " + a[i] +
-                    (f->style == FieldStyle::Angle ? " (want D:MM:SS or an integer)" : " (want an integer)"));
-            if (value < f->writeMin || value > f->writeMax)
-                return usage(a[i] + ": value " + num(value) + " is out of range (" + num(f->writeMin) + ".." +
-                             num(f->writeMax) + ")");
+            std::string error;
+            if (!parseFieldValue(*f, a[i + 1], value, error)) return usage(error);
             p.changes.push_back(FieldChange{f, value});
         }
     } else if (cmd == "gear") {
-        int64_t ra = 0, de = 0;
-        if (!parseInteger(a[0], 0, 0xFFFFFFFF, ra) || !parseInteger(a[1], 0, 0xFFFFFFFF, de))
-            return usage("gear ratios must be integers 0..4294967295");
-        p.gearRa = static_cast<uint32_t>(ra);
-        p.gearDe = static_cast<uint32_t>(de);
+        int64_t ratio[2] = {0, 0};
+        const char* const names[2] = {"RA", "DE"};
+        for (size_t axis = 0; axis < 2; ++axis) {
+            const IntegerText r = readInteger(a[axis], 0, kU32Max, ratio[axis]);
+            if (r != IntegerText::Ok) return usage(integerError(names[axis], a[axis], r, 0, kU32Max));
+        }
+        p.gearRa = static_cast<uint32_t>(ratio[0]);
+        p.gearDe = static_cast<uint32_t>(ratio[1]);
     } else if (cmd == "location") {
         if (!parseAngleArgument(a[0], kAngleKindLatitude, p.latitude))
-            return usage("bad latitude '" + a[0] + "' (want [N|S|-]D:MM:SS or an integer)");
+            return usage("LAT: '" + a[0] + "' is not a latitude ([N|S|-]D:MM:SS or an integer)");
         if (!parseAngleArgument(a[1], kAngleKindLongitude, p.longitude))
-            return usage("bad longitude '" + a[1] + "' (want [E|W|-]D:MM:SS or an integer)");
+            return usage("LON: '" + a[1] + "' is not a longitude ([E|W|-]D:MM:SS or an integer)");
     } else if (cmd == "move") {
         int64_t position = 0;
         if (!parseDirection(a[0], p.code))
-            return usage("bad direction '" + a[0] + "' (want up, down, left or right)");
-        if (!parseInteger(a[1], 0, 31, position))
-            return usage("bad speed position '" + a[1] + "' (want 0..31)");
+            return usage("DIRECTION: '" + a[0] + "' is not a direction (up, down, left or right)");
+        const IntegerText r = readInteger(a[1], 0, kMaxSliderPosition, position);
+        if (r != IntegerText::Ok) return usage(integerError("POSITION", a[1], r, 0, kMaxSliderPosition));
         p.position = static_cast<uint8_t>(position);
     } else if (cmd == "stop") {
         p.code = kDirBoth;
         if (!a.empty() && a[0] != "all" && !parseDirection(a[0], p.code))
-            return usage("bad direction '" + a[0] + "' (want up, down, left, right or all)");
+            return usage("DIRECTION: '" + a[0] + "' is not a direction (up, down, left, right or all)");
     } else if (cmd == "tracking" || cmd == "exposure") {
-        if (!parseOnOff(a[0], p.code)) return usage("want on or off, not '" + a[0] + "'");
+        if (!parseOnOff(a[0], p.code)) return usage("STATE: '" + a[0] + "' is neither on nor off");
     } else if (cmd == "import") {
         std::string text, error;
         if (!readFile(a[0], text, error)) return Outcome::failure(kExitFile, error);

@@ -15,11 +15,11 @@ int main(int argc, char** argv) {
     CliArgs args;
     std::string error;
     if (!parseCommandLine(argc, argv, allowDevicePath, args, error)) {
-        std::fprintf(stderr, "vorlantctl: %s\n%s\n", error.c_str(), usageLine());
+        std::fprintf(stderr, "vorlantctl: %s\n%s\n", error.c_str(), usageLine(args.command).c_str());
         return kExitUsage;
     }
     if (args.help) {
-        std::fputs(helpText(), stdout);
+        std::fputs(args.helpText.c_str(), stdout);
         return kExitOk;
     }
     std::string out;
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (!outcome.ok()) {
         std::fprintf(stderr, "vorlantctl: %s\n", outcome.message.c_str());
-        if (outcome.code == kExitUsage) std::fprintf(stderr, "%s\n", usageLine());
+        if (outcome.code == kExitUsage) std::fprintf(stderr, "%s\n", usageLine(args.command).c_str());
     }
     return outcome.code;
 }
