@@ -28,7 +28,8 @@ LRESULT ask(HWND control, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
 void foreground(HWND dialog) {
     if (GetForegroundWindow() == dialog) return;
     SetForegroundWindow(dialog);
-    waitFor([&] { return GetForegroundWindow() == dialog; }, 1000);
+    // A loaded machine may take seconds to hand the activation over.
+    waitFor([&] { return GetForegroundWindow() == dialog; }, 3000);
 }
 
 void sendKey(WORD vk, bool up) {
@@ -107,6 +108,18 @@ HWND waitForDialog(DWORD process, const wchar_t* caption, int ms) {
 
 bool waitGone(HWND window, int ms) {
     return waitFor([&] { return IsWindow(window) == FALSE; }, ms);
+}
+
+bool waitFocus(HWND dialog, int id, int ms) {
+    const HWND control = GetDlgItem(dialog, id);
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    return waitFor(
+        [&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            return GetGUIThreadInfo(thread, &info) && info.hwndFocus == control;
+        },
+        ms);
 }
 
 void clickAt(HWND dialog, int x, int y) {

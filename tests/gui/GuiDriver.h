@@ -43,6 +43,8 @@ HWND findDialog(DWORD process, const wchar_t* caption);
 HWND waitForDialog(DWORD process, const wchar_t* caption, int ms);
 // Waits up to `ms` until `window` no longer exists.
 bool waitGone(HWND window, int ms);
+// Waits until control `id` of `dialog` holds the keyboard focus.
+bool waitFocus(HWND dialog, int id, int ms);
 
 // Input. Each brings `dialog` to the foreground first.
 void clickAt(HWND dialog, int x, int y);

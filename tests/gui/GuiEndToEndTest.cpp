@@ -30,7 +30,7 @@ using Frames = std::vector<std::string>;
 
 const wchar_t kMainCaption[] = L"Vorlant 2.4. beta 2.";
 // A modal dialog under Wine on Xvfb takes about 2 s to go after its Ok.
-constexpr int kDialogGoneMs = 8000;
+constexpr int kDialogGoneMs = 20000;
 constexpr int kReadOutMs = 15000;
 // How long a test waits for requests that must not come.
 constexpr int kQuietMs = 400;
@@ -152,6 +152,7 @@ TEST_F(Gui, Class5EveryInputSendsExactlyItsRequest) {
         gui::clickThumb(main_, program_->process(), bar);
     EXPECT_EQ(requests(0), Frames{});
     gui::clickThumb(main_, program_->process(), MainId::RaMaxSpeedTrack);  // 800 shown at 26
+    ASSERT_TRUE(gui::waitFocus(main_, MainId::RaMaxSpeedTrack, 5000));
     gui::pressKey(main_, VK_RIGHT);
     EXPECT_EQ(requests(1), Frames{"AA 07 35 00 C0 48 03 8A 02"});  // 840, 650
     EXPECT_EQ(c().text(MainId::RaMaxSpeedEdit), "840");
