@@ -1,7 +1,6 @@
 #include "ui/ResourceScript.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
 #include <fstream>
 #include <sstream>
 
@@ -41,13 +40,9 @@ std::string unquote(const std::string& s) {
 
 // A whole decimal number; false for anything else.
 bool toInt(const std::string& s, int& value) {
-    if (s.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(s.c_str(), &end, 10);
-    if (errno != 0 || end == s.c_str() || *end != '\0' || v < -2147483647L || v > 2147483647L) return false;
-    value = static_cast<int>(v);
-    return true;
+    const char* end = s.data() + s.size();
+    const std::from_chars_result r = std::from_chars(s.data(), end, value);
+    return !s.empty() && r.ec == std::errc() && r.ptr == end;
 }
 
 // Reads fields[i] as a number and advances i.
