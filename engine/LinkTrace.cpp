@@ -176,6 +176,9 @@ void LinkTrace::skipped(int32_t state, const uint8_t* bytes, size_t count) {
 void LinkTrace::beginReply(int32_t state, const uint8_t* bytes, size_t count) {
     std::string line = lineStart(state) + "<-";
     appendHex(line, bytes, count);
+    // The parser keeps the start of a frame longer than its buffer.
+    if (count >= 2 && count < size_t{bytes[1]} + 2)
+        line += "  (" + std::to_string(bytes[1] + 2) + " bytes, cut)";
     platform::LockGuard guard(lock_);
     reply_ = std::move(line);
     replyOpen_ = true;
@@ -223,7 +226,7 @@ void LinkTrace::voltage(int32_t state, int centivolts) {
     report(state, text);
 }
 
-void LinkTrace::writeOut(std::string& lines) {
+void LinkTrace::writeOut(const std::string& lines) {
     // One buffered write and a flush: the engine thread waits for this
     // write alone, and the file holds every line made so far.
     std::fwrite(lines.data(), 1, lines.size(), file_);

@@ -27,8 +27,9 @@
 // nothing), or "=>" and a report made outside reply handling (connect,
 // commands, the time-out). A sent frame's state is the one the engine is in
 // as it sends (the reply it then awaits); a received frame's is the one
-// that interpreted it. Received bytes outside any frame (before a 0x55)
-// appear as "<-" lines ending in "(skipped: not in a frame)". Reports:
+// that interpreted it; a frame longer than the parser's buffer shows its
+// start and "(N bytes, cut)". Received bytes outside any frame (before a
+// 0x55) appear as "<-" lines ending in "(skipped: not in a frame)". Reports:
 // "status N TEXT", "settings KIND" (ReadoutComplete, DefaultsReloaded,
 // DeviceTooOld, GearRatiosChanged), "voltage V.VV V".
 #pragma once
@@ -68,7 +69,7 @@ private:
     explicit LinkTrace(std::FILE* file);
     std::string lineStart(int32_t state) const;
     void report(int32_t state, const std::string& text);
-    void writeOut(std::string& lines);  // caller holds lock_
+    void writeOut(const std::string& lines);  // caller holds lock_
 
     std::FILE* const file_;
     const uint64_t startNs_;

@@ -369,7 +369,6 @@ TEST(LinkTraceOfTheEngine, NoiseAndALostDeviceShowAndTheReadOutIsUnchanged) {
 
     traced.port().setResponder(nullptr);
     traced.port().unplug();
-    traced.engine().setTracking(0);
     traced.settle();
     traced.destroyEngine();
     trace.reset();  // closes the file
@@ -394,8 +393,7 @@ TEST(LinkTraceOfTheEngine, NoiseAndALostDeviceShowAndTheReadOutIsUnchanged) {
                                        l.find("  => settings ReadoutComplete") == l.size() - 29;
                             }),
               1);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "-> AA 03 24 00 00  Tracking  (device gone)");
+    ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "=> status 4 Connection closed");
     std::remove(path.c_str());
 }
