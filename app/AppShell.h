@@ -5,9 +5,17 @@
 // DialogWindow); runWindow(window) runs it on this, the window thread, until
 // the user closes it. No object owns another; this function creates and
 // destroys all of them.
+//
+// VORLANT_TRACE=FILE makes the engine trace the serial link into FILE (see
+// engine/LinkTrace.h); a file that cannot be opened means no trace, and the
+// program runs on as without the variable.
 #pragma once
 
+#include <cstdlib>
+#include <string>
+
 #include "engine/HeartBeat.h"
+#include "engine/LinkTrace.h"
 #include "engine/TelescopeControl.h"
 #include "ui/AppModel.h"
 #include "ui/DialogNotify.h"
@@ -15,11 +23,21 @@
 
 namespace vorlant {
 
+// The engine's options, with the link trace VORLANT_TRACE asks for.
+inline TelescopeControl::Options engineOptionsFromEnvironment() {
+    TelescopeControl::Options options;
+    const char* path = std::getenv("VORLANT_TRACE");
+    std::string error;
+    if (path && *path) options.trace = LinkTrace::open(path, error);
+    return options;
+}
+
 template <class MakeWindow, class RunWindow>
 void runApplication(MakeWindow makeWindow, RunWindow runWindow) {
     auto* heartBeat = new HeartBeat();
     auto* bridge = new AppModel();
-    auto* engine = new TelescopeControl(bridge);  // the engine thread runs from here
+    // The engine thread runs from here.
+    auto* engine = new TelescopeControl(bridge, engineOptionsFromEnvironment());
     heartBeat->setListener(engine);
     heartBeat->start();
     auto* dialog = new DlgConfig(*engine, *bridge);

@@ -2,13 +2,16 @@
 // to wire latency, and the read-out time against the protocol's own floor.
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "bench/BenchSupport.h"
 #include "engine/HeartBeat.h"
+#include "engine/LinkTrace.h"
 #include "engine/TelescopeControl.h"
 #include "tests/support/TestController.h"
 
@@ -248,10 +251,13 @@ private:
 // Connect -> settings report with a real heartbeat and the 500 ms settling
 // wait, over an emulated line. The floor replays the protocol's own waits
 // on the same tick times: the settling wait, each request and reply on the
-// wire, and every pause ending at the second tick after its reply.
+// wire, and every pause ending at the second tick after its reply. A third
+// argument of 1 traces the link into a file, to show what the trace costs.
 void BM_ReadoutTime(benchmark::State& state) {
     const uint32_t baud = static_cast<uint32_t>(state.range(0));
     const bool class5 = state.range(1) == 5;
+    const bool traced = state.range(2) == 1;
+    const char* const tracePath = "bench_engine_trace.txt";
     test::TestController controller;
     controller.firmware = class5 ? 0x01000009 : 0x01000000;
     controller.shortParamLayout = !class5;
@@ -261,6 +267,8 @@ void BM_ReadoutTime(benchmark::State& state) {
         auto port = std::make_shared<BenchPort>(controller, baud);
         TelescopeControl::Options options;
         options.portFactory = [port]() -> std::shared_ptr<platform::SerialPort> { return port; };
+        std::string error;
+        if (traced) options.trace = LinkTrace::open(tracePath, error);
         TelescopeControl engine(&listener, options);
         TickLog log(engine);
         HeartBeat beat;
@@ -294,6 +302,7 @@ void BM_ReadoutTime(benchmark::State& state) {
         overheads.push_back(1e-6 * (static_cast<double>(end) - static_cast<double>(t)));
         state.SetIterationTime(1e-9 * static_cast<double>(end - t0));
     }
+    if (traced) std::remove(tracePath);
     std::sort(overheads.begin(), overheads.end());
     state.counters["readout_ms"] = totals.empty() ? 0 : totals.back();
     state.counters["above_floor_ms_max"] = overheads.empty() ? 0 : overheads.back();
@@ -301,10 +310,12 @@ void BM_ReadoutTime(benchmark::State& state) {
     state.counters["above_floor_ms_median"] = overheads.empty() ? 0 : overheads[overheads.size() / 2];
 }
 BENCHMARK(BM_ReadoutTime)
-    ->Args({9600, 1})
-    ->Args({9600, 5})
-    ->Args({115200, 1})
-    ->Args({115200, 5})
+    ->Args({9600, 1, 0})
+    ->Args({9600, 5, 0})
+    ->Args({115200, 1, 0})
+    ->Args({115200, 5, 0})
+    ->Args({9600, 5, 1})
+    ->Args({115200, 5, 1})
     ->Iterations(5)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

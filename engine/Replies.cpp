@@ -1,12 +1,41 @@
 // Reply handling: every complete reply frame is interpreted by the one
 // request the engine's state says it is waiting for.
 #include "engine/EngineCore.h"
+#include "engine/LinkTrace.h"
 #include "engine/SettingsDecode.h"
 
 namespace vorlant {
 
 int EngineCore::feedReplyBytes(const uint8_t* bytes, size_t count) {
-    return parser_.feed(bytes, count, [this](const ReplyView& reply) { return handleReply(reply); });
+    LinkTrace* const trace = options_.trace.get();
+    if (!trace)
+        return parser_.feed(bytes, count, [this](const ReplyView& reply) { return handleReply(reply); });
+    const auto traced = [this, trace](const ReplyView& reply) {
+        trace->beginReply(state_, reply.bytes, reply.size);
+        const int r = handleReply(reply);
+        trace->endReply();
+        return r;
+    };
+    // Bytes the parser skips while it hunts for a frame's start are traced
+    // too (a run per line), so a line full of noise shows as such.
+    int result = 0;
+    size_t skippedFrom = 0;
+    size_t skipped = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (parser_.state() == ReplyParser::Hunt && bytes[i] != kReplyStart) {
+            if (skipped == 0) skippedFrom = i;
+            ++skipped;
+            parser_.feedByte(bytes[i]);
+            continue;
+        }
+        if (skipped > 0) trace->skipped(state_, bytes + skippedFrom, skipped);
+        skipped = 0;
+        const int r = parser_.feed(bytes + i, 1, traced);
+        if (r == 2) return 2;
+        if (r == 1) result = 1;
+    }
+    if (skipped > 0) trace->skipped(state_, bytes + skippedFrom, skipped);
+    return result;
 }
 
 void EngineCore::pauseTo(int32_t state) {

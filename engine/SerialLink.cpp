@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/EngineCore.h"
+#include "engine/LinkTrace.h"
 
 namespace vorlant {
 
@@ -141,8 +142,9 @@ void EngineCore::closeOrphanedPort() {
 }
 
 platform::SerialPort::WriteResult EngineCore::writeFrame(const uint8_t* bytes, size_t count) {
-    if (!port_) return platform::SerialPort::WriteResult::Failed;
-    const platform::SerialPort::WriteResult r = port_->write(bytes, count, kWriteWaitMs);
+    const platform::SerialPort::WriteResult r =
+        port_ ? port_->write(bytes, count, kWriteWaitMs) : platform::SerialPort::WriteResult::Failed;
+    if (LinkTrace* trace = options_.trace.get()) trace->sent(state_, bytes, count, r);
     if (r == platform::SerialPort::WriteResult::Gone) {
         lastPortError_ = platform::PortError::Gone;
         portLostPending_ = true;

@@ -8,6 +8,7 @@
 
 #include "app/text/TextBuild.h"
 #include "engine/EngineCore.h"
+#include "engine/LinkTrace.h"
 
 namespace vorlant {
 
@@ -283,15 +284,21 @@ void EngineCore::applyResult(int result) {
 // --- reports ----------------------------------------------------------------
 
 void EngineCore::report(int code) {
-    if (!listenerDetached_) listener_->onStatus(code);
+    if (listenerDetached_) return;
+    if (LinkTrace* trace = options_.trace.get()) trace->status(state_, code);
+    listener_->onStatus(code);
 }
 
 void EngineCore::reportSettings(int kind) {
-    if (!listenerDetached_) listener_->onSettings(&settings_, kind);
+    if (listenerDetached_) return;
+    if (LinkTrace* trace = options_.trace.get()) trace->settings(state_, kind);
+    listener_->onSettings(&settings_, kind);
 }
 
 void EngineCore::reportVoltage(int centivolts) {
-    if (!listenerDetached_) listener_->onSupplyVoltage(centivolts);
+    if (listenerDetached_) return;
+    if (LinkTrace* trace = options_.trace.get()) trace->voltage(state_, centivolts);
+    listener_->onSupplyVoltage(centivolts);
 }
 
 }  // namespace vorlant

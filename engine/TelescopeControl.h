@@ -8,7 +8,9 @@
 //  - heartbeat thread: tick().
 //  - engine thread (started by the constructor): everything else. It alone
 //    changes connection state, writes to the serial port, touches the
-//    settings record and calls the TelescopeListener.
+//    settings record, calls the TelescopeListener and writes the link trace
+//    (Options::trace; its line format is described in LinkTrace.h), one
+//    buffered line write at a time.
 //  - serial reader thread (one per open port): reads the port and forwards
 //    the bytes into the queue.
 // Never call an operation or drain() from inside a TelescopeListener
@@ -108,6 +110,7 @@ constexpr int kReplyTimeoutTicks = 32;
 constexpr int kPauseTicks = 2;
 
 class EngineCore;
+class LinkTrace;
 
 class TelescopeControl : public iTelescopeControl {
 public:
@@ -121,6 +124,9 @@ public:
         uint32_t connectSettleMs = 500;
         // How long closePort waits for the serial reader thread.
         uint32_t readerStopWaitMs = 10000;
+        // Where every frame sent and received and every report is traced;
+        // none by default. The program shells open it when asked to.
+        std::shared_ptr<LinkTrace> trace;
     };
 
     explicit TelescopeControl(TelescopeListener* listener);

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -16,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/AppShell.h"
 #include "engine/TelescopeControl.h"
 #include "tests/e2e/SimLink.h"
 #include "tests/support/ShownSettings.h"
@@ -221,6 +224,29 @@ TEST(DialogEndToEnd, Class1ShowsIdentityAndGearRatiosAndNoParameterControls) {
     EXPECT_TRUE(c.isEnabled(MainId::MeasureVoltage));
 
     EXPECT_EQ(session.disconnect(), kClass1ReadOut);
+}
+
+// The programs' shell: VORLANT_TRACE asks for a trace; without it, or with
+// a file that cannot be opened, the program runs on untraced.
+TEST(ProgramShell, TraceOnlyWhenAskedForAndOpenable) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the environment is set the POSIX way";
+#else
+    const std::string good = ::testing::TempDir() + "vorlant_shell_trace.txt";
+    const struct {
+        const char* value;  // null: unset
+        bool traced;
+    } cases[] = {{nullptr, false}, {"", false}, {"/nonexistent-dir/trace.txt", false}, {good.c_str(), true}};
+    for (const auto& c : cases) {
+        if (c.value)
+            ::setenv("VORLANT_TRACE", c.value, 1);
+        else
+            ::unsetenv("VORLANT_TRACE");
+        EXPECT_EQ(engineOptionsFromEnvironment().trace != nullptr, c.traced) << (c.value ? c.value : "unset");
+    }
+    ::unsetenv("VORLANT_TRACE");
+    std::remove(good.c_str());
+#endif
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "engine/EngineCore.h"
+#include "engine/LinkTrace.h"
 #include "tests/support/EngineHarness.h"
 #include "tests/support/TestController.h"
 
@@ -327,6 +331,71 @@ TEST_F(Connection, WriteThatFindsTheDeviceGone) {
     ASSERT_FALSE(st.empty());
     EXPECT_EQ(st.front(), StatusCode::ConnectionClosed);
     EXPECT_EQ(std::count(st.begin(), st.end(), StatusCode::ConnectionClosed), 1);
+}
+
+TEST(LinkTraceOfTheEngine, NoiseAndALostDeviceShowAndTheReadOutIsUnchanged) {
+    // Noise before every reply and after it, in the same chunk: the traced
+    // feed skips it exactly as the untraced one does.
+    test::TestController ctl;
+    ctl.firmware = 0x01000009;  // class 5: the longest read-out
+    const auto noisy = [&](const Bytes& f) {
+        Bytes out = {0x13, 0x37};
+        const Bytes reply = ctl.reply(f);
+        out.insert(out.end(), reply.begin(), reply.end());
+        out.push_back(0x00);
+        return out;
+    };
+    const std::string path = ::testing::TempDir() + "vorlant_engine_trace.txt";
+    std::string error;
+    std::shared_ptr<LinkTrace> trace = LinkTrace::open(path, error);
+    ASSERT_TRUE(trace) << error;
+    test::EngineHarness<test::ScriptedPort> traced(std::make_shared<test::ScriptedPort>(), 2000, trace);
+    test::EngineHarness<test::ScriptedPort> plain(std::make_shared<test::ScriptedPort>());
+    for (auto* h : {&traced, &plain}) {
+        h->port().setResponder(noisy);
+        h->connectAndRun();
+    }
+    ASSERT_EQ(traced.recorder().settingsReports().size(), 1u);
+    ASSERT_EQ(plain.recorder().settingsReports().size(), 1u);
+    // A field from every reply of the read-out.
+    const ControllerSettings t = traced.recorder().settingsReports()[0].settings;
+    const ControllerSettings p = plain.recorder().settingsReports()[0].settings;
+    EXPECT_EQ(t.versionClass, 5u);
+    EXPECT_EQ(std::vector<uint32_t>({t.hardwareVersion, t.portType, t.firmwareVersion, t.raGearRatio,
+                                     t.deRunCurrent, t.flipHysteresis, static_cast<uint32_t>(t.longitude)}),
+              std::vector<uint32_t>({p.hardwareVersion, p.portType, p.firmwareVersion, p.raGearRatio,
+                                     p.deRunCurrent, p.flipHysteresis, static_cast<uint32_t>(p.longitude)}));
+    EXPECT_EQ(traced.port().frames(), plain.port().frames());
+
+    traced.port().setResponder(nullptr);
+    traced.port().unplug();
+    traced.settle();
+    traced.destroyEngine();
+    trace.reset();  // closes the file
+
+    std::ifstream in(path);
+    std::string line;
+    std::vector<std::string> lines;
+    while (std::getline(in, line)) lines.push_back(line.size() > 32 ? line.substr(32) : line);
+    // Every noise byte in order, however the reader's chunks cut them.
+    const std::string skippedMark = "  (skipped: not in a frame)";
+    std::string skipped;
+    for (const std::string& l : lines) {
+        const size_t at = l.find(skippedMark);
+        if (l.rfind("<-", 0) == 0 && at != std::string::npos) skipped += l.substr(2, at - 2);
+    }
+    std::string noise = " 13 37";
+    for (int i = 0; i < 6; ++i) noise += " 00 13 37";
+    EXPECT_EQ(skipped, noise + " 00");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) {
+                                return l.rfind("<- 55 09 64 ", 0) == 0 &&
+                                       l.find("  => settings ReadoutComplete") == l.size() - 29;
+                            }),
+              1);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "=> status 4 Connection closed");
+    std::remove(path.c_str());
 }
 
 }  // namespace

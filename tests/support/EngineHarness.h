@@ -81,11 +81,13 @@ uint64_t activityOf(const P& p, long) {
 template <class Port>
 class EngineHarness {
 public:
-    explicit EngineHarness(std::shared_ptr<Port> port, uint32_t readerStopWaitMs = 2000)
+    explicit EngineHarness(std::shared_ptr<Port> port, uint32_t readerStopWaitMs = 2000,
+                           std::shared_ptr<LinkTrace> trace = nullptr)
         : port_(std::move(port)) {
         TelescopeControl::Options options;
         options.connectSettleMs = 0;
         options.readerStopWaitMs = readerStopWaitMs;
+        options.trace = std::move(trace);
         std::shared_ptr<Port> p = port_;
         options.portFactory = [p]() -> std::shared_ptr<platform::SerialPort> { return p; };
         engine_ = std::make_unique<TelescopeControl>(&recorder_, options);

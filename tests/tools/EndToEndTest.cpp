@@ -339,6 +339,97 @@ TEST(EndToEnd, ExportSetImportRoundTrip) {
     std::remove(file.c_str());
 }
 
+// The frames in a simulator log, in order: "-> AA 01 01" for a request
+// ("[    1.250] AA 01 01  Identify"), "<- 55 ..." for reply bytes
+// ("[    1.251]   -> 55 ...").
+std::vector<std::string> simulatorFrames(const std::string& logPath) {
+    std::vector<std::string> frames;
+    std::istringstream lines(readText(logPath));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t at = line.find("] ");
+        if (at == std::string::npos) continue;
+        const std::string rest = line.substr(at + 2);
+        if (rest.rfind("AA ", 0) == 0) frames.push_back("-> " + rest.substr(0, rest.find("  ")));
+        if (rest.rfind("  -> ", 0) == 0) frames.push_back("<- " + rest.substr(5));
+    }
+    return frames;
+}
+
+// A trace line: "[    0.503118] AwaitIdent       -> AA 01 01  Identify".
+struct TraceLine {
+    std::string state;
+    std::string event;    // "-> AA 01 01", "<- 55 ...", or "=>" for a report alone
+    std::string reports;  // what follows "=> "
+};
+
+std::vector<TraceLine> traceLines(const std::string& path) {
+    std::vector<TraceLine> out;
+    std::istringstream lines(readText(path));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("#", 0) == 0) continue;
+        const size_t at = line.find("] ");
+        if (line.rfind("[", 0) != 0 || at == std::string::npos || line.size() < at + 19) {
+            ADD_FAILURE() << "not a trace line: " << line;
+            continue;
+        }
+        TraceLine t;
+        t.state = line.substr(at + 2, 16);
+        t.state.erase(t.state.find_last_not_of(' ') + 1);
+        std::string rest = line.substr(at + 19);
+        const size_t arrow = rest.find("=> ");
+        if (arrow != std::string::npos) t.reports = rest.substr(arrow + 3);
+        t.event = arrow == 0 ? "=>" : rest.substr(0, rest.find("  "));
+        out.push_back(t);
+    }
+    return out;
+}
+
+TEST(EndToEnd, TraceOfAReadOutMatchesTheSimulatorsLog) {
+    const std::string log = tempPath("sim.log");
+    const std::string trace = tempPath("trace.txt");
+    {
+        Simulator sim("class5", {"--log", log});
+        const ToolRun r = runTool({"--trace", trace, "readout", "--port", sim.pty()});
+        ASSERT_EQ(r.code, 0) << r.err;
+    }  // the simulator has logged everything once it is gone
+    const std::vector<std::string> logged = simulatorFrames(log);
+    const std::vector<TraceLine> lines = traceLines(trace);
+    std::vector<TraceLine> frames;
+    for (const TraceLine& t : lines)
+        if (t.event != "=>") frames.push_back(t);
+    ASSERT_EQ(logged.size(), 14u) << "seven requests and their replies";
+    ASSERT_EQ(frames.size(), logged.size()) << readText(trace);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i].event, logged[i]) << "line " << i;
+        // Each reply is interpreted in the state its request was sent in.
+        if (i % 2 == 1) {
+            EXPECT_EQ(frames[i].state, frames[i - 1].state) << "line " << i;
+        }
+    }
+    EXPECT_EQ(frames.front().state, "AwaitIdent");
+    EXPECT_EQ(frames.back().state, "AwaitLocation");
+    EXPECT_EQ(frames.back().reports, "settings ReadoutComplete");
+    // The reports around the frames: opening, connecting, and the close.
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0].reports, "status 1 Opening port, please wait...");
+    EXPECT_EQ(lines[1].reports, "status 2 Connecting...");
+    EXPECT_EQ(lines.back().reports, "status 4 Connection closed");
+
+    // VORLANT_TRACE does the same; a file that cannot be opened stops the
+    // tool before it connects.
+    ::setenv("VORLANT_TRACE", "/nonexistent-dir/trace.txt", 1);
+    const ToolRun bad = runTool({"readout", "--port", "/dev/null"});
+    ::unsetenv("VORLANT_TRACE");
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_EQ(
+        bad.err,
+        "vorlantctl: cannot open the trace file '/nonexistent-dir/trace.txt': No such file or directory\n");
+    std::remove(log.c_str());
+    std::remove(trace.c_str());
+}
+
 TEST(EndToEnd, RefusedFilesSendNothing) {
     const std::string log = tempPath("sim.log");
     Simulator sim("class5", {"--log", log});

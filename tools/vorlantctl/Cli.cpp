@@ -153,6 +153,7 @@ struct Grammar {
     CLI::App app{kAbout, "vorlantctl"};
     std::string port;
     std::string baud;
+    std::string trace;
     bool json = false;
     std::deque<std::string> words;  // storage the arguments are bound to
     std::vector<std::string> pairs;
@@ -190,6 +191,11 @@ struct Grammar {
                                : "value '" + text + "' is not allowed (9600 or 115200)";
                 },
                 std::string()));
+        app.add_option("--trace", trace,
+                       "write every frame sent and received to FILE, one\n"
+                       "line each (as VORLANT_TRACE=FILE does)")
+            ->option_text("FILE")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
         for (const CommandInfo& c : kCommands) {
             CLI::App* sub = app.add_subcommand(c.name, c.about);
@@ -430,6 +436,7 @@ bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, C
     out.hasPort = parsePort(g.port, allowDevicePath, out.port, portError);  // checked by the grammar
     out.baud = g.baud == "115200" ? 115200u : 9600u;
     out.json = g.json;
+    out.tracePath = g.trace;
     return out.hasPort;
 }
 

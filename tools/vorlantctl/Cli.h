@@ -24,6 +24,7 @@ struct CliArgs {
     PortSpec port;
     uint32_t baud = 9600;
     bool json = false;
+    std::string tracePath;  // --trace FILE; empty: none asked for on the command line
 };
 
 // Parses argv[1..argc-1]. --port and --baud may come before or after the

@@ -1,7 +1,13 @@
 // vorlantctl: the controller engine on the command line.
+//
+// --trace FILE, or else VORLANT_TRACE=FILE, traces the serial link into
+// FILE (engine/LinkTrace.h); a file that cannot be opened is an error before
+// anything is connected.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "engine/LinkTrace.h"
 #include "tools/vorlantctl/Cli.h"
 #include "tools/vorlantctl/Commands.h"
 
@@ -22,8 +28,21 @@ int main(int argc, char** argv) {
         std::fputs(args.helpText.c_str(), stdout);
         return kExitOk;
     }
+    Session::Options options;
+    std::string tracePath = args.tracePath;
+    if (tracePath.empty()) {
+        const char* fromEnvironment = std::getenv("VORLANT_TRACE");
+        if (fromEnvironment) tracePath = fromEnvironment;
+    }
+    if (!tracePath.empty()) {
+        options.engine.trace = vorlant::LinkTrace::open(tracePath, error);
+        if (!options.engine.trace) {
+            std::fprintf(stderr, "vorlantctl: %s\n", error.c_str());
+            return kExitGeneric;
+        }
+    }
     std::string out;
-    const Outcome outcome = runCommand(args, Session::Options{}, out);
+    const Outcome outcome = runCommand(args, options, out);
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
     if (!outcome.ok()) {
