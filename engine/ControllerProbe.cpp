@@ -112,7 +112,8 @@ void readerEntry(void* raw) {
     uint8_t buffer[64];
     for (;;) {
         size_t got = 0;
-        const platform::SerialPort::ReadResult r = shared->port->read(buffer, sizeof buffer, got, shared->stop);
+        const platform::SerialPort::ReadResult r =
+            shared->port->read(buffer, sizeof buffer, got, shared->stop);
         if (r == platform::SerialPort::ReadResult::Stopped) break;
         if (r == platform::SerialPort::ReadResult::Data) {
             if (got == 0) continue;
@@ -203,7 +204,8 @@ bool probeAtRate(const ProbeTarget& target, const ProbePortFactory& factory, con
 
 }  // namespace
 
-ProbeReport probePort(const ProbeTarget& target, const ProbePortFactory& factory, const ProbeTimings& timings) {
+ProbeReport probePort(const ProbeTarget& target, const ProbePortFactory& factory,
+                      const ProbeTimings& timings) {
     ProbeReport report;
     report.target = target;
     bool answered = false;
@@ -370,13 +372,14 @@ std::string describeProbe(const ProbeReport& r) {
                        ", not supported)" + rate;
             return line + "another device (no controller reply)";
         case ProbeVerdict::TooOld:
-            return line + "controller too old for this program" + rate + " (HW:" +
-                   dotted(r.settings.hardwareVersion) + ")";
+            return line + "controller too old for this program" + rate +
+                   " (HW:" + dotted(r.settings.hardwareVersion) + ")";
         case ProbeVerdict::Controller:
             if (r.incomplete)
-                return line + "controller" + rate + ", but it did not answer the port-type or firmware request (HW:" +
+                return line + "controller" + rate +
+                       ", but it did not answer the port-type or firmware request (HW:" +
                        dotted(r.settings.hardwareVersion) + ")";
-            return line + "controller, class " + std::to_string(r.settings.versionClass) + rate + " (" +
+            return line + "controller, class " + std::to_string(r.settings.versionClass) + "," + rate + " (" +
                    deviceLine(r.settings) + ")";
         case ProbeVerdict::InUse:
             return line + "in use by another program, skipped";

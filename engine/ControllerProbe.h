@@ -94,7 +94,7 @@ struct ProbeReport {
     uint32_t baud = 0;                                      // the rate that answered; 0 for none
     ControllerSettings settings{};                          // from the identifying rate
     bool incomplete = false;                                // see ProbeExchange::incomplete
-    bool timedOut = false;  // the probe did not end within the scan's bound
+    bool timedOut = false;                                  // the probe did not end within the scan's bound
 };
 
 struct ProbeTimings {

@@ -12,13 +12,16 @@ namespace {
 
 // HKEY_LOCAL_MACHINE without the header's C-style casts.
 HKEY localMachine() {
-    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(0x80000002u))));
+    return reinterpret_cast<HKEY>(
+        static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(0x80000002u))));
 }
 
 // "COM7" (any case) -> 7; 0 for anything else.
 int comNumber(const wchar_t* text, DWORD chars) {
     if (chars < 4) return 0;
-    const auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
+    const auto upper = [](wchar_t c) {
+        return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+    };
     if (upper(text[0]) != L'C' || upper(text[1]) != L'O' || upper(text[2]) != L'M') return 0;
     int n = 0;
     for (DWORD i = 3; i < chars && text[i] != L'\0'; ++i) {
@@ -43,8 +46,8 @@ bool listedComPorts(std::vector<int>& out) {
         wchar_t data[64];
         DWORD dataBytes = sizeof data;
         DWORD type = 0;
-        const LONG r = RegEnumValueW(key, index, name, &nameChars, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                                     &dataBytes);
+        const LONG r = RegEnumValueW(key, index, name, &nameChars, nullptr, &type,
+                                     reinterpret_cast<BYTE*>(data), &dataBytes);
         if (r == ERROR_NO_MORE_ITEMS) break;
         // A value too long for a port name is none; skip it.
         if (r != ERROR_SUCCESS || type != REG_SZ) continue;
