@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ControllerProbe.h"
+#include "tests/support/NumberedPorts.h"
 #include "tools/simulator/LoopbackPort.h"
 
 namespace vorlant {
@@ -39,7 +40,10 @@ TEST(ProbeExchange, ClassifiesEveryKindOfAnswer) {
          1,
          false},
         {"replies split and joined",
-         {{0x00, 0x55, 0x05}, {0x01, 0x05, 0x01, 0x01, 0x00}, {0x55, 0x02, 0x03, 0x04, 0x55}, {0x05, 0x02, 0x09, 0x00, 0x00, 0x01}},
+         {{0x00, 0x55, 0x05},
+          {0x01, 0x05, 0x01, 0x01, 0x00},
+          {0x55, 0x02, 0x03, 0x04, 0x55},
+          {0x05, 0x02, 0x09, 0x00, 0x00, 0x01}},
          {3, 2},
          ProbeVerdict::Controller,
          true,
@@ -53,7 +57,13 @@ TEST(ProbeExchange, ClassifiesEveryKindOfAnswer) {
          true,
          1,
          false},
-        {"another family", {{0x55, 0x05, 0x01, 0x08, 0x01, 0x02, 0x00}}, {}, ProbeVerdict::OtherDevice, true, 0, false},
+        {"another family",
+         {{0x55, 0x05, 0x01, 0x08, 0x01, 0x02, 0x00}},
+         {},
+         ProbeVerdict::OtherDevice,
+         true,
+         0,
+         false},
         {"a frame that is no identification, then silence",
          {{0x55, 0x02, 0x07, 0x07}, {}},
          {},
@@ -61,7 +71,13 @@ TEST(ProbeExchange, ClassifiesEveryKindOfAnswer) {
          false,
          0,
          false},
-        {"loose bytes (another rate or device)", {{0x12, 0xAA, 0x01, 0x33}, {}}, {}, ProbeVerdict::OtherDevice, false, 0, false},
+        {"loose bytes (another rate or device)",
+         {{0x12, 0xAA, 0x01, 0x33}, {}},
+         {},
+         ProbeVerdict::OtherDevice,
+         false,
+         0,
+         false},
         {"silence", {{}}, {}, ProbeVerdict::Nothing, false, 0, false},
         {"identified, then silent", {ident5, {}}, {3}, ProbeVerdict::Controller, true, 0, true},
     };
@@ -124,20 +140,22 @@ TEST(ProbePort, TriesTheSecondRateOnlyWhenTheFirstIdentifiedNothing) {
         uint32_t opensAt115200;
     };
     const Case cases[] = {
-        {"controller at 9600", sim::SimProfile::Class4, sim::SimProfile::Class5, ProbeVerdict::Controller, 9600, 0},
+        {"controller at 9600", sim::SimProfile::Class4, sim::SimProfile::Class5, ProbeVerdict::Controller,
+         9600, 0},
         {"garbage at 9600, controller at 115200", sim::SimProfile::Garbage, sim::SimProfile::Class5,
          ProbeVerdict::Controller, 115200, 1},
         {"silent at 9600, too old at 115200", sim::SimProfile::Silent, sim::SimProfile::TooOld,
          ProbeVerdict::TooOld, 115200, 1},
-        {"garbage at both", sim::SimProfile::Garbage, sim::SimProfile::Garbage, ProbeVerdict::OtherDevice, 9600, 1},
+        {"garbage at both", sim::SimProfile::Garbage, sim::SimProfile::Garbage, ProbeVerdict::OtherDevice,
+         9600, 1},
         {"silent at both", sim::SimProfile::Silent, sim::SimProfile::Silent, ProbeVerdict::Nothing, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         auto slow = std::make_shared<sim::LoopbackPort>(c.at9600);
         auto fast = std::make_shared<sim::LoopbackPort>(c.at115200);
-        const ProbeReport r = probePort(ProbeTarget{4, "COM4", true},
-                                        [&] { return std::make_unique<TwoRatePort>(slow, fast); }, quick);
+        const ProbeReport r = probePort(
+            ProbeTarget{4, "COM4", true}, [&] { return std::make_unique<TwoRatePort>(slow, fast); }, quick);
         EXPECT_EQ(r.verdict, c.verdict) << describeProbe(r);
         EXPECT_EQ(r.baud, c.baud);
         EXPECT_EQ(fast->openCalls(), c.opensAt115200);
@@ -161,31 +179,9 @@ TEST(ScanPorts, ReportsBusyAndMissingPortsAndDropsMissingGuesses) {
     auto found = std::make_shared<sim::LoopbackPort>(sim::SimProfile::Class5);
     const std::vector<ProbeTarget> targets = {
         {1, "COM1", true}, {2, "COM2", true}, {3, "COM3", false}, {4, "COM4", true}};
-    // The factory cannot know the number before open(): a port that picks
-    // its device when it is opened.
-    class ByNumber : public platform::SerialPort {
-    public:
-        explicit ByNumber(std::vector<std::shared_ptr<sim::LoopbackPort>> ports) : ports_(std::move(ports)) {}
-        bool open(int n, uint32_t baud) override {
-            active_ = ports_[static_cast<size_t>(n - 1)];
-            return active_->open(n, baud);
-        }
-        WriteResult write(const uint8_t* d, size_t c, uint32_t t) override { return active_->write(d, c, t); }
-        ReadResult read(uint8_t* b, size_t c, size_t& g, platform::Event& s) override {
-            return active_->read(b, c, g, s);
-        }
-        void close() override {
-            if (active_) active_->close();
-        }
-        platform::PortError lastError() const override { return active_->lastError(); }
-
-    private:
-        std::vector<std::shared_ptr<sim::LoopbackPort>> ports_;
-        std::shared_ptr<sim::LoopbackPort> active_;
-    };
-    const std::vector<std::shared_ptr<sim::LoopbackPort>> ports = {busy, missing, missing, found};
-    const std::vector<ProbeReport> reports =
-        scanPorts(targets, [&] { return std::make_unique<ByNumber>(ports); }, quick);
+    const test::NumberedPort::Ports ports = {{1, busy}, {2, missing}, {3, missing}, {4, found}};
+    const std::vector<ProbeReport> reports = scanPorts(
+        targets, [&] { return std::make_unique<test::NumberedPort>(ports); }, quick);
     std::vector<std::string> lines;
     for (const ProbeReport& r : reports) lines.push_back(describeProbe(r));
     EXPECT_EQ(lines, (std::vector<std::string>{
