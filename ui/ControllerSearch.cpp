@@ -10,7 +10,7 @@ struct ControllerSearch::State {
     std::vector<ProbeTarget> targets;
     ProbePortFactory factory;
     platform::Lock lock;
-    bool done = false;                // under lock
+    bool done = false;                 // under lock
     std::vector<ProbeReport> reports;  // under lock, once done
 };
 
