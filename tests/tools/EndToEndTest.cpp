@@ -265,6 +265,16 @@ TEST(EndToEnd, UsageErrorsAndHelpAsTheUserSeesThem) {
          "more)\n"},
         {{"--help"}, 0, "vorlantctl reads and changes the settings", ""},
         {{"move", "--help"}, 0, "Starts moving one axis", ""},
+        {{"scan", "--port", "COM1"},
+         2,
+         "",
+         "vorlantctl: scan tries every port; --port does not apply (--extra DEVICE adds one)\n"
+         "usage: vorlantctl scan [--extra DEVICE]...  (vorlantctl scan --help for more)\n"},
+        {{"scan", "--extra", "COM999"},
+         2,
+         "",
+         "vorlantctl: --extra: 'COM999' is not a port (COM1..COM256, or a device path such as /dev/ttyUSB0)\n"
+         "usage: vorlantctl scan [--extra DEVICE]...  (vorlantctl scan --help for more)\n"},
     };
     for (const Case& c : cases) {
         const ToolRun r = runTool(c.args);
