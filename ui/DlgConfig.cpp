@@ -352,24 +352,7 @@ void DlgConfig::showSettings(const ControllerSettings* settings, int32_t kind) {
 }
 
 void DlgConfig::showDeviceInfo(const ControllerSettings& s) {
-    char line[255];
-    const std::size_t size = sizeof line;
-    std::size_t pos = appendText(line, size, 0, "HW:");
-    pos = appendDottedVersion(line, size, pos, s.hardwareVersion);
-    pos = appendText(line, size, pos, " | FW:");
-    pos = appendDottedVersion(line, size, pos, s.firmwareVersion);
-    pos = appendText(line, size, pos, " | Port type:");
-    appendDecimal(line, size, pos, s.portType);
-    controls_->setText(MainId::DeviceInfo, line);
-}
-
-std::size_t DlgConfig::appendDottedVersion(char* buffer, std::size_t size, std::size_t pos,
-                                           uint32_t version) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        pos = appendDecimal(buffer, size, pos, static_cast<int32_t>((version >> shift) & 0xFFu));
-        if (shift > 0) pos = appendText(buffer, size, pos, ".");
-    }
-    return pos;
+    controls_->setText(MainId::DeviceInfo, deviceLine(s));
 }
 
 void DlgConfig::showGearRatios(uint32_t ra, uint32_t de) {

@@ -81,7 +81,6 @@ private:
     Axis axis(bool dec);
     void showFullSettings(const ControllerSettings& s);
     void showDeviceInfo(const ControllerSettings& s);
-    static std::size_t appendDottedVersion(char* buffer, std::size_t size, std::size_t pos, uint32_t version);
     void showGearRatios(uint32_t ra, uint32_t de);
     void showCurrents(const Axis& a, const uint16_t (&currents)[3]);
     void blankUnreadFields(int versionClass);
