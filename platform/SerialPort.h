@@ -74,4 +74,9 @@ std::string portDevice(int portNumber);
 // discoverSerialDevices() (platform/SerialDevices.h). Win32: empty.
 std::vector<std::string> serialDevices();
 
+// Win32: the numbers of the COM ports the system lists (the serial port
+// drivers' registry map), ascending, each once. False, with `out` empty,
+// when there is no such list (POSIX) or it could not be read.
+bool listedComPorts(std::vector<int>& out);
+
 }  // namespace vorlant::platform

@@ -5,6 +5,7 @@
 #include "app/text/TextBuild.h"
 #include "ui/EditNumber.h"
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
 
 namespace vorlant {
 namespace {
@@ -178,6 +179,55 @@ void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
 void DlgConfig::pollReports() {
     if (controls_ == nullptr) return;
     bridge_.deliverAll();
+    finishScan();
+}
+
+// ---- Menu commands -------------------------------------------------------
+
+void DlgConfig::menuCommand(int id) {
+    if (controls_ == nullptr) return;
+    switch (id) {
+        case MenuCommandId::FindController:
+            findController();
+            return;
+        default:
+            return;
+    }
+}
+
+void DlgConfig::findController() {
+    if (scanHost_ == nullptr) return;
+    if (search_.running()) {
+        controls_->setText(MainId::StatusLine, "Still searching for the controller...");
+        return;
+    }
+    std::vector<ProbeTarget> targets = scanHost_->probeTargets();
+    if (targets.empty()) {
+        controls_->setText(MainId::StatusLine, "No serial port to search.");
+        return;
+    }
+    const std::size_t count = targets.size();
+    if (!search_.start(std::move(targets), scanHost_->probePortFactory())) {
+        controls_->setText(MainId::StatusLine, "The search could not be started.");
+        return;
+    }
+    controls_->setText(MainId::StatusLine, "Searching for the controller on " + std::to_string(count) +
+                                               (count == 1 ? " port..." : " ports..."));
+}
+
+void DlgConfig::finishScan() {
+    std::vector<ProbeReport> reports;
+    if (!search_.takeResults(reports)) return;
+    const ProbeReport* found = firstController(reports);
+    if (found != nullptr) {
+        // Entry i of the port list opens as port number i + 1.
+        controls_->setComboSelection(MainId::PortCombo, found->target.portNumber - 1);
+        controls_->setChecked(MainId::Baud115200, found->baud == 115200);
+        controls_->setText(MainId::StatusLine, "Controller found on " + found->target.label + ".");
+    } else {
+        controls_->setText(MainId::StatusLine, "No controller found.");
+    }
+    if (scanHost_ != nullptr) scanHost_->showScanResults(scanResultText(reports));
 }
 
 void DlgConfig::setControlsEnabled(bool enable, int versionClass) {
@@ -302,24 +352,7 @@ void DlgConfig::showSettings(const ControllerSettings* settings, int32_t kind) {
 }
 
 void DlgConfig::showDeviceInfo(const ControllerSettings& s) {
-    char line[255];
-    const std::size_t size = sizeof line;
-    std::size_t pos = appendText(line, size, 0, "HW:");
-    pos = appendDottedVersion(line, size, pos, s.hardwareVersion);
-    pos = appendText(line, size, pos, " | FW:");
-    pos = appendDottedVersion(line, size, pos, s.firmwareVersion);
-    pos = appendText(line, size, pos, " | Port type:");
-    appendDecimal(line, size, pos, s.portType);
-    controls_->setText(MainId::DeviceInfo, line);
-}
-
-std::size_t DlgConfig::appendDottedVersion(char* buffer, std::size_t size, std::size_t pos,
-                                           uint32_t version) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        pos = appendDecimal(buffer, size, pos, static_cast<int32_t>((version >> shift) & 0xFFu));
-        if (shift > 0) pos = appendText(buffer, size, pos, ".");
-    }
-    return pos;
+    controls_->setText(MainId::DeviceInfo, deviceLine(s));
 }
 
 void DlgConfig::showGearRatios(uint32_t ra, uint32_t de) {

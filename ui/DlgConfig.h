@@ -15,6 +15,7 @@
 #include "engine/iTelescopeControl.h"
 #include "platform/SerialPort.h"
 #include "ui/AppModel.h"
+#include "ui/ControllerSearch.h"
 #include "ui/DialogControls.h"
 #include "ui/GearRatios.h"
 #include "ui/TelescopeControlDlgCallback.h"
@@ -38,6 +39,14 @@ public:
     void command(int id);
     void editLostFocus(int id);
     void trackBarReleased(int trackBarId);
+    // A command of the window's menu (ui/MenuCommands.h).
+    void menuCommand(int id);
+    // Where "Find controller..." takes its ports from and shows what it
+    // found; without one the command does nothing. The scan runs on its own
+    // thread; pollReports() finishes it: the first controller found is
+    // selected in the port list (and "115200 Baud" set to its rate).
+    void setScanHost(ScanHost* host) { scanHost_ = host; }
+    bool scanRunning() const { return search_.running(); }
     // Enables or disables the controls that need a connected controller.
     // Enabling follows the controller's capability class: the parameter
     // controls only for fields its read-out decodes (none up to class 1,
@@ -72,11 +81,12 @@ private:
     Axis axis(bool dec);
     void showFullSettings(const ControllerSettings& s);
     void showDeviceInfo(const ControllerSettings& s);
-    static std::size_t appendDottedVersion(char* buffer, std::size_t size, std::size_t pos, uint32_t version);
     void showGearRatios(uint32_t ra, uint32_t de);
     void showCurrents(const Axis& a, const uint16_t (&currents)[3]);
     void blankUnreadFields(int versionClass);
     void confirmAdvancedJob();
+    void findController();
+    void finishScan();
     void moveManual(uint8_t direction);
     void sendReverseFlags();
     // Reads a settings edit clamped into [minimum, maximum], rewriting the
@@ -91,6 +101,8 @@ private:
     PortErrorSource portErrorSource_;
     DialogControls* controls_ = nullptr;  // none until initDialog
     DialogHost* host_ = nullptr;
+    ScanHost* scanHost_ = nullptr;
+    ControllerSearch search_;
 
     // What the controls last showed or sent; zero until the first full
     // settings report, so a handler reached earlier compares against 0.

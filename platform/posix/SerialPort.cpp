@@ -292,4 +292,11 @@ std::string portDevice(int portNumber) {
     return "/dev/ttyS" + std::to_string(portNumber - 1);
 }
 
+// POSIX names devices by path (serialDevices()); there are no COM numbers
+// to list.
+bool listedComPorts(std::vector<int>& out) {
+    out.clear();
+    return false;
+}
+
 }  // namespace vorlant::platform

@@ -11,7 +11,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
@@ -263,6 +265,16 @@ TEST(EndToEnd, UsageErrorsAndHelpAsTheUserSeesThem) {
          "more)\n"},
         {{"--help"}, 0, "vorlantctl reads and changes the settings", ""},
         {{"move", "--help"}, 0, "Starts moving one axis", ""},
+        {{"scan", "--port", "COM1"},
+         2,
+         "",
+         "vorlantctl: scan tries every port; --port does not apply (--extra DEVICE adds one)\n"
+         "usage: vorlantctl scan [--extra DEVICE]...  (vorlantctl scan --help for more)\n"},
+        {{"scan", "--extra", "COM999"},
+         2,
+         "",
+         "vorlantctl: --extra: 'COM999' is not a port (COM1..COM256, or a device path such as /dev/ttyUSB0)\n"
+         "usage: vorlantctl scan [--extra DEVICE]...  (vorlantctl scan --help for more)\n"},
     };
     for (const Case& c : cases) {
         const ToolRun r = runTool(c.args);
@@ -458,6 +470,73 @@ TEST(EndToEnd, RefusedFilesSendNothing) {
     std::remove(corrupt.c_str());
     std::remove(foreign.c_str());
     std::remove(log.c_str());
+}
+
+// A pseudo terminal whose far end is held open and never answers.
+class SilentPty {
+public:
+    SilentPty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        const char* name = ptsname(master_);
+        if (name != nullptr) path_ = name;
+    }
+    ~SilentPty() {
+        if (master_ >= 0) ::close(master_);
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
+TEST(EndToEnd, ScanFindsBothSimulatorsAndSkipsTheSilentLineAtOnce) {
+    struct Port {
+        const char* profile;  // nullptr: the silent pty
+        const char* line;     // what follows "<path>: " on the port's line
+    };
+    const Port ports[] = {
+        {"class5", "controller, class 5, at 9600 baud (HW:0.1.1.5 | FW:1.0.0.9 | Port type:4)"},
+        {"class2", "controller, class 2, at 9600 baud (HW:0.1.1.2 | FW:1.0.0.1 | Port type:"},
+        {nullptr, "nothing answered"},
+    };
+    std::vector<std::unique_ptr<Simulator>> sims;
+    std::vector<std::string> logs;
+    SilentPty silent;
+    std::vector<std::string> paths;
+    std::vector<std::string> args = {"scan"};
+    for (const Port& p : ports) {
+        if (p.profile == nullptr) {
+            paths.push_back(silent.path());
+        } else {
+            logs.push_back(tempPath(std::string(p.profile) + ".log"));
+            sims.push_back(
+                std::make_unique<Simulator>(p.profile, std::vector<std::string>{"--log", logs.back()}));
+            paths.push_back(sims.back()->pty());
+        }
+        ASSERT_FALSE(paths.back().empty()) << (p.profile ? p.profile : "silent pty");
+        args.push_back("--extra");
+        args.push_back(paths.back());
+    }
+
+    const ToolRun r = runTool(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string start = paths[i] + ": " + ports[i].line;
+        EXPECT_NE(r.out.find(start), std::string::npos) << r.out;
+    }
+    // The silent line waits out 2 x (0.5 s settling + 2 s reply wait); the
+    // ports are probed at the same time, so the whole scan takes no longer.
+    EXPECT_LT(r.seconds, 8.0) << r.out;
+    std::printf("scan of %zu ports took %.2f s\n", paths.size(), r.seconds);
+    // Only the identification, port type and firmware requests: the scan
+    // writes no setting.
+    for (const std::string& log : logs) {
+        const std::vector<std::string> requests = loggedRequests(log);
+        EXPECT_EQ(requests, (std::vector<std::string>{"Identify", "ReadPortType", "ReadFirmware"})) << log;
+        std::remove(log.c_str());
+    }
 }
 
 }  // namespace

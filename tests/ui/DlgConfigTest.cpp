@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/support/NumberedPorts.h"
 #include "tests/ui/FakeControls.h"
 #include "ui/AppModel.h"
 #include "ui/DlgConfig.h"
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
 
 namespace vorlant {
 namespace {
@@ -899,6 +905,78 @@ TEST_F(DlgConfigTest, HandlersBeforeAFullReportCompareWithZero) {
     EXPECT_TRUE(engine.calls.empty());
     leaveEdit(213, "16");
     EXPECT_EQ(engine.calls, Calls{"setAccelerations(16,0)"});
+}
+
+// "Find controller..." over simulated ports: the scan runs on its own
+// thread and the report timer (pollReports) finishes it.
+class ScriptedScanHost : public ScanHost {
+public:
+    std::vector<ProbeTarget> targets;
+    test::NumberedPort::Ports ports;
+    std::vector<std::string> shown;
+    std::vector<ProbeTarget> probeTargets() override { return targets; }
+    void showScanResults(const std::string& text) override { shown.push_back(text); }
+    ProbePortFactory probePortFactory() override {
+        return [this] { return std::make_unique<test::NumberedPort>(ports); };
+    }
+};
+
+TEST_F(DlgConfigTest, FindControllerSelectsTheFirstPortWithAController) {
+    struct Case {
+        const char* what;
+        std::map<int, sim::SimProfile> controllers;  // port number -> what is there
+        bool busyCom2;
+        int selection;    // in the port list afterwards
+        bool baud115200;  // the check box afterwards
+        const char* status;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"too old on COM1, a controller on COM3",
+         {{1, sim::SimProfile::TooOld}, {3, sim::SimProfile::Class4}},
+         true,
+         2,
+         false,
+         "Controller found on COM3.",
+         "COM1: controller too old for this program at 9600 baud (HW:0.1.1.1)\n"
+         "COM2: in use by another program, skipped\n"
+         "COM3: controller, class 4, at 9600 baud (HW:0.5.1.4 | FW:1.0.0.4 | Port type:4)\n"
+         "COM4: cannot open: no such port"},
+        {"none", {{4, sim::SimProfile::Foreign}}, false, 5, true, "No controller found.", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedScanHost scan;
+        for (int n = 1; n <= 4; ++n) scan.targets.push_back(ProbeTarget{n, "COM" + std::to_string(n), true});
+        for (const auto& [number, profile] : c.controllers)
+            scan.ports[number] = std::make_shared<sim::LoopbackPort>(profile);
+        if (c.busyCom2) {
+            scan.ports[2] = std::make_shared<sim::LoopbackPort>(sim::SimProfile::Class5);
+            scan.ports[2]->failOpenWith(platform::PortError::Busy);
+        }
+        controls.setComboSelection(MainId::PortCombo, 5);
+        controls.setChecked(MainId::Baud115200, true);
+        dlg.setScanHost(&scan);
+        dlg.menuCommand(MenuCommandId::FindController);
+        EXPECT_EQ(controls.text(MainId::StatusLine), "Searching for the controller on 4 ports...");
+        ASSERT_TRUE(dlg.scanRunning());
+        dlg.menuCommand(MenuCommandId::FindController);  // a second one while it runs
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (dlg.scanRunning() && std::chrono::steady_clock::now() < end) {
+            dlg.pollReports();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_FALSE(dlg.scanRunning());
+        EXPECT_EQ(controls.comboSelection(MainId::PortCombo), c.selection);
+        EXPECT_EQ(controls.isChecked(MainId::Baud115200), c.baud115200);
+        EXPECT_EQ(controls.text(MainId::StatusLine), c.status);
+        ASSERT_EQ(scan.shown.size(), 1u);
+        if (c.shown) {
+            EXPECT_EQ(scan.shown[0], c.shown);
+        }
+        EXPECT_TRUE(engine.calls.empty());
+        dlg.setScanHost(nullptr);
+    }
 }
 
 }  // namespace

@@ -4,16 +4,19 @@
 // exactly what the controller received.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -288,6 +291,45 @@ TEST_F(QtEndToEnd, TimeOutDuringTheReReadLeavesNoControlLive) {
     EXPECT_TRUE(session.waitStatus("Error: Cannot connect: Timeout error", 15000));
     EXPECT_FALSE(session.window->controls().isEnabled(MainId::ReloadDefaults));
     EXPECT_FALSE(session.window->controls().isEnabled(MainId::RaMaxSpeedTrack));
+}
+
+// "Find controller..." from the window's context menu: the list read again,
+// every entry probed, the simulator's entry selected, and a connect on it
+// reaches the simulator.
+TEST_F(QtEndToEnd, FindControllerSelectsTheSimulatorsEntry) {
+    e2e::SimLink link("class4", {"--log", "-"});
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    const std::string pty = platform::portDevice(link.port());
+    qputenv("VORLANT_EXTRA_PORTS", QByteArray::fromStdString("/dev/vorlant-no-such-port:" + pty));
+
+    QAction* find = nullptr;
+    for (QAction* a : session.window->actions())
+        if (a->text() == QStringLiteral("Find controller...")) find = a;
+    ASSERT_NE(find, nullptr);
+    EXPECT_EQ(session.window->contextMenuPolicy(), Qt::ActionsContextMenu);
+    // The result box is modal: read it and close it.
+    std::string shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text().toStdString();
+            box->accept();
+        }
+    });
+    closer.start(20);
+    find->trigger();
+    ASSERT_TRUE(session.waitFor([&] { return !shown.empty(); }, 20000)) << session.text(MainId::StatusLine);
+    EXPECT_EQ(session.text(MainId::StatusLine), "Controller found on " + pty + ".");
+    EXPECT_NE(shown.find("/dev/vorlant-no-such-port: cannot open: no such port\n" + pty +
+                         ": controller, class 4, at 9600 baud"),
+              std::string::npos)
+        << shown;
+    EXPECT_EQ(session.requests(3), (Frames{"AA 01 01", "AA 01 03", "AA 01 02"}));
+    EXPECT_EQ(session.widget<QComboBox>(MainId::PortCombo)->currentIndex(), 1);
+
+    QTest::mouseClick(session.widget<QPushButton>(MainId::Connect), Qt::LeftButton);
+    EXPECT_TRUE(session.waitStatus("Connection established.")) << session.text(MainId::StatusLine);
 }
 
 }  // namespace

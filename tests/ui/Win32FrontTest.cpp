@@ -25,6 +25,7 @@
 #include "ui/DlgConfig.h"
 #include "ui/FakeControls.h"
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
 #include "ui/ResourceScript.h"
 #include "ui/SecondaryDialogIds.h"
 #include "ui/win32/Win32DialogControls.h"
@@ -472,6 +473,59 @@ TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
     EXPECT_TRUE(connectSetEnabled);
     EXPECT_TRUE(openAfterEnterAndEscape);
     window.postToWindow(kReportReady, 0);  // the window is gone: nothing happens
+}
+
+// "Find controller..." in the system menu: the command starts the search
+// (the window stays responsive), the result box shows the ports tried and
+// the status line says what was found.
+TEST_F(Win32Front, SystemMenuFindsTheController) {
+    DestroyWindow(dialog_);
+    dialog_ = nullptr;
+    FakeEngine engine;
+    AppModel bridge;
+    DlgConfig dialog(engine, bridge);
+    Win32MainDialog window(instance_, dialog, bridge);
+    std::string menuText, searching, result, status;
+    std::thread driver([&] {
+        HWND main = nullptr;
+        for (int i = 0; i < 200 && main == nullptr; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            main = findMainWindow();
+        }
+        if (main == nullptr) return;
+        // The window is found before its initialisation has added the item.
+        for (int i = 0; i < 200 && menuText.empty(); ++i) {
+            wchar_t text[64] = {};
+            GetMenuStringW(GetSystemMenu(main, FALSE), MenuCommandId::FindController, text, 64, MF_BYCOMMAND);
+            for (const wchar_t* p = text; *p != 0; ++p) menuText += static_cast<char>(*p);
+            if (menuText.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        PostMessageW(main, WM_SYSCOMMAND, MenuCommandId::FindController, 0);
+        for (int i = 0; i < 200 && searching.rfind("Searching", 0) != 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            searching = itemText(main, MainId::StatusLine);
+        }
+        // Every probe is bounded; the result comes within the bound.
+        HWND box = nullptr;
+        for (int i = 0; i < 300 && box == nullptr; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            box = findWindow(L"Find controller");
+        }
+        if (box != nullptr) {
+            result = itemText(box, 0xFFFF);  // a message box's text
+            status = itemText(main, MainId::StatusLine);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    window.run(nullptr);
+    driver.join();
+
+    EXPECT_EQ(menuText, "Find controller...");
+    EXPECT_EQ(searching.rfind("Searching for the controller on ", 0), 0u) << searching;
+    EXPECT_FALSE(result.empty());
+    // No controller on the machine's own ports.
+    EXPECT_EQ(status, "No controller found.") << result;
 }
 
 // The secondary dialogs from their templates, driven as a user would from a

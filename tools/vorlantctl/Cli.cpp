@@ -52,7 +52,19 @@ const CommandInfo kCommands[] = {
      "controller (same family, every value writable on its class and within its\n"
      "range); only then sends the settings that differ, reads everything back and\n"
      "confirms it. A file that does not fit is refused whole: nothing is sent."},
+    {"scan", "[--extra DEVICE]...", "find the controller: try every serial port",
+     "Tries every serial port the system lists, all at once, at 9600 and then\n"
+     "115200 baud, asking only for the identification, port type and firmware (it\n"
+     "never writes a setting), and prints one line per port: nothing answered,\n"
+     "another device, a controller too old, or a controller with its capability\n"
+     "class and device line. Ports in use by another program are skipped.\n"
+     "Exit code 0 when a controller was found, 1 when none was."},
 };
+
+// Commands that open no port of the user's choosing.
+bool takesNoPort(const std::string& command) {
+    return command == "scan";
+}
 
 const CommandInfo* findCommand(const std::string& name) {
     for (const CommandInfo& c : kCommands)
@@ -69,6 +81,7 @@ std::string synopsis(const std::string& command) {
     if (!c) return text + "COMMAND [ARGS...] " + kConnection;
     text += c->name;
     if (*c->arguments) text += std::string(" ") + c->arguments;
+    if (takesNoPort(c->name)) return text;
     return text + " " + kConnection;
 }
 
@@ -89,7 +102,8 @@ constexpr const char* kToolFooter =
     "  5  the controller is too old for this program\n"
     "  6  not a supported controller\n"
     "  7  connection lost, or no reply to a command\n"
-    "  8  settings file cannot be read or written, is malformed or does not fit";
+    "  8  settings file cannot be read or written, is malformed or does not fit\n"
+    "scan: 0 a controller was found, 1 none was found, 2 usage error";
 
 constexpr const char* kCommandFooter = "Exit codes: see vorlantctl --help.";
 
@@ -114,7 +128,7 @@ public:
         out += make_positionals(app);
         std::vector<const CLI::Option*> options;
         for (const CLI::App* a : {app, static_cast<const CLI::App*>(app->get_parent())}) {
-            if (!a) continue;
+            if (!a || (a != app && takesNoPort(app->get_name()))) continue;
             for (const CLI::Option* o : a->get_options())
                 if (o->nonpositional() && o != a->get_help_ptr()) options.push_back(o);
         }
@@ -157,9 +171,12 @@ struct Grammar {
     bool json = false;
     std::deque<std::string> words;  // storage the arguments are bound to
     std::vector<std::string> pairs;
+    std::vector<std::string> extras;
     CLI::Option* portOption = nullptr;
 
-    explicit Grammar(bool allowDevicePath) {
+    bool allowDevicePath_;
+
+    explicit Grammar(bool allowDevicePath) : allowDevicePath_(allowDevicePath) {
         app.formatter(std::make_shared<HelpFormatter>());
         app.set_help_flag("-h,--help", "this help");
         app.require_subcommand(0, 1);
@@ -245,6 +262,23 @@ struct Grammar {
             word(sub, "FILE", "the file to write (replaced if it exists)")->required();
         } else if (name == "import") {
             word(sub, "FILE", "a settings file written by export")->required();
+        } else if (name == "scan") {
+            const bool paths = allowDevicePath_;
+            sub.add_option("--extra", extras,
+                           paths ? "also try DEVICE, a device path such as a simulator's\n"
+                                   "pty, or COM<n> (repeatable)"
+                                 : "also try COM<n>, which the system does not list\n"
+                                   "(repeatable)")
+                ->option_text("DEVICE")
+                ->expected(1)
+                ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                ->check(CLI::Validator(
+                    [paths](std::string& text) {
+                        PortSpec spec;
+                        std::string error;
+                        return parsePort(text, paths, spec, error) ? std::string() : error;
+                    },
+                    std::string()));
         }
     }
 
@@ -427,6 +461,20 @@ bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, C
             error = "no value for '" + out.args.back() + "' (set takes FIELD VALUE pairs)";
             return false;
         }
+    }
+    out.json = g.json;
+    if (takesNoPort(out.command)) {
+        if (g.portOption->count() != 0) {
+            error = out.command + " tries every port; --port does not apply (--extra DEVICE adds one)";
+            return false;
+        }
+        for (const std::string& text : g.extras) {
+            PortSpec spec;
+            std::string portError;
+            parsePort(text, allowDevicePath, spec, portError);  // checked by the grammar
+            out.extras.push_back(spec);
+        }
+        return true;
     }
     if (g.portOption->count() == 0) {
         error = "--port PORT is required";

@@ -25,6 +25,8 @@ struct CliArgs {
     uint32_t baud = 9600;
     bool json = false;
     std::string tracePath;  // --trace FILE; empty: none asked for on the command line
+    // scan: the devices --extra adds to the system's ports, in order.
+    std::vector<PortSpec> extras;
 };
 
 // Parses argv[1..argc-1]. --port and --baud may come before or after the
@@ -32,7 +34,8 @@ struct CliArgs {
 // the options, and a word such as "-5" or "-33:52:06" is an argument.
 // Checks the command's arguments' count. False with a one-line message on
 // a usage error. allowDevicePath: whether PORT may be a device path
-// (POSIX) besides COM<n>.
+// (POSIX) besides COM<n>. Every command needs --port but scan, which
+// refuses it (it tries every port; --extra DEVICE adds one).
 bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, CliArgs& out,
                       std::string& error);
 

@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "app/text/TextBuild.h"
+#include "engine/ControllerProbe.h"
+#include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 #include "tools/vorlantctl/ChangePlan.h"
 #include "tools/vorlantctl/SettingsFields.h"
@@ -382,7 +384,50 @@ std::string formatReadout(const ControllerSettings& s) {
     return out;
 }
 
+namespace {
+
+// Every port the system offers and those --extra adds, each once. Windows
+// names ports by number; POSIX by device path, which the scan numbers.
+std::vector<ProbeTarget> scanTargets(const std::vector<PortSpec>& extras) {
+#ifdef _WIN32
+    std::vector<ProbeTarget> targets;
+    for (const PortSpec& p : extras)
+        targets.push_back(ProbeTarget{p.number, "COM" + std::to_string(p.number), true});
+    for (const ProbeTarget& t : comPortTargets()) {
+        const bool known = std::any_of(targets.begin(), targets.end(),
+                                       [&t](const ProbeTarget& e) { return e.portNumber == t.portNumber; });
+        if (!known) targets.push_back(t);
+    }
+    return targets;
+#else
+    std::vector<std::string> paths;
+    std::vector<std::string> nodes;
+    const auto add = [&](const std::string& path) {
+        const std::string node = platform::describeSerialDevice(path).node;
+        if (std::find(nodes.begin(), nodes.end(), node) != nodes.end()) return;
+        nodes.push_back(node);
+        paths.push_back(path);
+    };
+    for (const PortSpec& p : extras)
+        add(p.devicePath.empty() ? platform::portDevice(p.number) : p.devicePath);
+    for (const platform::SerialDevice& d : platform::discoverSerialDevices()) add(d.path);
+    return devicePathTargets(paths);
+#endif
+}
+
+Outcome runScan(const CliArgs& args, std::string& out) {
+    const std::vector<ProbeTarget> targets = scanTargets(args.extras);
+    const std::vector<ProbeReport> reports = scanPorts(targets, [] { return platform::createSerialPort(); });
+    for (const ProbeReport& r : reports) out += describeProbe(r) + "\n";
+    if (reports.empty()) out += "no serial port found\n";
+    if (firstController(reports) == nullptr) return Outcome::failure(kExitGeneric, "no controller found");
+    return Outcome::success();
+}
+
+}  // namespace
+
 Outcome runCommand(const CliArgs& args, const Session::Options& options, std::string& out) {
+    if (args.command == "scan") return runScan(args, out);
     Prepared prepared;
     const Outcome ready = prepare(args, prepared);
     if (!ready.ok()) return ready;

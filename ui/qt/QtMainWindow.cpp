@@ -1,10 +1,13 @@
 #include "ui/qt/QtMainWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QMessageBox>
 #include <QMetaObject>
 
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
 
 namespace vorlant {
 
@@ -34,7 +37,16 @@ QtMainWindow::QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTe
     controls().setScrollHandler([this](int id, int code) {
         if (code == QtDialogControls::kTrackBarReleased) dialog_.trackBarReleased(id);
     });
-    controls().setPopupHandler(MainId::PortCombo, [this] { refreshPorts(); });
+    controls().setPopupHandler(MainId::PortCombo, [this] {
+        if (!dialog_.scanRunning()) refreshPorts();
+    });
+    for (const MenuCommand& c : kMenuCommands) {
+        auto* action = new QAction(QString::fromUtf8(c.text), this);
+        const int id = c.id;
+        QObject::connect(action, &QAction::triggered, this, [this, id] { dialog_.menuCommand(id); });
+        addAction(action);
+    }
+    setContextMenuPolicy(Qt::ActionsContextMenu);
     setCancelHandler([this] { dialog_.command(2); });
     setEnterHandler([this] { dialog_.command(1); });
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
@@ -44,6 +56,7 @@ void QtMainWindow::initialise() {
     if (initialised_) return;
     initialised_ = true;
     dialog_.initDialog(controls(), host_);
+    dialog_.setScanHost(this);
     // The logic named the ports by number; the list names the devices
     // those numbers open.
     refreshPorts();
@@ -76,6 +89,19 @@ void QtMainWindow::postToWindow(uint32_t wParam, int32_t lParam) {
     // is dropped with it.
     QMetaObject::invokeMethod(
         this, [this, wParam, lParam] { bridge_.deliverPendingReport(wParam, lParam); }, Qt::QueuedConnection);
+}
+
+std::vector<ProbeTarget> QtMainWindow::probeTargets() {
+    refreshPorts();
+    std::vector<ProbeTarget> targets;
+    const std::vector<platform::SerialDevice>& devices = ports_.devices();
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        targets.push_back(ProbeTarget{static_cast<int>(i) + 1, devices[i].path, true});
+    return targets;
+}
+
+void QtMainWindow::showScanResults(const std::string& text) {
+    QMessageBox::information(this, QStringLiteral("Find controller"), QString::fromStdString(text));
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {

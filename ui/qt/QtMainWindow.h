@@ -8,8 +8,12 @@
 // 2 and 1, which it ignores); the close box ends it with 1.
 //
 // The port list shows the serial devices from the port source (by default
-// systemSerialDevices()), asked again whenever the list opens; "Connect"
+// systemSerialDevices()), asked again whenever the list opens (not while a
+// search for the controller runs: its port numbers must stay); "Connect"
 // is usable while the list has an entry.
+//
+// The window's context menu holds the commands of ui/MenuCommands.h (the
+// template has no menu bar, and its layout stays as it is).
 //
 // Threads: everything but postToWindow on the GUI thread.
 #pragma once
@@ -18,6 +22,7 @@
 #include <memory>
 
 #include "ui/AppModel.h"
+#include "ui/ControllerSearch.h"
 #include "ui/DialogNotify.h"
 #include "ui/DlgConfig.h"
 #include "ui/qt/QtDialogHost.h"
@@ -26,9 +31,10 @@
 
 namespace vorlant {
 
-class QtMainWindow : public QtTemplateDialog, public DialogWindow {
+class QtMainWindow : public QtTemplateDialog, public DialogWindow, public ScanHost {
 public:
     QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTemplates& templates);
+    ~QtMainWindow() override { dialog_.setScanHost(nullptr); }
 
     // The dialog's initialisation (once; run() does it if not yet done).
     void initialise();
@@ -42,6 +48,11 @@ public:
     const QtPortList& ports() const { return ports_; }
 
     void postToWindow(uint32_t wParam, int32_t lParam) override;
+
+    // "Find controller..." (the window's context menu): the devices of the
+    // port list, read again first.
+    std::vector<ProbeTarget> probeTargets() override;
+    void showScanResults(const std::string& text) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
+#include "ui/win32/Win32Text.h"
 
 namespace vorlant {
 
@@ -28,6 +30,7 @@ INT_PTR Win32MainDialog::run(HWND parent) {
     const INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(kDialogMain), parent, &dialogProc,
                                            reinterpret_cast<LPARAM>(this));
     window_.store(nullptr);
+    dialog_.setScanHost(nullptr);
     host_.reset();
     controls_.reset();
     return result;
@@ -70,7 +73,27 @@ void Win32MainDialog::initialise(HWND window) {
     // message returns; initDialog delivers what came before.
     window_.store(window);
     dialog_.initDialog(*controls_, *host_);
+    dialog_.setScanHost(this);
+    addMenuCommands(window);
     SetTimer(window, kReportTimer, kReportTimerMs, nullptr);
+}
+
+// The program's commands go below the system menu's own, after a
+// separator; WM_SYSCOMMAND brings them back.
+void Win32MainDialog::addMenuCommands(HWND window) {
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (menu == nullptr) return;
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    for (const MenuCommand& c : kMenuCommands)
+        AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(c.id), toWide(c.text).c_str());
+}
+
+std::vector<ProbeTarget> Win32MainDialog::probeTargets() {
+    return comPortTargets();
+}
+
+void Win32MainDialog::showScanResults(const std::string& text) {
+    MessageBoxW(window_.load(), toWide(text).c_str(), L"Find controller", MB_OK | MB_ICONINFORMATION);
 }
 
 INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -105,6 +128,16 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
                 dialog_.trackBarReleased(GetDlgCtrlID(trackBar));
             }
             return TRUE;
+        }
+        case WM_SYSCOMMAND: {
+            // The low four bits are the system's own.
+            const int id = static_cast<int>(wParam & 0xFFF0u);
+            for (const MenuCommand& c : kMenuCommands) {
+                if (c.id != id) continue;
+                dialog_.menuCommand(id);
+                return TRUE;
+            }
+            return FALSE;
         }
         case WM_USER:
             if (wParam == kReportReadyParam || wParam == kReportSpareParam) {

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "ui/AppModel.h"
+#include "ui/ControllerSearch.h"
 #include "ui/DialogNotify.h"
 #include "ui/DlgConfig.h"
 #include "ui/win32/Win32DialogControls.h"
@@ -22,7 +23,7 @@
 
 namespace vorlant {
 
-class Win32MainDialog : public DialogWindow {
+class Win32MainDialog : public DialogWindow, public ScanHost {
 public:
     Win32MainDialog(HINSTANCE instance, DlgConfig& dialog, AppModel& bridge)
         : instance_(instance), dialog_(dialog), bridge_(bridge) {}
@@ -36,10 +37,16 @@ public:
 
     void postToWindow(uint32_t wParam, int32_t lParam) override;
 
+    // "Find controller..." (the system menu): the COM ports the system
+    // lists and COM1..COM32, whose entry in the port list is number - 1.
+    std::vector<ProbeTarget> probeTargets() override;
+    void showScanResults(const std::string& text) override;
+
 private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void initialise(HWND window);
+    void addMenuCommands(HWND window);
 
     HINSTANCE instance_;
     DlgConfig& dialog_;

@@ -1,0 +1,398 @@
+#include "engine/ControllerProbe.h"
+
+#include <algorithm>
+
+#include "engine/SettingsDecode.h"
+#include "platform/Platform.h"
+
+namespace vorlant {
+
+// ---- The exchange ----------------------------------------------------------
+
+ProbeExchange::ProbeExchange() {
+    resetSettings(settings_);
+}
+
+Frame ProbeExchange::firstRequest() {
+    return buildRequest(RequestId::Identify);
+}
+
+Frame ProbeExchange::onBytes(const uint8_t* bytes, size_t count) {
+    Frame next{};
+    next.size = 0;
+    if (done_) return next;
+    if (count > 0) anyBytes_ = true;
+    for (size_t i = 0; i < count && !done_; ++i) {
+        if (!parser_.feedByte(bytes[i])) continue;
+        const Frame f = handle(parser_.frame());
+        if (f.size > 0) next = f;
+    }
+    return next;
+}
+
+Frame ProbeExchange::handle(const ReplyView& reply) {
+    Frame none{};
+    none.size = 0;
+    switch (step_) {
+        case Step::Ident:
+            switch (decodeIdentification(reply, settings_)) {
+                case IdentOutcome::Accepted:
+                    identified_ = accepted_ = true;
+                    step_ = Step::PortType;
+                    return buildRequest(RequestId::ReadPortType);
+                case IdentOutcome::Rejected:
+                    identified_ = true;
+                    break;
+                case IdentOutcome::TooOld:
+                    identified_ = tooOld_ = true;
+                    break;
+                case IdentOutcome::Ignored:
+                    // Not an identification: keep waiting for one.
+                    return none;
+            }
+            step_ = Step::Done;
+            done_ = true;
+            return none;
+        case Step::PortType:
+            decodePortType(reply, settings_);
+            step_ = Step::Firmware;
+            return buildRequest(RequestId::ReadFirmware);
+        case Step::Firmware:
+            settings_.firmwareVersion = reply.u32(3);
+            settings_.versionClass = versionClassFor(settings_.deviceFamily, settings_.firmwareVersion);
+            complete_ = true;
+            step_ = Step::Done;
+            done_ = true;
+            return none;
+        case Step::Done:
+            break;
+    }
+    return none;
+}
+
+ProbeVerdict ProbeExchange::verdict() const {
+    if (accepted_) return ProbeVerdict::Controller;
+    if (tooOld_) return ProbeVerdict::TooOld;
+    return anyBytes_ ? ProbeVerdict::OtherDevice : ProbeVerdict::Nothing;
+}
+
+// ---- One port --------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kRates[] = {9600, 115200};
+constexpr uint32_t kWriteWaitMs = 1000;
+// A reader sees its stop within one read step (200 ms in both backends).
+constexpr uint32_t kReaderJoinMs = 1000;
+constexpr uint32_t kReadErrorPauseMs = 20;
+// Allowed beyond the sum of a probe's waits before a scan gives up on it.
+constexpr uint32_t kScanMarginMs = 2000;
+constexpr int kGuessedComPorts = 32;
+
+uint64_t nowMs() {
+    return platform::monotonicNs() / 1000000u;
+}
+
+// What the port's reader thread and the probe share; the reader holds its
+// own reference, so a reader that outlives the probe's wait for it still
+// touches live memory, and the port closes when the last holder lets go.
+struct ReaderShared {
+    std::unique_ptr<platform::SerialPort> port;
+    platform::Event stop{platform::Event::Reset::Manual};
+    platform::Event arrived{platform::Event::Reset::Auto};
+    platform::Lock lock;
+    std::vector<uint8_t> bytes;  // under lock
+    bool ended = false;          // under lock: the port read failed for good
+};
+
+void readerEntry(void* raw) {
+    auto* holder = static_cast<std::shared_ptr<ReaderShared>*>(raw);
+    const std::shared_ptr<ReaderShared> shared = *holder;
+    delete holder;
+    uint8_t buffer[64];
+    for (;;) {
+        size_t got = 0;
+        const platform::SerialPort::ReadResult r =
+            shared->port->read(buffer, sizeof buffer, got, shared->stop);
+        if (r == platform::SerialPort::ReadResult::Stopped) break;
+        if (r == platform::SerialPort::ReadResult::Data) {
+            if (got == 0) continue;
+            platform::LockGuard guard(shared->lock);
+            shared->bytes.insert(shared->bytes.end(), buffer, buffer + got);
+        } else if (r == platform::SerialPort::ReadResult::Error) {
+            platform::sleepMs(kReadErrorPauseMs);
+            continue;
+        } else {
+            platform::LockGuard guard(shared->lock);
+            shared->ended = true;
+        }
+        shared->arrived.set();
+        if (r == platform::SerialPort::ReadResult::Gone) break;
+    }
+}
+
+// One rate: open, settle, the exchange, close. False when the port could
+// not be opened (the report says why).
+bool probeAtRate(const ProbeTarget& target, const ProbePortFactory& factory, const ProbeTimings& timings,
+                 uint32_t baud, ProbeExchange& exchange, ProbeReport& report) {
+    auto shared = std::make_shared<ReaderShared>();
+    shared->port = factory ? factory() : nullptr;
+    if (!shared->port) {
+        report.verdict = ProbeVerdict::CannotOpen;
+        report.error = platform::PortError::Other;
+        return false;
+    }
+    if (!shared->port->open(target.portNumber, baud)) {
+        const platform::PortError error = shared->port->lastError();
+        report.verdict = error == platform::PortError::Busy ? ProbeVerdict::InUse : ProbeVerdict::CannotOpen;
+        report.error = error;
+        return false;
+    }
+    platform::Thread reader;
+    auto* holder = new std::shared_ptr<ReaderShared>(shared);
+    if (!reader.start(&readerEntry, holder)) {
+        delete holder;
+        shared->port->close();
+        report.verdict = ProbeVerdict::CannotOpen;
+        report.error = platform::PortError::Other;
+        return false;
+    }
+
+    // Bytes that come during the settling wait (a device that talks on its
+    // own) count as an answer too.
+    platform::sleepMs(timings.settleMs);
+    Frame request = ProbeExchange::firstRequest();
+    std::vector<uint8_t> chunk;
+    while (!exchange.done()) {
+        if (request.size > 0) {
+            if (shared->port->write(request.bytes, request.size, kWriteWaitMs) ==
+                platform::SerialPort::WriteResult::Gone) {
+                exchange.onTimeout();
+                break;
+            }
+            request.size = 0;
+        }
+        const uint64_t deadline = nowMs() + timings.replyWaitMs;
+        bool ended = false;
+        for (;;) {
+            {
+                platform::LockGuard guard(shared->lock);
+                chunk.swap(shared->bytes);
+                shared->bytes.clear();
+                ended = shared->ended;
+            }
+            if (!chunk.empty()) {
+                request = exchange.onBytes(chunk.data(), chunk.size());
+                chunk.clear();
+                if (request.size > 0 || exchange.done()) break;
+            }
+            const uint64_t now = nowMs();
+            if (ended || now >= deadline) {
+                exchange.onTimeout();
+                break;
+            }
+            shared->arrived.wait(static_cast<uint32_t>(deadline - now));
+        }
+    }
+
+    shared->stop.set();
+    // close() only once the reader is out of read(); a reader that does not
+    // come out in time keeps the port, which closes when it ends.
+    if (reader.join(kReaderJoinMs)) shared->port->close();
+    return true;
+}
+
+}  // namespace
+
+ProbeReport probePort(const ProbeTarget& target, const ProbePortFactory& factory,
+                      const ProbeTimings& timings) {
+    ProbeReport report;
+    report.target = target;
+    bool answered = false;
+    for (const uint32_t baud : kRates) {
+        ProbeExchange exchange;
+        ProbeReport failed;
+        if (!probeAtRate(target, factory, timings, baud, exchange, failed)) {
+            // A port that opened at the first rate but not at the second
+            // keeps what the first one found.
+            if (!answered) {
+                report.verdict = failed.verdict;
+                report.error = failed.error;
+            }
+            return report;
+        }
+        const ProbeVerdict verdict = exchange.verdict();
+        // The most telling answer of both rates wins; a garbled one at the
+        // first rate may be a controller set to the second.
+        if (!answered || verdict > report.verdict) {
+            report.verdict = verdict;
+            report.baud = verdict == ProbeVerdict::Nothing ? 0 : baud;
+            report.settings = exchange.settings();
+            report.incomplete = exchange.incomplete();
+        }
+        answered = true;
+        if (exchange.identified()) break;
+    }
+    return report;
+}
+
+uint32_t probeBoundMs(const ProbeTimings& timings) {
+    const uint32_t perRate = timings.settleMs + 3 * (timings.replyWaitMs + kWriteWaitMs) + kReaderJoinMs;
+    return 2 * perRate + kScanMarginMs;
+}
+
+namespace {
+
+struct ScanJob {
+    ProbeTarget target;
+    ProbePortFactory factory;
+    ProbeTimings timings;
+    ProbeReport report;  // written by the job's thread before `done`
+    platform::Event done{platform::Event::Reset::Manual};
+};
+
+void scanEntry(void* raw) {
+    auto* holder = static_cast<std::shared_ptr<ScanJob>*>(raw);
+    const std::shared_ptr<ScanJob> job = *holder;
+    delete holder;
+    job->report = probePort(job->target, job->factory, job->timings);
+    job->done.set();
+}
+
+}  // namespace
+
+std::vector<ProbeReport> scanPorts(const std::vector<ProbeTarget>& targets, const ProbePortFactory& factory,
+                                   const ProbeTimings& timings) {
+    struct Running {
+        std::shared_ptr<ScanJob> job;
+        std::unique_ptr<platform::Thread> thread;
+        bool started = false;
+    };
+    std::vector<Running> running;
+    running.reserve(targets.size());
+    for (const ProbeTarget& target : targets) {
+        Running r;
+        r.job = std::make_shared<ScanJob>();
+        r.job->target = target;
+        r.job->factory = factory;
+        r.job->timings = timings;
+        r.thread = std::make_unique<platform::Thread>();
+        auto* holder = new std::shared_ptr<ScanJob>(r.job);
+        r.started = r.thread->start(&scanEntry, holder);
+        if (!r.started) {
+            // No thread to spare: probe this one here.
+            delete holder;
+            r.job->report = probePort(target, factory, timings);
+            r.job->done.set();
+        }
+        running.push_back(std::move(r));
+    }
+
+    const uint64_t deadline = nowMs() + probeBoundMs(timings);
+    std::vector<ProbeReport> reports;
+    for (Running& r : running) {
+        const uint64_t now = nowMs();
+        const uint32_t left = now >= deadline ? 0 : static_cast<uint32_t>(deadline - now);
+        ProbeReport report;
+        if (r.job->done.wait(left)) {
+            report = r.job->report;
+            if (r.started) r.thread->join(kReaderJoinMs);
+        } else {
+            // The job keeps its own reference and ends on its own; its
+            // Thread object detaches when it goes.
+            report.target = r.job->target;
+            report.verdict = ProbeVerdict::Nothing;
+            report.timedOut = true;
+        }
+        if (!report.target.listed && report.verdict == ProbeVerdict::CannotOpen &&
+            report.error == platform::PortError::NotFound)
+            continue;
+        reports.push_back(std::move(report));
+    }
+    return reports;
+}
+
+// ---- Targets and texts -----------------------------------------------------
+
+std::vector<ProbeTarget> comPortTargets() {
+    std::vector<int> listed;
+    platform::listedComPorts(listed);
+    std::vector<ProbeTarget> targets;
+    const auto add = [&targets](int number, bool isListed) {
+        for (const ProbeTarget& t : targets)
+            if (t.portNumber == number) return;
+        targets.push_back(ProbeTarget{number, "COM" + std::to_string(number), isListed});
+    };
+    for (const int number : listed) add(number, true);
+    for (int number = 1; number <= kGuessedComPorts; ++number) add(number, false);
+    std::sort(targets.begin(), targets.end(),
+              [](const ProbeTarget& a, const ProbeTarget& b) { return a.portNumber < b.portNumber; });
+    return targets;
+}
+
+std::vector<ProbeTarget> devicePathTargets(const std::vector<std::string>& paths) {
+    std::vector<ProbeTarget> targets;
+    for (const std::string& path : paths) {
+        if (targets.size() >= 256) break;
+        const int number = static_cast<int>(targets.size()) + 1;
+        platform::setPortDevice(number, path);
+        targets.push_back(ProbeTarget{number, path, true});
+    }
+    return targets;
+}
+
+namespace {
+
+std::string dotted(uint32_t version) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += std::to_string((version >> shift) & 0xFFu);
+        if (shift > 0) text += '.';
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string deviceLine(const ControllerSettings& s) {
+    return "HW:" + dotted(s.hardwareVersion) + " | FW:" + dotted(s.firmwareVersion) +
+           " | Port type:" + std::to_string(s.portType);
+}
+
+std::string describeProbe(const ProbeReport& r) {
+    std::string line = r.target.label + ": ";
+    if (r.timedOut) return line + "no result in time (the port's driver does not respond)";
+    const std::string rate = " at " + std::to_string(r.baud) + " baud";
+    switch (r.verdict) {
+        case ProbeVerdict::Nothing:
+            return line + "nothing answered";
+        case ProbeVerdict::OtherDevice:
+            if (r.settings.hardwareVersion != 0)
+                return line + "another device (family " + std::to_string(r.settings.deviceFamily) +
+                       ", not supported)" + rate;
+            return line + "another device (no controller reply)";
+        case ProbeVerdict::TooOld:
+            return line + "controller too old for this program" + rate +
+                   " (HW:" + dotted(r.settings.hardwareVersion) + ")";
+        case ProbeVerdict::Controller:
+            if (r.incomplete)
+                return line + "controller" + rate +
+                       ", but it did not answer the port-type or firmware request (HW:" +
+                       dotted(r.settings.hardwareVersion) + ")";
+            return line + "controller, class " + std::to_string(r.settings.versionClass) + "," + rate + " (" +
+                   deviceLine(r.settings) + ")";
+        case ProbeVerdict::InUse:
+            return line + "in use by another program, skipped";
+        case ProbeVerdict::CannotOpen:
+            return line + "cannot open: " + platform::portErrorText(r.error);
+    }
+    return line;
+}
+
+const ProbeReport* firstController(const std::vector<ProbeReport>& reports) {
+    for (const ProbeReport& r : reports)
+        if (r.verdict == ProbeVerdict::Controller && !r.incomplete) return &r;
+    return nullptr;
+}
+
+}  // namespace vorlant
