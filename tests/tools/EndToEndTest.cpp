@@ -19,9 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "backup/SettingsFields.h"
+#include "backup/SettingsFile.h"
 #include "tests/tools/SimExpect.h"
-#include "tools/vorlantctl/SettingsFields.h"
-#include "tools/vorlantctl/SettingsFile.h"
 
 extern char** environ;
 
@@ -33,6 +33,7 @@ inline void PrintTo(SimProfile profile, std::ostream* out) {
 }  // namespace vorlant::sim
 
 namespace vorlant::ctl {
+using namespace backup;
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "backup/ChangePlan.h"
 #include "engine/ControllerSettings.h"
-#include "tools/vorlantctl/ChangePlan.h"
 
-namespace vorlant::ctl {
+namespace vorlant::backup {
 
 constexpr const char* kFormatKey = "format";
 constexpr const char* kFormatMarker = "vorlantctl-settings-v1";
@@ -39,4 +39,4 @@ bool parseSettingsFile(const std::string& text, SettingsFile& out, std::string& 
 bool planImport(const SettingsFile& file, const ControllerSettings& controller, ControllerSettings& target,
                 std::vector<FieldChange>& changes, std::string& error);
 
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup

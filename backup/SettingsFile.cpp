@@ -1,10 +1,10 @@
-#include "tools/vorlantctl/SettingsFile.h"
+#include "backup/SettingsFile.h"
 
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <set>
 
-namespace vorlant::ctl {
+namespace vorlant::backup {
 
 namespace {
 
@@ -260,4 +260,4 @@ bool planImport(const SettingsFile& file, const ControllerSettings& controller, 
     return true;
 }
 
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup
