@@ -1,6 +1,9 @@
 #include "backup/SettingsFile.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -13,6 +16,8 @@ namespace {
 // written from an ordered one, so it lists the fields in record order.
 using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
+
+constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is about 2 KB
 
 std::string num(int64_t v) {
     return std::to_string(static_cast<long long>(v));
@@ -146,6 +151,47 @@ bool integerValue(const std::string& key, const Json& v, const SettingsField& f,
 }
 
 }  // namespace
+
+bool readSettingsText(const std::string& path, std::string& text, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    text.clear();
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        text.append(buffer, n);
+        if (text.size() > kMaxFileBytes) {
+            std::fclose(f);
+            error = path + " is too large for a settings file";
+            return false;
+        }
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+bool writeSettingsText(const std::string& path, const std::string& text, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
 
 std::string settingsToJson(const ControllerSettings& settings, bool withFormatMarker) {
     OrderedJson object = OrderedJson::object();

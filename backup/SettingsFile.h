@@ -28,6 +28,11 @@ struct SettingsFile {
     std::vector<bool> present;  // by settingsFields() index
 };
 
+// A settings file's text (at most 1 MiB), and writing one (replacing the
+// file). False with a one-line message naming the file.
+bool readSettingsText(const std::string& path, std::string& text, std::string& error);
+bool writeSettingsText(const std::string& path, const std::string& text, std::string& error);
+
 // Stage one. The error names the field, or gives line and column for a
 // JSON syntax error.
 bool parseSettingsFile(const std::string& text, SettingsFile& out, std::string& error);

@@ -17,6 +17,7 @@
 #include "ui/AppModel.h"
 #include "ui/DialogControls.h"
 #include "ui/GearRatios.h"
+#include "ui/SettingsTransfer.h"
 #include "ui/TelescopeControlDlgCallback.h"
 
 namespace vorlant {
@@ -38,6 +39,11 @@ public:
     void command(int id);
     void editLostFocus(int id);
     void trackBarReleased(int trackBarId);
+    // A command of the window's menu (ui/MenuCommands.h). Export and import
+    // use the port and speed that "Connect" would, and need a transfer host.
+    void menuCommand(int id);
+    void setTransferHost(TransferHost* host) { transferHost_ = host; }
+    const SettingsTransfer& transfer() const { return transfer_; }
     // Enables or disables the controls that need a connected controller.
     // Enabling follows the controller's capability class: the parameter
     // controls only for fields its read-out decodes (none up to class 1,
@@ -69,6 +75,7 @@ public:
 
 private:
     struct Axis;
+    void showSettingsReport(const ControllerSettings& s, int32_t kind);
     Axis axis(bool dec);
     void showFullSettings(const ControllerSettings& s);
     void showDeviceInfo(const ControllerSettings& s);
@@ -91,6 +98,8 @@ private:
     PortErrorSource portErrorSource_;
     DialogControls* controls_ = nullptr;  // none until initDialog
     DialogHost* host_ = nullptr;
+    TransferHost* transferHost_ = nullptr;
+    SettingsTransfer transfer_;
 
     // What the controls last showed or sent; zero until the first full
     // settings report, so a handler reached earlier compares against 0.

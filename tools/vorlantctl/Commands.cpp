@@ -1,7 +1,6 @@
 #include "tools/vorlantctl/Commands.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -21,7 +20,6 @@ namespace {
 
 using Expect = Session::Expect;
 
-constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is about 2 KB
 constexpr int64_t kU32Max = 0xFFFFFFFF;
 constexpr int64_t kMaxSliderPosition = 31;
 
@@ -36,47 +34,6 @@ std::string portLabel(const PortSpec& port) {
     if (port.devicePath.empty()) label += " (" + platform::portDevice(port.number) + ")";
 #endif
     return label;
-}
-
-bool readFile(const std::string& path, std::string& text, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    text.clear();
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
-        if (text.size() > kMaxFileBytes) {
-            std::fclose(f);
-            error = path + " is too large for a settings file";
-            return false;
-        }
-    }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        error = "cannot read " + path;
-        return false;
-    }
-    return true;
-}
-
-bool writeFile(const std::string& path, const std::string& text, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
 }
 
 std::string num(int64_t v) {
@@ -304,7 +261,7 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
         if (!parseOnOff(a[0], p.code)) return usage("STATE: '" + a[0] + "' is neither on nor off");
     } else if (cmd == "import" || cmd == "diff") {
         std::string text, error;
-        if (!readFile(a[0], text, error)) return Outcome::failure(kExitFile, error);
+        if (!readSettingsText(a[0], text, error)) return Outcome::failure(kExitFile, error);
         if (!parseSettingsFile(text, p.file, error))
             return Outcome::failure(kExitFile, a[0] + ": " + error + "; nothing was sent");
     }
@@ -319,7 +276,7 @@ Outcome act(const CliArgs& args, const Prepared& p, Session& session, std::strin
     }
     if (cmd == "export") {
         std::string error;
-        if (!writeFile(args.args[0], settingsToJson(session.settings(), true), error))
+        if (!writeSettingsText(args.args[0], settingsToJson(session.settings(), true), error))
             return Outcome::failure(kExitFile, error);
         out += "exported the settings to " + args.args[0] + "\n";
         return Outcome::success();
