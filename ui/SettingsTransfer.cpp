@@ -38,6 +38,14 @@ std::string num(int64_t v) {
 
 }  // namespace
 
+std::string transferRowsText(const std::vector<TransferRow>& rows) {
+    std::string text;
+    for (const TransferRow& r : rows)
+        text += r.field + ": " + r.controllerValue + " -> " + r.fileValue + "\n";
+    if (!text.empty()) text.pop_back();
+    return text;
+}
+
 void SettingsTransfer::startExport(TransferHost& host, int port, uint32_t baud) {
     if (busy()) return;
     std::string path;
@@ -107,7 +115,8 @@ void SettingsTransfer::onStatus(int code) {
             return;
         case Step::ReadingOut:
         case Step::VerifyReadingOut:
-            if (endsReadout(low)) fail(std::string("the read-out ended with \"") + statusTextAscii(low) + "\"");
+            if (endsReadout(low))
+                fail(std::string("the read-out ended with \"") + statusTextAscii(low) + "\"");
             return;
         case Step::Answer:
         case Step::Barrier:

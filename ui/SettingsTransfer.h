@@ -37,6 +37,9 @@ struct TransferRow {
     std::string fileValue;
 };
 
+// The rows as lines for a message box: "raAcceleration: 70 -> 86".
+std::string transferRowsText(const std::vector<TransferRow>& rows);
+
 // What the transfer asks of a front. Paths are UTF-8.
 class TransferHost {
 public:
@@ -75,7 +78,16 @@ private:
     // Opening: the connect is posted, its "Opening port" not yet seen;
     // Confirming: the user is asked; Answer: an exchange of the plan is
     // awaited; Barrier: the delivery check after the plain writes.
-    enum class Step { Idle, Opening, ReadingOut, Confirming, Answer, Barrier, VerifyOpening, VerifyReadingOut };
+    enum class Step {
+        Idle,
+        Opening,
+        ReadingOut,
+        Confirming,
+        Answer,
+        Barrier,
+        VerifyOpening,
+        VerifyReadingOut
+    };
 
     void readOutAfresh(Step opening);
     void proceed(const ControllerSettings& settings);

@@ -1,10 +1,14 @@
 #include "ui/qt/QtMainWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMetaObject>
 
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
 
 namespace vorlant {
 
@@ -23,6 +27,7 @@ QtMainWindow::QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTe
       dialog_(dialog),
       bridge_(bridge),
       host_(this, templates),
+      transferHost_(this),
       ports_(systemSerialDevices) {
     controls().setCommandHandler([this](int id, int code) {
         if (code == QtDialogControls::kEditLostFocus) {
@@ -38,12 +43,36 @@ QtMainWindow::QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTe
     setCancelHandler([this] { dialog_.command(2); });
     setEnterHandler([this] { dialog_.command(1); });
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    addToolsMenu();
+}
+
+QtMainWindow::~QtMainWindow() {
+    dialog_.setTransferHost(nullptr);
+}
+
+void QtMainWindow::addToolsMenu() {
+    auto* bar = new QMenuBar(this);
+    QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+    for (const MenuCommand& c : kMenuCommands) {
+        const int id = c.id;
+        QObject::connect(tools->addAction(QString::fromUtf8(c.text)), &QAction::triggered, this,
+                         [this, id] { dialog_.menuCommand(id); });
+    }
+    contentTop_ = bar->sizeHint().height();
+    bar->setGeometry(0, 0, width(), contentTop_);
+    // The template's controls move down as one, so the layout stays the
+    // template's.
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != bar) child->move(child->x(), child->y() + contentTop_);
+    }
+    setFixedSize(width(), height() + contentTop_);
 }
 
 void QtMainWindow::initialise() {
     if (initialised_) return;
     initialised_ = true;
     dialog_.initDialog(controls(), host_);
+    dialog_.setTransferHost(&transferHost_);
     // The logic named the ports by number; the list names the devices
     // those numbers open.
     refreshPorts();

@@ -11,6 +11,10 @@
 // systemSerialDevices()), asked again whenever the list opens; "Connect"
 // is usable while the list has an entry.
 //
+// A "&Tools" menu bar above the template's controls holds the commands of
+// ui/MenuCommands.h; the controls keep their places relative to each other,
+// all moved down by the menu bar's height (contentTop()).
+//
 // Threads: everything but postToWindow on the GUI thread.
 #pragma once
 
@@ -23,12 +27,14 @@
 #include "ui/qt/QtDialogHost.h"
 #include "ui/qt/QtPortList.h"
 #include "ui/qt/QtTemplateDialog.h"
+#include "ui/qt/QtTransferHost.h"
 
 namespace vorlant {
 
 class QtMainWindow : public QtTemplateDialog, public DialogWindow {
 public:
     QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTemplates& templates);
+    ~QtMainWindow() override;
 
     // The dialog's initialisation (once; run() does it if not yet done).
     void initialise();
@@ -40,6 +46,8 @@ public:
     void setPortSource(PortSource source);
     void refreshPorts();
     const QtPortList& ports() const { return ports_; }
+    // Where the template's top edge is: below the menu bar.
+    int contentTop() const { return contentTop_; }
 
     void postToWindow(uint32_t wParam, int32_t lParam) override;
 
@@ -47,9 +55,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void addToolsMenu();
+
     DlgConfig& dialog_;
     AppModel& bridge_;
     QtDialogHost host_;
+    QtTransferHost transferHost_;
+    int contentTop_ = 0;
     QtPortList ports_;
     bool initialised_ = false;
     static constexpr int kReportTimerMs = 250;

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
+#include "ui/win32/Win32Text.h"
 
 namespace vorlant {
 
@@ -28,6 +30,8 @@ INT_PTR Win32MainDialog::run(HWND parent) {
     const INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(kDialogMain), parent, &dialogProc,
                                            reinterpret_cast<LPARAM>(this));
     window_.store(nullptr);
+    dialog_.setTransferHost(nullptr);
+    transferHost_.reset();
     host_.reset();
     controls_.reset();
     return result;
@@ -54,6 +58,13 @@ INT_PTR CALLBACK Win32MainDialog::dialogProc(HWND window, UINT message, WPARAM w
 void Win32MainDialog::initialise(HWND window) {
     controls_ = std::make_unique<Win32DialogControls>(instance_, window);
     host_ = std::make_unique<Win32DialogHost>(instance_, window);
+    transferHost_ = std::make_unique<Win32TransferHost>(window);
+    dialog_.setTransferHost(transferHost_.get());
+    if (HMENU menu = GetSystemMenu(window, FALSE)) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        for (const MenuCommand& c : kMenuCommands)
+            AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(c.id), toWide(c.text).c_str());
+    }
     // Shared icons: the system owns them, nothing to release. The small slot
     // gets the icon's own small image rather than a shrunk large one.
     const struct {
@@ -98,6 +109,15 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
                 dialog_.command(LOWORD(wParam));
             }
             return TRUE;
+        case WM_SYSCOMMAND:
+            // The low four bits belong to the system.
+            for (const MenuCommand& c : kMenuCommands) {
+                if ((wParam & 0xFFF0) == static_cast<WPARAM>(c.id)) {
+                    dialog_.menuCommand(c.id);
+                    return TRUE;
+                }
+            }
+            return FALSE;
         case WM_HSCROLL: {
             // Only the end of an interaction (mouse button or key released).
             HWND trackBar = reinterpret_cast<HWND>(lParam);
