@@ -46,8 +46,14 @@ std::string transferRowsText(const std::vector<TransferRow>& rows) {
     return text;
 }
 
+bool SettingsTransfer::refuseWhileBusy(TransferHost& host) {
+    if (!busy()) return false;
+    host.showMessage("A settings transfer is still under way; Disconnect ends it.", true);
+    return true;
+}
+
 void SettingsTransfer::startExport(TransferHost& host, int port, uint32_t baud) {
-    if (busy()) return;
+    if (refuseWhileBusy(host)) return;
     std::string path;
     if (!host.chooseSaveFile(path)) return;
     host_ = &host;
@@ -60,7 +66,7 @@ void SettingsTransfer::startExport(TransferHost& host, int port, uint32_t baud) 
 }
 
 void SettingsTransfer::startImport(TransferHost& host, int port, uint32_t baud) {
-    if (busy()) return;
+    if (refuseWhileBusy(host)) return;
     std::string path;
     if (!host.chooseOpenFile(path)) return;
     host_ = &host;
@@ -102,6 +108,9 @@ void SettingsTransfer::onStatus(int code) {
             // our own disconnect among them.
             if (low == StatusCode::OpeningPort) {
                 step_ = step_ == Step::Opening ? Step::ReadingOut : Step::VerifyReadingOut;
+            } else if (low == StatusCode::CannotOpenPort) {
+                // An engine without its queue says so at once, with no "Opening port".
+                fail(std::string("the read-out ended with \"") + statusTextAscii(low) + "\"");
             } else if (low == StatusCode::AlreadyConnected) {
                 // A connect of the user's got there first: close it and try once more.
                 if (reopened_) {

@@ -63,7 +63,7 @@ public:
     SettingsTransfer& operator=(const SettingsTransfer&) = delete;
 
     // Ask for the file, then read the controller on `port` at `baud` out
-    // afresh. Ignored while a transfer is under way.
+    // afresh. While a transfer is under way, only says so.
     void startExport(TransferHost& host, int port, uint32_t baud);
     void startImport(TransferHost& host, int port, uint32_t baud);
     bool busy() const { return step_ != Step::Idle; }
@@ -89,6 +89,7 @@ private:
         VerifyReadingOut
     };
 
+    bool refuseWhileBusy(TransferHost& host);
     void readOutAfresh(Step opening);
     void proceed(const ControllerSettings& settings);
     void sendFrom(std::size_t index);

@@ -26,15 +26,16 @@ bool QtTransferHost::chooseSaveFile(std::string& path) {
 }
 
 bool QtTransferHost::chooseOpenFile(std::string& path) {
-    const QString file = QFileDialog::getOpenFileName(owner_, QStringLiteral("Import settings"), QString(), kFilter);
+    const QString file =
+        QFileDialog::getOpenFileName(owner_, QStringLiteral("Import settings"), QString(), kFilter);
     if (file.isEmpty()) return false;
     path = chosen(file);
     return true;
 }
 
 bool QtTransferHost::confirmImport(const std::string& question, const std::vector<TransferRow>& rows) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Import settings"), QString::fromStdString(question),
-                    QMessageBox::Yes | QMessageBox::No, owner_);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Import settings"),
+                    QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No, owner_);
     box.setInformativeText(QStringLiteral("field: controller -> file\n") +
                            QString::fromStdString(transferRowsText(rows)));
     box.setDefaultButton(QMessageBox::No);

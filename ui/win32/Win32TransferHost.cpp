@@ -45,13 +45,13 @@ bool Win32TransferHost::chooseOpenFile(std::string& path) {
 }
 
 bool Win32TransferHost::confirmImport(const std::string& question, const std::vector<TransferRow>& rows) {
-    const std::wstring text =
-        toWide(question + "\n\nfield: controller -> file\n" + transferRowsText(rows));
+    const std::wstring text = toWide(question + "\n\nfield: controller -> file\n" + transferRowsText(rows));
     return MessageBoxW(owner_, text.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void Win32TransferHost::showMessage(const std::string& text, bool isError) {
-    MessageBoxW(owner_, toWide(text).c_str(), kCaption, MB_OK | (isError ? MB_ICONERROR : MB_ICONINFORMATION));
+    MessageBoxW(owner_, toWide(text).c_str(), kCaption,
+                MB_OK | (isError ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
 }  // namespace vorlant
