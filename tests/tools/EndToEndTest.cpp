@@ -330,6 +330,12 @@ TEST(EndToEnd, ExportSetImportRoundTrip) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("raOvertone: -7 -> 100\n"), std::string::npos) << r.out;
 
+    // diff: 1 for "they differ", said on standard output only.
+    r = runTool({"diff", file, "--port", sim.pty()});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("14 fields differ from "), std::string::npos) << r.out;
+
     r = runTool({"import", file, "--port", sim.pty()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("13 fields changed, read back and confirmed"), std::string::npos) << r.out;
@@ -337,6 +343,8 @@ TEST(EndToEnd, ExportSetImportRoundTrip) {
     r = runTool({"readout", "--json", "--port", sim.pty()});
     ASSERT_EQ(r.code, 0) << r.err;
     expectReadoutOf(sim::SimProfile::Class5, r.out);
+    r = runTool({"diff", file, "--port", sim.pty()});
+    EXPECT_EQ(r.code, 0) << r.err;
     std::remove(file.c_str());
 }
 

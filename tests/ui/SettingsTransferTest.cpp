@@ -69,13 +69,19 @@ TEST(SettingsTransfer, ExportEndsWithItsReadOut) {
     const std::vector<std::string> once = {"connect(3,9600)"};
     const Case cases[] = {
         {"written", {{1, 0}, {2, 0}, {kSettingsReport, done}}, "info: Exported the settings to ", once},
-        {"no such port", {{1, 0}, {6, 0}}, "error: Export failed: the read-out ended with \"Error: Cannot open port.\"",
+        {"no such port",
+         {{1, 0}, {6, 0}},
+         "error: Export failed: the read-out ended with \"Error: Cannot open port.\"",
          once},
         {"engine without its queue", {{6, 0}}, "error: Export failed: the read-out ended with", once},
-        {"silent", {{1, 0}, {2, 0}, {7, 0}}, "error: Export failed: the read-out ended with \"Error: Cannot connect",
+        {"silent",
+         {{1, 0}, {2, 0}, {7, 0}},
+         "error: Export failed: the read-out ended with \"Error: Cannot connect",
          once},
-        {"too old", {{1, 0}, {2, 0}, {kSettingsReport, SettingsReportKind::DeviceTooOld}},
-         "error: Export failed: Error: The connected Brask is too old", once},
+        {"too old",
+         {{1, 0}, {2, 0}, {kSettingsReport, SettingsReportKind::DeviceTooOld}},
+         "error: Export failed: Error: The connected Brask is too old",
+         once},
         // The user's own connect got there first: closed and opened again.
         {"already connected",
          {{11, 0}, {4, 0}, {1, 0}, {2, 0}, {kSettingsReport, done}},
@@ -128,9 +134,8 @@ TEST(SettingsTransfer, ImportWaitsForEachExchangeThenReadsBack) {
     EXPECT_EQ(engine.calls.back(), "connect(3,9600)");
     play(t, {{1, 0}, {2, 0}, {kSettingsReport, SettingsReportKind::ReadoutComplete}}, wanted);
     EXPECT_FALSE(t.busy());
-    EXPECT_EQ(host.messages,
-              (std::vector<std::string>{"info: Imported " + host.path +
-                                        ": 2 settings changed, read back and confirmed."}));
+    EXPECT_EQ(host.messages, (std::vector<std::string>{"info: Imported " + host.path +
+                                                       ": 2 settings changed, read back and confirmed."}));
 
     // Refused on the way: the message says so (no longer "nothing was sent").
     host.messages.clear();
