@@ -178,7 +178,10 @@ void SettingsTransfer::onSupplyVoltage() {
     if (step_ == Step::Barrier) readOutAfresh(Step::VerifyOpening);
 }
 
-void SettingsTransfer::proceed(const ControllerSettings& settings) {
+void SettingsTransfer::proceed(const ControllerSettings& reported) {
+    // A copy: the report's record may be replaced by one delivered while
+    // the user is asked.
+    const ControllerSettings settings = reported;
     std::string error;
     if (job_ == Job::Export) {
         if (!backup::writeSettingsText(path_, backup::settingsToJson(settings, true), error)) {

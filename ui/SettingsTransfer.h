@@ -91,7 +91,7 @@ private:
 
     bool refuseWhileBusy(TransferHost& host);
     void readOutAfresh(Step opening);
-    void proceed(const ControllerSettings& settings);
+    void proceed(const ControllerSettings& reported);
     void sendFrom(std::size_t index);
     void verify(const ControllerSettings& settings);
     void fail(const std::string& reason);
