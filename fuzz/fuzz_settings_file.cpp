@@ -1,7 +1,8 @@
-// Feeds arbitrary text to the whole check that `vorlantctl import` makes of
-// a settings file before anything is sent: the file on its own, then
-// against connected controllers of every class, then the engine commands
-// that would carry the import out. Nothing may crash, and whatever the
+// Feeds arbitrary text to the whole check that an import (`vorlantctl
+// import`, the windows' "Import settings...") makes of a settings file
+// before anything is sent: the file on its own, then against connected
+// controllers of every class, then the engine commands that would carry
+// the import out. Nothing may crash, and whatever the
 // checks let through must be a value the controller's wire field can carry.
 #include <cstddef>
 #include <cstdint>
@@ -9,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/vorlantctl/ChangePlan.h"
-#include "tools/vorlantctl/SettingsFile.h"
+#include "backup/ChangePlan.h"
+#include "backup/SettingsFile.h"
 
-namespace vorlant::ctl {
+namespace vorlant::backup {
 namespace {
 
 void require(bool condition) {
@@ -37,10 +38,10 @@ void planAgainst(const SettingsFile& file, const ControllerSettings& controller)
 }
 
 }  // namespace
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace vorlant::ctl;
+    using namespace vorlant::backup;
     const std::string text(reinterpret_cast<const char*>(data), size);
     SettingsFile file;
     std::string error;

@@ -63,7 +63,7 @@ def main():
             path = name if rel_top == "." else rel_top + "/" + name
             folders = [f for f in rules if path.startswith(f + "/")]
             if not folders:
-                if any(path.startswith(d + "/") for d in ("platform", "app", "engine", "tools", "ui")):
+                if any(path.startswith(d + "/") for d in ("platform", "app", "engine", "backup", "tools", "ui")):
                     failures.append(f"{path}: no include rule for its folder")
                 continue
             patterns = rules[max(folders, key=len)]

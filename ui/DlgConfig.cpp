@@ -132,7 +132,8 @@ struct DlgConfig::Axis {
     uint8_t& guideRate;
 };
 
-DlgConfig::DlgConfig(iTelescopeControl& engine, AppModel& bridge) : engine_(engine), bridge_(bridge) {}
+DlgConfig::DlgConfig(iTelescopeControl& engine, AppModel& bridge)
+    : engine_(engine), bridge_(bridge), transfer_(engine) {}
 
 DlgConfig::Axis DlgConfig::axis(bool dec) {
     if (dec) {
@@ -189,6 +190,10 @@ void DlgConfig::menuCommand(int id) {
     switch (id) {
         case MenuCommandId::FindController:
             findController();
+            return;
+        case MenuCommandId::ExportSettings:
+        case MenuCommandId::ImportSettings:
+            transferSettings(id);
             return;
         default:
             return;
@@ -289,6 +294,7 @@ void DlgConfig::showStatus(int32_t code) {
         }
     }
     controls_->setText(MainId::StatusLine, text);
+    transfer_.onStatus(code);
 }
 
 std::string DlgConfig::portErrorReason(platform::PortError error) {
@@ -326,11 +332,17 @@ void DlgConfig::showSupplyVoltage(int32_t centivolts) {
     text += std::to_string(hundredths);
     text += 'V';
     controls_->setText(MainId::VoltageDisplay, text);
+    transfer_.onSupplyVoltage();
 }
 
 void DlgConfig::showSettings(const ControllerSettings* settings, int32_t kind) {
     if (controls_ == nullptr || settings == nullptr) return;
-    const ControllerSettings& s = *settings;
+    showSettingsReport(*settings, kind);
+    // After the controls show it: a transfer may run a modal dialog here.
+    transfer_.onSettings(*settings, kind);
+}
+
+void DlgConfig::showSettingsReport(const ControllerSettings& s, int32_t kind) {
     switch (kind) {
         case SettingsReportKind::DeviceTooOld:
             controls_->setText(MainId::StatusLine, statusTextAscii(StatusCode::DeviceTooOld));
@@ -562,6 +574,25 @@ void DlgConfig::command(int id) {
         default:
             return;
     }
+}
+
+void DlgConfig::transferSettings(int id) {
+    if (transferHost_ == nullptr) return;
+    const int selection = controls_->comboSelection(MainId::PortCombo);
+    if (selection < 0) return;
+    const uint32_t baud = controls_->isChecked(MainId::Baud115200) ? 115200u : 9600u;
+    switch (id) {
+        case MenuCommandId::ExportSettings:
+            transfer_.startExport(*transferHost_, selection + 1, baud);
+            break;
+        case MenuCommandId::ImportSettings:
+            transfer_.startImport(*transferHost_, selection + 1, baud);
+            break;
+        default:
+            return;
+    }
+    // Reports held back while the file dialog was open.
+    bridge_.deliverAll();
 }
 
 void DlgConfig::moveManual(uint8_t direction) {

@@ -18,6 +18,7 @@
 #include "ui/ControllerSearch.h"
 #include "ui/DialogControls.h"
 #include "ui/GearRatios.h"
+#include "ui/SettingsTransfer.h"
 #include "ui/TelescopeControlDlgCallback.h"
 
 namespace vorlant {
@@ -39,7 +40,8 @@ public:
     void command(int id);
     void editLostFocus(int id);
     void trackBarReleased(int trackBarId);
-    // A command of the window's menu (ui/MenuCommands.h).
+    // A command of the window's menu (ui/MenuCommands.h). Export and import
+    // use the port and speed that "Connect" would, and need a transfer host.
     void menuCommand(int id);
     // Where "Find controller..." takes its ports from and shows what it
     // found; without one the command does nothing. The scan runs on its own
@@ -47,6 +49,8 @@ public:
     // selected in the port list (and "115200 Baud" set to its rate).
     void setScanHost(ScanHost* host) { scanHost_ = host; }
     bool scanRunning() const { return search_.running(); }
+    void setTransferHost(TransferHost* host) { transferHost_ = host; }
+    const SettingsTransfer& transfer() const { return transfer_; }
     // Enables or disables the controls that need a connected controller.
     // Enabling follows the controller's capability class: the parameter
     // controls only for fields its read-out decodes (none up to class 1,
@@ -78,6 +82,7 @@ public:
 
 private:
     struct Axis;
+    void showSettingsReport(const ControllerSettings& s, int32_t kind);
     Axis axis(bool dec);
     void showFullSettings(const ControllerSettings& s);
     void showDeviceInfo(const ControllerSettings& s);
@@ -86,6 +91,7 @@ private:
     void blankUnreadFields(int versionClass);
     void confirmAdvancedJob();
     void findController();
+    void transferSettings(int menuCommandId);
     void finishScan();
     void moveManual(uint8_t direction);
     void sendReverseFlags();
@@ -103,6 +109,8 @@ private:
     DialogHost* host_ = nullptr;
     ScanHost* scanHost_ = nullptr;
     ControllerSearch search_;
+    TransferHost* transferHost_ = nullptr;
+    SettingsTransfer transfer_;
 
     // What the controls last showed or sent; zero until the first full
     // settings report, so a handler reached earlier compares against 0.

@@ -19,15 +19,19 @@
 #include <vector>
 
 #include "app/AppShell.h"
+#include "backup/SettingsFile.h"
 #include "engine/TelescopeControl.h"
 #include "tests/e2e/SimLink.h"
 #include "tests/support/ShownSettings.h"
+#include "tests/tools/SimExpect.h"
 #include "tests/ui/FakeControls.h"
 #include "tools/simulator/SimState.h"
 #include "ui/AppModel.h"
 #include "ui/DialogNotify.h"
 #include "ui/DlgConfig.h"
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
+#include "ui/SettingsTransfer.h"
 
 namespace vorlant {
 namespace {
@@ -247,6 +251,146 @@ TEST(ProgramShell, TraceOnlyWhenAskedForAndOpenable) {
     ::unsetenv("VORLANT_TRACE");
     std::remove(good.c_str());
 #endif
+}
+
+// The file dialogs and message boxes of a front: a set path, a set answer,
+// and what was shown.
+class FakeTransferHost : public TransferHost {
+public:
+    bool chooseSaveFile(std::string& chosen) override {
+        chosen = path;
+        return true;
+    }
+    bool chooseOpenFile(std::string& chosen) override {
+        chosen = path;
+        return true;
+    }
+    bool confirmImport(const std::string&, const std::vector<TransferRow>& shown) override {
+        rows = shown;
+        ++asked;
+        return agree;
+    }
+    void showMessage(const std::string& text, bool isError) override {
+        messages.push_back((isError ? "error: " : "info: ") + text);
+    }
+
+    std::string path;
+    bool agree = true;
+    int asked = 0;
+    std::vector<TransferRow> rows;
+    std::vector<std::string> messages;
+};
+
+// The text with one member of the settings file set to `value`.
+std::string withMember(std::string text, const std::string& name, const std::string& value) {
+    const std::string key = "\"" + name + "\": ";
+    const size_t at = text.find(key) + key.size();
+    return text.replace(at, text.find_first_of(",\n", at) - at, value);
+}
+
+void writeText(const std::string& path, const std::string& text) {
+    std::string error;
+    ASSERT_TRUE(backup::writeSettingsText(path, text, error)) << error;
+}
+
+// Export from the window, then imports through its logic of a changed, a
+// foreign and a corrupt file: what the user is shown, and what the
+// controller receives (the simulator's log).
+TEST(DialogEndToEnd, ExportAndImportThroughTheWindowsLogic) {
+    e2e::SimLink link("class5", kLogToOutput);
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    FakeTransferHost host;
+    session.dlg->setTransferHost(&host);
+    const sim::SimState s = sim::initialState(sim::SimProfile::Class5);
+    const std::string file = ::testing::TempDir() + "vorlant_transfer_" + std::to_string(link.port());
+
+    // The frames the simulator logged since the last call.
+    const auto logged = [&] {
+        Frames frames;
+        for (std::string line = link.readLine(500); !line.empty(); line = link.readLine(300)) {
+            const size_t at = line.find("] AA ");
+            if (at != std::string::npos) frames.push_back(line.substr(at + 2, line.find("  ", at) - at - 2));
+        }
+        return frames;
+    };
+    // Runs one menu command to its end; the frames the simulator got.
+    const auto transfer = [&](int id) {
+        session.dlg->menuCommand(id);
+        session.pause();
+        EXPECT_TRUE(session.tickUntil([&] { return !session.dlg->transfer().busy(); }, 300))
+            << id << ": " << session.controls.text(MainId::StatusLine);
+        return logged();
+    };
+    const auto writes = [](const Frames& frames) {
+        std::vector<int> ids;
+        for (const std::string& f : frames) {
+            const int id = std::stoi(f.substr(6, 2), nullptr, 16);
+            if (test::isWriteRequest(static_cast<uint8_t>(id))) ids.push_back(id);
+        }
+        return ids;
+    };
+
+    // Export while connected: a fresh read-out, written as the tool writes it.
+    ASSERT_TRUE(session.connect());
+    logged();
+    host.path = file;
+    EXPECT_EQ(transfer(MenuCommandId::ExportSettings), kClass5ReadOut);
+    ASSERT_EQ(host.messages.back(), "info: Exported the settings to " + file + ".");
+    std::string exported, error;
+    ASSERT_TRUE(backup::readSettingsText(file, exported, error)) << error;
+    EXPECT_EQ(exported, backup::settingsToJson(test::expectedReadout(sim::SimProfile::Class5), true));
+
+    // A changed file: listed field by field; nothing sent until agreed.
+    const int acceleration = s.raAcceleration + 16;
+    std::string changed = withMember(exported, "raAcceleration", std::to_string(acceleration));
+    changed = withMember(changed, "deOvertone", "-7");
+    changed = withMember(changed, "latitude", "864000");
+    writeText(file, changed);
+    host.agree = false;
+    EXPECT_EQ(writes(transfer(MenuCommandId::ImportSettings)), std::vector<int>{});
+    EXPECT_EQ(host.asked, 1);
+    EXPECT_EQ(host.messages.size(), 1u);
+    ASSERT_EQ(host.rows.size(), 3u);
+    EXPECT_EQ(host.rows[0].field, "raAcceleration");
+    EXPECT_EQ(host.rows[0].controllerValue, std::to_string(s.raAcceleration));
+    EXPECT_EQ(host.rows[0].fileValue, std::to_string(acceleration));
+    EXPECT_EQ(host.rows[1].field, "deOvertone");
+    EXPECT_EQ(host.rows[1].fileValue, "-7");
+    EXPECT_EQ(host.rows[2].field, "latitude");
+    EXPECT_EQ(host.rows[2].fileValue, "864000  (10:00:00)");
+
+    host.agree = true;
+    const std::vector<int> sent = writes(transfer(MenuCommandId::ImportSettings));
+    EXPECT_EQ(host.messages.back(),
+              "info: Imported " + file + ": 3 settings changed, read back and confirmed.");
+    EXPECT_EQ(sent.size(), 3u);
+    EXPECT_EQ(session.controls.text(MainId::RaAccelerationEdit), std::to_string(acceleration));
+    EXPECT_EQ(session.controls.text(MainId::DeOvertoneEdit), "-7");
+
+    // Another family: refused with the field named after the read-out.
+    writeText(file, withMember(exported, "deviceFamily", "3"));
+    Frames frames = transfer(MenuCommandId::ImportSettings);
+    EXPECT_EQ(frames, kClass5ReadOut);
+    EXPECT_EQ(writes(frames), std::vector<int>{});
+    EXPECT_NE(host.messages.back().find("error: Import failed: " + file + ": field deviceFamily"),
+              std::string::npos)
+        << host.messages.back();
+    EXPECT_NE(host.messages.back().find("nothing was sent"), std::string::npos);
+
+    // A value out of range, and a corrupt file: refused before anything is
+    // sent, the read-out requests included.
+    writeText(file, withMember(exported, "raAcceleration", "256"));
+    EXPECT_EQ(transfer(MenuCommandId::ImportSettings), Frames{});
+    EXPECT_NE(host.messages.back().find("raAcceleration"), std::string::npos) << host.messages.back();
+    writeText(file, exported.substr(0, exported.size() / 2));
+    EXPECT_EQ(transfer(MenuCommandId::ImportSettings), Frames{});
+    EXPECT_NE(host.messages.back().find("error: Import failed: " + file + ": not valid JSON"),
+              std::string::npos)
+        << host.messages.back();
+    EXPECT_NE(host.messages.back().find("nothing was sent"), std::string::npos);
+    EXPECT_EQ(host.asked, 2);
+    std::remove(file.c_str());
 }
 
 }  // namespace

@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "backup/SettingsFields.h"
 #include "tests/tools/SimExpect.h"
 #include "tools/simulator/LoopbackPort.h"
 #include "tools/vorlantctl/Commands.h"
-#include "tools/vorlantctl/SettingsFields.h"
 
 namespace vorlant::ctl {
+using namespace backup;
 namespace {
 
 using sim::SimProfile;
@@ -361,6 +362,57 @@ TEST_F(Tool, ExportThenImportRestoresEveryField) {
     ASSERT_TRUE(r.outcome.ok()) << r.outcome.message;
     EXPECT_TRUE(writes().empty());
     std::remove(file.c_str());
+}
+
+// diff: 0 when they match, 1 only when they differ (the fields on standard
+// output), its other failures their own codes; it never writes.
+TEST_F(Tool, DiffExitCodes) {
+    useProfile(SimProfile::Class5);
+    const std::string file = tempFile("settings.json");
+    ASSERT_TRUE(run({"export", file.c_str()}).outcome.ok());
+    const std::string exported = readText(file);
+    const std::string corrupt = tempFile("corrupt.json");
+    writeText(corrupt, exported.substr(0, exported.size() / 2));
+    const std::string missing = tempFile("missing.json");
+
+    Result r = run({"diff", file.c_str()});
+    EXPECT_EQ(r.outcome.code, kExitOk) << r.outcome.message;
+    EXPECT_NE(r.out.find("the controller matches"), std::string::npos) << r.out;
+
+    ASSERT_TRUE(run({"set", "deOvertone", "-15", "latitude", "N10:00:00"}).outcome.ok());
+    port->inspect([](sim::SimController& c) {
+        c.clearRequestLog();
+        return 0;
+    });
+    r = run({"diff", file.c_str()});
+    EXPECT_EQ(r.outcome.code, kExitDiffers);
+    EXPECT_TRUE(r.outcome.message.empty()) << r.outcome.message;
+    EXPECT_NE(r.out.find("deOvertone  controller -15, file "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("latitude    controller 864000  (10:00:00), file -2926264  (-33:52:07)"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("2 fields differ from"), std::string::npos) << r.out;
+    EXPECT_TRUE(writes().empty());
+
+    struct Failure {
+        const char* path;
+        SimProfile profile;
+        int code;
+    };
+    const std::string& c = corrupt;
+    const std::string& m = missing;
+    for (const Failure& f : {Failure{c.c_str(), SimProfile::Class5, kExitFile},
+                             Failure{m.c_str(), SimProfile::Class5, kExitFile},
+                             Failure{file.c_str(), SimProfile::Silent, kExitTimeout},
+                             Failure{file.c_str(), SimProfile::TooOld, kExitTooOld}}) {
+        SCOPED_TRACE(f.path);
+        useProfile(f.profile);
+        r = run({"diff", f.path});
+        EXPECT_EQ(r.outcome.code, f.code) << r.outcome.message;
+        EXPECT_FALSE(r.outcome.message.empty());
+    }
+    std::remove(file.c_str());
+    std::remove(corrupt.c_str());
 }
 
 TEST_F(Tool, ImportRefusalsSendNothing) {

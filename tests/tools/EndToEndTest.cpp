@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "backup/SettingsFields.h"
+#include "backup/SettingsFile.h"
 #include "tests/tools/SimExpect.h"
-#include "tools/vorlantctl/SettingsFields.h"
-#include "tools/vorlantctl/SettingsFile.h"
 
 extern char** environ;
 
@@ -35,6 +35,7 @@ inline void PrintTo(SimProfile profile, std::ostream* out) {
 }  // namespace vorlant::sim
 
 namespace vorlant::ctl {
+using namespace backup;
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -341,6 +342,12 @@ TEST(EndToEnd, ExportSetImportRoundTrip) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("raOvertone: -7 -> 100\n"), std::string::npos) << r.out;
 
+    // diff: 1 for "they differ", said on standard output only.
+    r = runTool({"diff", file, "--port", sim.pty()});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("14 fields differ from "), std::string::npos) << r.out;
+
     r = runTool({"import", file, "--port", sim.pty()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("13 fields changed, read back and confirmed"), std::string::npos) << r.out;
@@ -348,6 +355,8 @@ TEST(EndToEnd, ExportSetImportRoundTrip) {
     r = runTool({"readout", "--json", "--port", sim.pty()});
     ASSERT_EQ(r.code, 0) << r.err;
     expectReadoutOf(sim::SimProfile::Class5, r.out);
+    r = runTool({"diff", file, "--port", sim.pty()});
+    EXPECT_EQ(r.code, 0) << r.err;
     std::remove(file.c_str());
 }
 

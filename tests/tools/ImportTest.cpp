@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "backup/SettingsFile.h"
 #include "tests/tools/SimExpect.h"
-#include "tools/vorlantctl/ChangePlan.h"
-#include "tools/vorlantctl/SettingsFile.h"
+#include "tools/vorlantctl/ApplyPlan.h"
 
 namespace vorlant::ctl {
+using namespace backup;
 namespace {
 
 ControllerSettings class5() {

@@ -17,6 +17,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -36,6 +38,7 @@
 #include "platform/SerialPort.h"
 #include "ui/FakeControls.h"
 #include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
 #include "ui/SecondaryDialogIds.h"
 #include "ui/qt/QtDialogControls.h"
 #include "ui/qt/QtDialogHost.h"
@@ -112,6 +115,18 @@ TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
     QtDialogControls& controls = window.controls();
     const DialogUnits& units = controls.units();
 
+    // The menu bar above the template holds the window's commands.
+    const QMenuBar* bar = window.findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(window.contentTop(), bar->height());
+    EXPECT_GT(window.contentTop(), 0);
+    ASSERT_EQ(bar->actions().size(), 1);
+    EXPECT_EQ(bar->actions()[0]->text().toStdString(), "&Tools");
+    const QList<QAction*> commands = bar->actions()[0]->menu()->actions();
+    ASSERT_EQ(static_cast<size_t>(commands.size()), std::size(kMenuCommands));
+    for (size_t i = 0; i < std::size(kMenuCommands); ++i)
+        EXPECT_EQ(commands[static_cast<int>(i)]->text().toStdString(), kMenuCommands[i].text);
+
     const ResourceTemplate& t = qtResourceTemplates().at(kDialogMain);
     ASSERT_EQ(t.controls.size(), 129u);
     EXPECT_EQ(controls.count(), 129u);
@@ -121,7 +136,7 @@ TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
         ASSERT_TRUE(controls.kindOf(c.id, kind));
         EXPECT_TRUE(hasClassOf(kind, controls.widget(c.id)));
         EXPECT_EQ(controls.widget(c.id)->x(), units.x(c.x));
-        EXPECT_EQ(controls.widget(c.id)->y(), units.y(c.y));
+        EXPECT_EQ(controls.widget(c.id)->y(), window.contentTop() + units.y(c.y));
     }
     const std::vector<std::pair<int, QtControlKind>> expected = {
         {MainId::PortCombo, QtControlKind::Combo},      {MainId::Baud115200, QtControlKind::CheckBox},
@@ -140,7 +155,7 @@ TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
     EXPECT_TRUE(qobject_cast<QLineEdit*>(controls.widget(MainId::StatusLine))->isReadOnly());
     EXPECT_FALSE(qobject_cast<QLineEdit*>(controls.widget(MainId::RaMaxSpeedEdit))->isReadOnly());
     EXPECT_EQ(window.width(), units.x(t.w));
-    EXPECT_EQ(window.height(), units.y(t.h));
+    EXPECT_EQ(window.height(), window.contentTop() + units.y(t.h));
     // The initialisation gave the arrows their icons and listed the devices.
     for (int id : {MainId::MoveNorth, MainId::MoveSouth, MainId::MoveEast, MainId::MoveWest})
         EXPECT_FALSE(qobject_cast<QPushButton*>(controls.widget(id))->icon().isNull()) << id;

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cwctype>
@@ -442,6 +443,8 @@ TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
     std::string shownAtStart, shownByTimer;
     bool connectSetEnabled = false;
     bool openAfterEnterAndEscape = false;
+    std::vector<std::string> menuTexts;
+    bool saveDialogShown = false;
     std::thread driver([&] {
         HWND main = nullptr;
         for (int i = 0; i < 200 && main == nullptr; ++i) {
@@ -460,6 +463,31 @@ TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
         PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         openAfterEnterAndEscape = IsWindow(main) != FALSE && IsWindowVisible(main) != FALSE;
+        // The menu commands sit in the system menu; "Export settings..."
+        // opens the standard save dialog, and cancelling it does nothing.
+        HMENU menu = GetSystemMenu(main, FALSE);
+        for (const MenuCommand& c : kMenuCommands) {
+            wchar_t text[64] = {};
+            GetMenuStringW(menu, static_cast<UINT>(c.id), text, 64, MF_BYCOMMAND);
+            std::string narrow;
+            for (const wchar_t* p = text; *p != 0; ++p) narrow += static_cast<char>(*p);
+            menuTexts.push_back(narrow);
+        }
+        PostMessageW(main, WM_SYSCOMMAND, MenuCommandId::ExportSettings, 0);
+        HWND save = nullptr;  // Wine's first file dialog takes a while
+        for (int i = 0; i < 800 && save == nullptr; ++i) {
+            save = findWindow(L"Export settings");
+            if (save == nullptr || !IsWindowVisible(save)) {
+                save = nullptr;
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            }
+        }
+        if (save != nullptr) {
+            saveDialogShown = true;
+            PostMessageW(save, WM_COMMAND, IDCANCEL, 0);
+            for (int i = 0; i < 200 && IsWindow(save); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
         PostMessageW(main, WM_CLOSE, 0, 0);
     });
     const INT_PTR result = window.run(nullptr);
@@ -472,6 +500,10 @@ TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
     EXPECT_EQ(shownByTimer, "Ready");
     EXPECT_TRUE(connectSetEnabled);
     EXPECT_TRUE(openAfterEnterAndEscape);
+    EXPECT_EQ(menuTexts, (std::vector<std::string>{"Export settings...", "Import settings..."}));
+    EXPECT_TRUE(saveDialogShown);
+    EXPECT_TRUE(std::none_of(engine.calls.begin(), engine.calls.end(),
+                             [](const std::string& call) { return call.rfind("connect", 0) == 0; }));
     window.postToWindow(kReportReady, 0);  // the window is gone: nothing happens
 }
 

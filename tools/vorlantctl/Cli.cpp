@@ -52,6 +52,10 @@ const CommandInfo kCommands[] = {
      "controller (same family, every value writable on its class and within its\n"
      "range); only then sends the settings that differ, reads everything back and\n"
      "confirms it. A file that does not fit is refused whole: nothing is sent."},
+    {"diff", "FILE", "show the fields where the controller and FILE differ",
+     "Reads the controller out and lists the fields where it and FILE (written by\n"
+     "`export`) differ, with both values; sends nothing. Exits 0 when they match,\n"
+     "1 when they differ, 9 for a failure that other commands report as 1."},
     {"scan", "[--extra DEVICE]...", "find the controller: try every serial port",
      "Tries every serial port the system lists, all at once, at 9600 and then\n"
      "115200 baud, asking only for the identification, port type and firmware (it\n"
@@ -103,6 +107,7 @@ constexpr const char* kToolFooter =
     "  6  not a supported controller\n"
     "  7  connection lost, or no reply to a command\n"
     "  8  settings file cannot be read or written, is malformed or does not fit\n"
+    "  9  diff: another failure (for diff, 1 means the controller and the file differ)\n"
     "scan: 0 a controller was found, 1 none was found, 2 usage error";
 
 constexpr const char* kCommandFooter = "Exit codes: see vorlantctl --help.";
@@ -260,7 +265,7 @@ struct Grammar {
             word(sub, "STATE", "on or off")->required();
         } else if (name == "export") {
             word(sub, "FILE", "the file to write (replaced if it exists)")->required();
-        } else if (name == "import") {
+        } else if (name == "import" || name == "diff") {
             word(sub, "FILE", "a settings file written by export")->required();
         } else if (name == "scan") {
             const bool paths = allowDevicePath_;

@@ -1,26 +1,27 @@
 #include "tools/vorlantctl/Commands.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 
 #include "app/text/TextBuild.h"
+#include "backup/ChangePlan.h"
+#include "backup/SettingsFields.h"
+#include "backup/SettingsFile.h"
 #include "engine/ControllerProbe.h"
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
-#include "tools/vorlantctl/ChangePlan.h"
-#include "tools/vorlantctl/SettingsFields.h"
-#include "tools/vorlantctl/SettingsFile.h"
+#include "tools/vorlantctl/ApplyPlan.h"
 
 namespace vorlant::ctl {
+
+using namespace backup;
 
 namespace {
 
 using Expect = Session::Expect;
 
-constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is about 2 KB
 constexpr int64_t kU32Max = 0xFFFFFFFF;
 constexpr int64_t kMaxSliderPosition = 31;
 
@@ -35,47 +36,6 @@ std::string portLabel(const PortSpec& port) {
     if (port.devicePath.empty()) label += " (" + platform::portDevice(port.number) + ")";
 #endif
     return label;
-}
-
-bool readFile(const std::string& path, std::string& text, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    text.clear();
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
-        if (text.size() > kMaxFileBytes) {
-            std::fclose(f);
-            error = path + " is too large for a settings file";
-            return false;
-        }
-    }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        error = "cannot read " + path;
-        return false;
-    }
-    return true;
-}
-
-bool writeFile(const std::string& path, const std::string& text, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
 }
 
 std::string num(int64_t v) {
@@ -186,6 +146,38 @@ Outcome commandImport(Session& session, const SettingsFile& file, const std::str
     return Outcome::success();
 }
 
+// Fields that both the file and the controller report: present in the
+// file, and read by both its controller's class and the connected one's.
+Outcome commandDiff(Session& session, const SettingsFile& file, const std::string& path, std::string& out) {
+    const ControllerSettings& controller = session.settings();
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    std::vector<const SettingsField*> differing;
+    size_t width = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const SettingsField& f = fields[i];
+        if (!file.present[i] || file.values.versionClass < f.readClass ||
+            controller.versionClass < f.readClass)
+            continue;
+        if (f.get(file.values) == f.get(controller)) continue;
+        differing.push_back(&f);
+        width = std::max(width, std::strlen(f.name));
+    }
+    for (const SettingsField* f : differing) {
+        std::string line = f->name;
+        line.append(width + 2 - line.size(), ' ');
+        out += line + "controller " + describeValue(*f, f->get(controller)) + ", file " +
+               describeValue(*f, f->get(file.values)) + "\n";
+    }
+    if (differing.empty()) {
+        out += "the controller matches " + path + "\n";
+        return Outcome::success();
+    }
+    out += std::to_string(differing.size()) + " field" + (differing.size() == 1 ? "" : "s") +
+           " differ from " + path + "\n";
+    return Outcome::failure(kExitDiffers, std::string());
+}
+
 Outcome commandLocation(Session& session, int32_t latitude, int32_t longitude, std::string& out) {
     const SettingsField* lat = findField("latitude");
     const SettingsField* lon = findField("longitude");
@@ -224,7 +216,7 @@ struct Prepared {
     uint32_t gearRa = 0, gearDe = 0;   // gear
     int32_t latitude = 0, longitude = 0;
     uint8_t code = 0, position = 0;  // move, stop; tracking/exposure on flag
-    SettingsFile file;               // import
+    SettingsFile file;               // import, diff
 };
 
 Outcome prepare(const CliArgs& args, Prepared& p) {
@@ -269,9 +261,9 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
             return usage("DIRECTION: '" + a[0] + "' is not a direction (up, down, left, right or all)");
     } else if (cmd == "tracking" || cmd == "exposure") {
         if (!parseOnOff(a[0], p.code)) return usage("STATE: '" + a[0] + "' is neither on nor off");
-    } else if (cmd == "import") {
+    } else if (cmd == "import" || cmd == "diff") {
         std::string text, error;
-        if (!readFile(a[0], text, error)) return Outcome::failure(kExitFile, error);
+        if (!readSettingsText(a[0], text, error)) return Outcome::failure(kExitFile, error);
         if (!parseSettingsFile(text, p.file, error))
             return Outcome::failure(kExitFile, a[0] + ": " + error + "; nothing was sent");
     }
@@ -286,13 +278,14 @@ Outcome act(const CliArgs& args, const Prepared& p, Session& session, std::strin
     }
     if (cmd == "export") {
         std::string error;
-        if (!writeFile(args.args[0], settingsToJson(session.settings(), true), error))
+        if (!writeSettingsText(args.args[0], settingsToJson(session.settings(), true), error))
             return Outcome::failure(kExitFile, error);
         out += "exported the settings to " + args.args[0] + "\n";
         return Outcome::success();
     }
     if (cmd == "set") return applyChanges(session, p.changes, out);
     if (cmd == "import") return commandImport(session, p.file, args.args[0], out);
+    if (cmd == "diff") return commandDiff(session, p.file, args.args[0], out);
     if (cmd == "location") return commandLocation(session, p.latitude, p.longitude, out);
     if (cmd == "gear") {
         const uint32_t ra = p.gearRa, de = p.gearDe;
@@ -424,10 +417,7 @@ Outcome runScan(const CliArgs& args, std::string& out) {
     return Outcome::success();
 }
 
-}  // namespace
-
-Outcome runCommand(const CliArgs& args, const Session::Options& options, std::string& out) {
-    if (args.command == "scan") return runScan(args, out);
+Outcome runOnce(const CliArgs& args, const Session::Options& options, std::string& out) {
     Prepared prepared;
     const Outcome ready = prepare(args, prepared);
     if (!ready.ok()) return ready;
@@ -439,6 +429,16 @@ Outcome runCommand(const CliArgs& args, const Session::Options& options, std::st
     const Outcome done = act(args, prepared, session, out);
     session.disconnect();
     return done;
+}
+
+}  // namespace
+
+Outcome runCommand(const CliArgs& args, const Session::Options& options, std::string& out) {
+    if (args.command == "scan") return runScan(args, out);
+    Outcome o = runOnce(args, options, out);
+    // For diff, 1 only ever means "they differ" (its message is empty).
+    if (args.command == "diff" && o.code == kExitGeneric && !o.message.empty()) o.code = kExitDiffOther;
+    return o;
 }
 
 }  // namespace vorlant::ctl

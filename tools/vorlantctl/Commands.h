@@ -13,7 +13,8 @@
 namespace vorlant::ctl {
 
 // Runs the parsed command line. Text for standard output is appended to
-// `out`; a failure's one-line message is in the outcome.
+// `out`; a failure's one-line message is in the outcome. For diff, code 1
+// with no message says the controller and the file differ.
 Outcome runCommand(const CliArgs& args, const Session::Options& options, std::string& out);
 
 // The readout listing: a header line (hardware and firmware as dotted

@@ -18,7 +18,13 @@ enum ExitCode : int {
     kExitUnsupported = 6,  // not a controller this program supports
     kExitLost = 7,         // connection lost, or no reply to a command
     kExitFile = 8,         // settings file unreadable, malformed or not applicable
+    // diff: 1 says the controller and the file differ, so its other
+    // failures that would be 1 are this.
+    kExitDiffOther = 9,
 };
+
+// diff's own meaning of 1.
+constexpr int kExitDiffers = 1;
 
 struct Outcome {
     int code = kExitOk;

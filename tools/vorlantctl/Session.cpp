@@ -1,9 +1,11 @@
 #include "tools/vorlantctl/Session.h"
 
+#include "backup/SettingsFields.h"
 #include "platform/SerialPort.h"
-#include "tools/vorlantctl/SettingsFields.h"
 
 namespace vorlant::ctl {
+
+using backup::dottedVersion;
 
 namespace {
 

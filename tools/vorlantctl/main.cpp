@@ -45,7 +45,9 @@ int main(int argc, char** argv) {
     const Outcome outcome = runCommand(args, options, out);
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
-    if (!outcome.ok()) {
+    // A failure says why on standard error; diff's "they differ" has said
+    // all on standard output.
+    if (!outcome.ok() && !outcome.message.empty()) {
         std::fprintf(stderr, "vorlantctl: %s\n", outcome.message.c_str());
         if (outcome.code == kExitUsage) std::fprintf(stderr, "%s\n", usageLine(args.command).c_str());
     }

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaObject>
 
@@ -26,6 +28,7 @@ QtMainWindow::QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTe
       dialog_(dialog),
       bridge_(bridge),
       host_(this, templates),
+      transferHost_(this),
       ports_(systemSerialDevices) {
     controls().setCommandHandler([this](int id, int code) {
         if (code == QtDialogControls::kEditLostFocus) {
@@ -40,16 +43,37 @@ QtMainWindow::QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTe
     controls().setPopupHandler(MainId::PortCombo, [this] {
         if (!dialog_.scanRunning()) refreshPorts();
     });
+    setCancelHandler([this] { dialog_.command(2); });
+    setEnterHandler([this] { dialog_.command(1); });
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    addToolsMenu();
+}
+
+QtMainWindow::~QtMainWindow() {
+    dialog_.setScanHost(nullptr);
+    dialog_.setTransferHost(nullptr);
+}
+
+void QtMainWindow::addToolsMenu() {
+    auto* bar = new QMenuBar(this);
+    QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+    // The same actions serve the menu bar and the window's context menu.
     for (const MenuCommand& c : kMenuCommands) {
         auto* action = new QAction(QString::fromUtf8(c.text), this);
         const int id = c.id;
         QObject::connect(action, &QAction::triggered, this, [this, id] { dialog_.menuCommand(id); });
+        tools->addAction(action);
         addAction(action);
     }
     setContextMenuPolicy(Qt::ActionsContextMenu);
-    setCancelHandler([this] { dialog_.command(2); });
-    setEnterHandler([this] { dialog_.command(1); });
-    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    contentTop_ = bar->sizeHint().height();
+    bar->setGeometry(0, 0, width(), contentTop_);
+    // The template's controls move down as one, so the layout stays the
+    // template's.
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != bar) child->move(child->x(), child->y() + contentTop_);
+    }
+    setFixedSize(width(), height() + contentTop_);
 }
 
 void QtMainWindow::initialise() {
@@ -57,6 +81,7 @@ void QtMainWindow::initialise() {
     initialised_ = true;
     dialog_.initDialog(controls(), host_);
     dialog_.setScanHost(this);
+    dialog_.setTransferHost(&transferHost_);
     // The logic named the ports by number; the list names the devices
     // those numbers open.
     refreshPorts();

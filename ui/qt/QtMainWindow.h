@@ -12,8 +12,9 @@
 // search for the controller runs: its port numbers must stay); "Connect"
 // is usable while the list has an entry.
 //
-// The window's context menu holds the commands of ui/MenuCommands.h (the
-// template has no menu bar, and its layout stays as it is).
+// A "&Tools" menu bar above the template's controls, and the window's
+// context menu, hold the commands of ui/MenuCommands.h; the controls keep their places relative to each
+// other, all moved down by the menu bar's height (contentTop()).
 //
 // Threads: everything but postToWindow on the GUI thread.
 #pragma once
@@ -28,13 +29,14 @@
 #include "ui/qt/QtDialogHost.h"
 #include "ui/qt/QtPortList.h"
 #include "ui/qt/QtTemplateDialog.h"
+#include "ui/qt/QtTransferHost.h"
 
 namespace vorlant {
 
 class QtMainWindow : public QtTemplateDialog, public DialogWindow, public ScanHost {
 public:
     QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTemplates& templates);
-    ~QtMainWindow() override { dialog_.setScanHost(nullptr); }
+    ~QtMainWindow() override;
 
     // The dialog's initialisation (once; run() does it if not yet done).
     void initialise();
@@ -46,6 +48,8 @@ public:
     void setPortSource(PortSource source);
     void refreshPorts();
     const QtPortList& ports() const { return ports_; }
+    // Where the template's top edge is: below the menu bar.
+    int contentTop() const { return contentTop_; }
 
     void postToWindow(uint32_t wParam, int32_t lParam) override;
 
@@ -58,9 +62,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void addToolsMenu();
+
     DlgConfig& dialog_;
     AppModel& bridge_;
     QtDialogHost host_;
+    QtTransferHost transferHost_;
+    int contentTop_ = 0;
     QtPortList ports_;
     bool initialised_ = false;
     static constexpr int kReportTimerMs = 250;

@@ -31,6 +31,8 @@ INT_PTR Win32MainDialog::run(HWND parent) {
                                            reinterpret_cast<LPARAM>(this));
     window_.store(nullptr);
     dialog_.setScanHost(nullptr);
+    dialog_.setTransferHost(nullptr);
+    transferHost_.reset();
     host_.reset();
     controls_.reset();
     return result;
@@ -57,6 +59,8 @@ INT_PTR CALLBACK Win32MainDialog::dialogProc(HWND window, UINT message, WPARAM w
 void Win32MainDialog::initialise(HWND window) {
     controls_ = std::make_unique<Win32DialogControls>(instance_, window);
     host_ = std::make_unique<Win32DialogHost>(instance_, window);
+    transferHost_ = std::make_unique<Win32TransferHost>(window);
+    dialog_.setTransferHost(transferHost_.get());
     // Shared icons: the system owns them, nothing to release. The small slot
     // gets the icon's own small image rather than a shrunk large one.
     const struct {
@@ -121,6 +125,15 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
                 dialog_.command(LOWORD(wParam));
             }
             return TRUE;
+        case WM_SYSCOMMAND:
+            // The low four bits belong to the system.
+            for (const MenuCommand& c : kMenuCommands) {
+                if ((wParam & 0xFFF0) == static_cast<WPARAM>(c.id)) {
+                    dialog_.menuCommand(c.id);
+                    return TRUE;
+                }
+            }
+            return FALSE;
         case WM_HSCROLL: {
             // Only the end of an interaction (mouse button or key released).
             HWND trackBar = reinterpret_cast<HWND>(lParam);
@@ -128,16 +141,6 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
                 dialog_.trackBarReleased(GetDlgCtrlID(trackBar));
             }
             return TRUE;
-        }
-        case WM_SYSCOMMAND: {
-            // The low four bits are the system's own.
-            const int id = static_cast<int>(wParam & 0xFFF0u);
-            for (const MenuCommand& c : kMenuCommands) {
-                if (c.id != id) continue;
-                dialog_.menuCommand(id);
-                return TRUE;
-            }
-            return FALSE;
         }
         case WM_USER:
             if (wParam == kReportReadyParam || wParam == kReportSpareParam) {

@@ -2,6 +2,9 @@
 // its window messages to DlgConfig and the bridge, and is the DialogWindow
 // through which the bridge announces reports (WM_USER posted to the window).
 //
+// The commands of ui/MenuCommands.h are appended to the window's system
+// menu (the template stays as it is) and reach DlgConfig::menuCommand.
+//
 // Threads: run() and the dialog procedure on the window thread;
 // postToWindow from any thread (the engine thread, under the announcement
 // registry's lock). The window handle is atomic for that reason; it is
@@ -20,6 +23,7 @@
 #include "ui/DlgConfig.h"
 #include "ui/win32/Win32DialogControls.h"
 #include "ui/win32/Win32DialogHost.h"
+#include "ui/win32/Win32TransferHost.h"
 
 namespace vorlant {
 
@@ -56,6 +60,7 @@ private:
     // the modal loop (the bitmaps they loaded go with them).
     std::unique_ptr<Win32DialogControls> controls_;
     std::unique_ptr<Win32DialogHost> host_;
+    std::unique_ptr<Win32TransferHost> transferHost_;
 };
 
 }  // namespace vorlant

@@ -1,10 +1,13 @@
-#include "tools/vorlantctl/SettingsFile.h"
+#include "backup/SettingsFile.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <set>
 
-namespace vorlant::ctl {
+namespace vorlant::backup {
 
 namespace {
 
@@ -13,6 +16,59 @@ namespace {
 // written from an ordered one, so it lists the fields in record order.
 using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
+
+constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is about 2 KB
+
+#ifdef _WIN32
+// UTF-16 of a UTF-8 text; false when the text is not UTF-8 (or is ASCII
+// only, which needs no conversion).
+bool wideOfUtf8(const std::string& text, std::wstring& out) {
+    out.clear();
+    bool beyondAscii = false;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        size_t extra = 0;  // continuation bytes
+        if (lead >= 0x80) {
+            if ((lead >> 5) == 6)
+                extra = 1;
+            else if ((lead >> 4) == 14)
+                extra = 2;
+            else if ((lead >> 3) == 30)
+                extra = 3;
+            else
+                return false;
+        }
+        if (i + extra >= text.size()) return false;
+        uint32_t code = extra == 0 ? lead : lead & (0x3Fu >> extra);
+        for (size_t k = 1; k <= extra; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3Fu);
+        }
+        if (extra > 0) beyondAscii = true;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (code >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(code);
+        }
+        i += extra + 1;
+    }
+    return beyondAscii;
+}
+#endif
+
+// Paths are UTF-8 (the windows' file dialogs give them so); on Windows such
+// a path needs the wide open, while a path in the system's code page (the
+// command line's) opens as it is.
+std::FILE* openFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    std::wstring wide;
+    if (wideOfUtf8(path, wide)) return _wfopen(wide.c_str(), mode[0] == 'r' ? L"rb" : L"wb");
+#endif
+    return std::fopen(path.c_str(), mode);
+}
 
 std::string num(int64_t v) {
     return std::to_string(static_cast<long long>(v));
@@ -147,6 +203,47 @@ bool integerValue(const std::string& key, const Json& v, const SettingsField& f,
 
 }  // namespace
 
+bool readSettingsText(const std::string& path, std::string& text, std::string& error) {
+    std::FILE* f = openFile(path, "rb");
+    if (!f) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    text.clear();
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        text.append(buffer, n);
+        if (text.size() > kMaxFileBytes) {
+            std::fclose(f);
+            error = path + " is too large for a settings file";
+            return false;
+        }
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+bool writeSettingsText(const std::string& path, const std::string& text, std::string& error) {
+    std::FILE* f = openFile(path, "wb");
+    if (!f) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
 std::string settingsToJson(const ControllerSettings& settings, bool withFormatMarker) {
     OrderedJson object = OrderedJson::object();
     if (withFormatMarker) object[kFormatKey] = kFormatMarker;
@@ -260,4 +357,4 @@ bool planImport(const SettingsFile& file, const ControllerSettings& controller, 
     return true;
 }
 
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup

@@ -10,7 +10,7 @@
 
 #include "engine/ControllerSettings.h"
 
-namespace vorlant::ctl {
+namespace vorlant::backup {
 
 // The engine operation that changes a field. Paired writers carry both
 // axes (or all three reverse flags) in one command.
@@ -68,4 +68,4 @@ std::string dottedVersion(uint32_t value);
 // for latitude and longitude, or the dotted form for versions.
 std::string describeValue(const SettingsField& field, int64_t value);
 
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup

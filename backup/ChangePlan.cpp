@@ -1,8 +1,6 @@
-#include "tools/vorlantctl/ChangePlan.h"
+#include "backup/ChangePlan.h"
 
-#include "tools/vorlantctl/Session.h"
-
-namespace vorlant::ctl {
+namespace vorlant::backup {
 
 bool checkWritable(const SettingsField& field, int64_t value, uint8_t versionClass, std::string& error) {
     const std::string name = field.name;
@@ -125,80 +123,47 @@ std::vector<PlannedCommand> planCommands(const ControllerSettings& current,
     return plan;
 }
 
-Outcome applyCommand(Session& session, const PlannedCommand& c) {
-    using Expect = Session::Expect;
-    const std::string what = "writing " + c.fields;
+void postCommand(iTelescopeControl& e, const PlannedCommand& c) {
     const uint8_t first8 = static_cast<uint8_t>(c.first);
     const uint8_t second8 = static_cast<uint8_t>(c.second);
     switch (c.writer) {
-        case FieldWriter::GearRatios: {
-            Report r{};
-            const Outcome o = session.run([&](TelescopeControl& e) { e.setGearRatios(c.first, c.second); },
-                                          what, Expect::settings(SettingsReportKind::GearRatiosChanged), &r);
-            if (!o.ok()) return o;
-            if (r.settings.raGearRatio != c.first || r.settings.deGearRatio != c.second) {
-                return Outcome::failure(kExitGeneric, what + ": the controller reports RA " +
-                                                          std::to_string(r.settings.raGearRatio) + ", DE " +
-                                                          std::to_string(r.settings.deGearRatio) +
-                                                          " afterwards");
-            }
-            return o;
-        }
+        case FieldWriter::GearRatios:
+            e.setGearRatios(c.first, c.second);
+            return;
         case FieldWriter::MaxSpeeds:
-            return session.run(
-                [&](TelescopeControl& e) {
-                    e.setMaxSpeeds(static_cast<uint16_t>(c.first), static_cast<uint16_t>(c.second));
-                },
-                what, Expect::nothing());
+            e.setMaxSpeeds(static_cast<uint16_t>(c.first), static_cast<uint16_t>(c.second));
+            return;
         case FieldWriter::ReverseFlags:
-            return session.run(
-                [&](TelescopeControl& e) {
-                    e.setReverseFlags(first8, second8, static_cast<uint8_t>(c.third));
-                },
-                what, Expect::nothing());
+            e.setReverseFlags(first8, second8, static_cast<uint8_t>(c.third));
+            return;
         case FieldWriter::Current:
-            return session.run(
-                [&](TelescopeControl& e) { e.setCurrent(c.selector, static_cast<uint16_t>(c.first)); }, what,
-                Expect::nothing());
+            e.setCurrent(c.selector, static_cast<uint16_t>(c.first));
+            return;
         case FieldWriter::Decay:
-            return session.run([&](TelescopeControl& e) { e.setDecay(c.selector, first8); }, what,
-                               Expect::nothing());
+            e.setDecay(c.selector, first8);
+            return;
         case FieldWriter::Accelerations:
-            return session.run([&](TelescopeControl& e) { e.setAccelerations(first8, second8); }, what,
-                               Expect::nothing());
+            e.setAccelerations(first8, second8);
+            return;
         case FieldWriter::Decelerations:
-            return session.run([&](TelescopeControl& e) { e.setDecelerations(first8, second8); }, what,
-                               Expect::nothing());
+            e.setDecelerations(first8, second8);
+            return;
         case FieldWriter::Overtone:
             // The signed value travels as its byte.
-            return session.run([&](TelescopeControl& e) { e.setOvertone(c.selector, first8); }, what,
-                               Expect::nothing());
+            e.setOvertone(c.selector, first8);
+            return;
         case FieldWriter::IncCurrentAt:
-            return session.run(
-                [&](TelescopeControl& e) {
-                    e.setIncCurrentAt(c.selector, static_cast<uint16_t>(c.first),
-                                      static_cast<uint16_t>(c.second));
-                },
-                what, Expect::nothing());
+            e.setIncCurrentAt(c.selector, static_cast<uint16_t>(c.first), static_cast<uint16_t>(c.second));
+            return;
         case FieldWriter::GuideRates:
-            return session.run([&](TelescopeControl& e) { e.setGuideRates(first8, second8); }, what,
-                               Expect::nothing());
+            e.setGuideRates(first8, second8);
+            return;
         case FieldWriter::Advanced:
-            return session.run([&](TelescopeControl& e) { e.applyAdvancedSettings(c.advanced); }, what,
-                               Expect::status(StatusCode::SettingsDone));
+            e.applyAdvancedSettings(c.advanced);
+            return;
         case FieldWriter::None:
-            break;
+            return;
     }
-    return Outcome::failure(kExitGeneric, what + ": no command writes it");
-}
-
-Outcome applyPlan(Session& session, const std::vector<PlannedCommand>& plan) {
-    for (const PlannedCommand& c : plan) {
-        const Outcome o = applyCommand(session, c);
-        if (!o.ok()) return o;
-    }
-    if (!plan.empty() && !plan.back().isExchange()) return session.barrier();
-    return Outcome::success();
 }
 
 std::vector<const SettingsField*> differingWritableFields(const ControllerSettings& a,
@@ -213,4 +178,4 @@ std::vector<const SettingsField*> differingWritableFields(const ControllerSettin
     return out;
 }
 
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup

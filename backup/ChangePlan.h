@@ -1,21 +1,18 @@
 // Turning wanted field values into engine commands: one command per writer,
 // paired writers carrying both axes' values (the unchanged axis keeps the
-// value of the read-out), and the order and waits that make each command
-// count.
+// value of the read-out), in the order that makes each command count. Who
+// sends them (the command-line tool, a window) waits for the exchanges.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "backup/SettingsFields.h"
 #include "engine/ControllerSettings.h"
 #include "engine/iTelescopeControl.h"
-#include "tools/vorlantctl/Outcome.h"
-#include "tools/vorlantctl/SettingsFields.h"
 
-namespace vorlant::ctl {
-
-class Session;
+namespace vorlant::backup {
 
 struct FieldChange {
     const SettingsField* field;
@@ -46,15 +43,13 @@ bool checkWritable(const SettingsField& field, int64_t value, uint8_t versionCla
 // without reply, then the advanced settings.
 std::vector<PlannedCommand> planCommands(const ControllerSettings& current, const ControllerSettings& target);
 
-// Posts one planned command through the session and waits as it needs.
-Outcome applyCommand(Session& session, const PlannedCommand& command);
-// All of them in order, then a delivery barrier unless the last one was
-// answered.
-Outcome applyPlan(Session& session, const std::vector<PlannedCommand>& plan);
+// Posts the engine call of one planned command; returns at once, as every
+// engine operation does.
+void postCommand(iTelescopeControl& engine, const PlannedCommand& command);
 
 // The writable fields whose values differ between a and b, limited to
 // those a controller of this class can write.
 std::vector<const SettingsField*> differingWritableFields(const ControllerSettings& a,
                                                           const ControllerSettings& b, uint8_t versionClass);
 
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup

@@ -1,4 +1,4 @@
-#include "tools/vorlantctl/SettingsFields.h"
+#include "backup/SettingsFields.h"
 
 #include <limits>
 #include <type_traits>
@@ -6,7 +6,7 @@
 #include "app/text/TextBuild.h"
 #include "engine/iTelescopeControl.h"
 
-namespace vorlant::ctl {
+namespace vorlant::backup {
 
 namespace {
 
@@ -170,4 +170,4 @@ std::string describeValue(const SettingsField& field, int64_t value) {
     return out;
 }
 
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "backup/ChangePlan.h"
 #include "engine/ControllerSettings.h"
-#include "tools/vorlantctl/ChangePlan.h"
 
-namespace vorlant::ctl {
+namespace vorlant::backup {
 
 constexpr const char* kFormatKey = "format";
 constexpr const char* kFormatMarker = "vorlantctl-settings-v1";
@@ -28,6 +28,11 @@ struct SettingsFile {
     std::vector<bool> present;  // by settingsFields() index
 };
 
+// A settings file's text (at most 1 MiB), and writing one (replacing the
+// file). False with a one-line message naming the file.
+bool readSettingsText(const std::string& path, std::string& text, std::string& error);
+bool writeSettingsText(const std::string& path, const std::string& text, std::string& error);
+
 // Stage one. The error names the field, or gives line and column for a
 // JSON syntax error.
 bool parseSettingsFile(const std::string& text, SettingsFile& out, std::string& error);
@@ -39,4 +44,4 @@ bool parseSettingsFile(const std::string& text, SettingsFile& out, std::string& 
 bool planImport(const SettingsFile& file, const ControllerSettings& controller, ControllerSettings& target,
                 std::vector<FieldChange>& changes, std::string& error);
 
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup
