@@ -500,7 +500,8 @@ TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
     EXPECT_EQ(shownByTimer, "Ready");
     EXPECT_TRUE(connectSetEnabled);
     EXPECT_TRUE(openAfterEnterAndEscape);
-    EXPECT_EQ(menuTexts, (std::vector<std::string>{"Export settings...", "Import settings..."}));
+    EXPECT_EQ(menuTexts,
+              (std::vector<std::string>{"Find controller...", "Export settings...", "Import settings..."}));
     EXPECT_TRUE(saveDialogShown);
     EXPECT_TRUE(std::none_of(engine.calls.begin(), engine.calls.end(),
                              [](const std::string& call) { return call.rfind("connect", 0) == 0; }));
