@@ -94,9 +94,12 @@ shot() { # shot WINDOW FILE
 }
 main=$(window "$TITLE")
 eval "$(xdotool getwindowgeometry --shell "$main")"
-# click X Y: a left click at dialog units X, Y of the main window.
+# click X Y: a left click at dialog units X, Y of the main window. The
+# window's menu bar sits above the template's controls, so Y counts from
+# the bottom edge, in the horizontal scale (a dialog unit's two scales
+# differ by about 1 % in the Qt front's font).
 click() {
-  xdotool mousemove --window "$main" $(($1 * WIDTH / DLG_W)) $(($2 * HEIGHT / DLG_H)) click 1
+  xdotool mousemove --window "$main" $(($1 * WIDTH / DLG_W)) $((HEIGHT - (DLG_H - $2) * WIDTH / DLG_W)) click 1
 }
 # dialog TITLE FILE X Y: opens the dialog whose button is at X, Y, takes
 # its picture and closes it with Escape.

@@ -173,8 +173,8 @@ Outcome commandDiff(Session& session, const SettingsFile& file, const std::strin
         out += "the controller matches " + path + "\n";
         return Outcome::success();
     }
-    out += std::to_string(differing.size()) + " field" + (differing.size() == 1 ? "" : "s") +
-           " differ from " + path + "\n";
+    out += std::to_string(differing.size()) + (differing.size() == 1 ? " field differs" : " fields differ") +
+           " from " + path + "\n";
     return Outcome::failure(kExitDiffers, std::string());
 }
 
