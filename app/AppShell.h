@@ -23,12 +23,16 @@
 
 namespace vorlant {
 
-// The engine's options, with the link trace VORLANT_TRACE asks for.
-inline TelescopeControl::Options engineOptionsFromEnvironment() {
+// The engine's options, with the link trace VORLANT_TRACE asks for. A
+// trace file that cannot be opened leaves the program untraced and says
+// why in `note` (the window shows it), so a user who asked for a trace is
+// not left believing one is written.
+inline TelescopeControl::Options engineOptionsFromEnvironment(std::string* note = nullptr) {
     TelescopeControl::Options options;
     const char* path = std::getenv("VORLANT_TRACE");
     std::string error;
     if (path && *path) options.trace = LinkTrace::open(path, error);
+    if (path && *path && !options.trace && note) *note = "No trace: " + error;
     return options;
 }
 
@@ -37,10 +41,12 @@ void runApplication(MakeWindow makeWindow, RunWindow runWindow) {
     auto* heartBeat = new HeartBeat();
     auto* bridge = new AppModel();
     // The engine thread runs from here.
-    auto* engine = new TelescopeControl(bridge, engineOptionsFromEnvironment());
+    std::string traceNote;
+    auto* engine = new TelescopeControl(bridge, engineOptionsFromEnvironment(&traceNote));
     heartBeat->setListener(engine);
     heartBeat->start();
     auto* dialog = new DlgConfig(*engine, *bridge);
+    dialog->setStartNote(traceNote);
     // The status line's reasons come from the engine's record, readable
     // from the window thread.
     dialog->setPortErrorSource([engine] { return engine->lastPortError(); });

@@ -172,6 +172,7 @@ void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
     controls.setChecked(MainId::TrackOff, true);
 
     setControlsEnabled(false, 0);
+    if (!startNote_.empty()) controls.setText(MainId::StatusLine, startNote_);
 
     // Reports that came before the dialog could be told of them.
     bridge_.deliverAll();

@@ -33,6 +33,10 @@ public:
     // port list, the tracking buttons and the disabled connection set. The
     // controls and host must outlive the dialog's use of them.
     void initDialog(DialogControls& controls, DialogHost& host);
+    // A line the status line shows once the window is initialised, for
+    // what the shell found at start-up (a trace file that cannot be
+    // written); the first report replaces it.
+    void setStartNote(std::string note) { startNote_ = std::move(note); }
     // What the user did, in the dialog's own terms (each front translates
     // its window messages): a click on a button or check box, an edit that
     // lost the keyboard focus, the end of a track bar interaction (mouse
@@ -107,6 +111,7 @@ private:
     PortErrorSource portErrorSource_;
     DialogControls* controls_ = nullptr;  // none until initDialog
     DialogHost* host_ = nullptr;
+    std::string startNote_;
     ScanHost* scanHost_ = nullptr;
     ControllerSearch search_;
     TransferHost* transferHost_ = nullptr;

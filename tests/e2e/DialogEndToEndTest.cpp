@@ -231,7 +231,8 @@ TEST(DialogEndToEnd, Class1ShowsIdentityAndGearRatiosAndNoParameterControls) {
 }
 
 // The programs' shell: VORLANT_TRACE asks for a trace; without it, or with
-// a file that cannot be opened, the program runs on untraced.
+// a file that cannot be opened, the program runs on untraced, and in the
+// second case the window is told why.
 TEST(ProgramShell, TraceOnlyWhenAskedForAndOpenable) {
 #ifdef _WIN32
     GTEST_SKIP() << "the environment is set the POSIX way";
@@ -240,13 +241,20 @@ TEST(ProgramShell, TraceOnlyWhenAskedForAndOpenable) {
     const struct {
         const char* value;  // null: unset
         bool traced;
-    } cases[] = {{nullptr, false}, {"", false}, {"/nonexistent-dir/trace.txt", false}, {good.c_str(), true}};
+        bool noted;  // the window is told there is no trace
+    } cases[] = {{nullptr, false, false},
+                 {"", false, false},
+                 {"/nonexistent-dir/trace.txt", false, true},
+                 {good.c_str(), true, false}};
     for (const auto& c : cases) {
         if (c.value)
             ::setenv("VORLANT_TRACE", c.value, 1);
         else
             ::unsetenv("VORLANT_TRACE");
-        EXPECT_EQ(engineOptionsFromEnvironment().trace != nullptr, c.traced) << (c.value ? c.value : "unset");
+        std::string note;
+        EXPECT_EQ(engineOptionsFromEnvironment(&note).trace != nullptr, c.traced)
+            << (c.value ? c.value : "unset");
+        EXPECT_EQ(note.rfind("No trace: cannot open the trace file", 0) == 0, c.noted) << note;
     }
     ::unsetenv("VORLANT_TRACE");
     std::remove(good.c_str());

@@ -108,6 +108,21 @@ TEST_F(DlgConfigTest, OpensDisconnectedWithDefaults) {
     EXPECT_TRUE(engine.calls.empty());
 }
 
+// What the shell found at start-up stands in the status line until the
+// first report.
+TEST(DlgConfigStartNote, ShownAtInitialisationUntilTheFirstReport) {
+    FakeControls controls{kDialogMain};
+    FakeHost host;
+    FakeEngine engine;
+    AppModel bridge;
+    DlgConfig dlg{engine, bridge};
+    dlg.setStartNote("No trace: cannot open the trace file 'x'");
+    dlg.initDialog(controls, host);
+    EXPECT_EQ(controls.text(MainId::StatusLine), "No trace: cannot open the trace file 'x'");
+    dlg.showStatus(StatusCode::Connecting);
+    EXPECT_EQ(controls.text(MainId::StatusLine), "Connecting...");
+}
+
 TEST_F(DlgConfigTest, TrackBarRangesAndStartPositions) {
     struct Row {
         int id, minimum, maximum, position;
