@@ -7,6 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "platform/FileOpen.h"
+
 namespace vorlant::backup {
 
 namespace {
@@ -18,57 +20,6 @@ using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
 
 constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is about 2 KB
-
-#ifdef _WIN32
-// UTF-16 of a UTF-8 text; false when the text is not UTF-8 (or is ASCII
-// only, which needs no conversion).
-bool wideOfUtf8(const std::string& text, std::wstring& out) {
-    out.clear();
-    bool beyondAscii = false;
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        size_t extra = 0;  // continuation bytes
-        if (lead >= 0x80) {
-            if ((lead >> 5) == 6)
-                extra = 1;
-            else if ((lead >> 4) == 14)
-                extra = 2;
-            else if ((lead >> 3) == 30)
-                extra = 3;
-            else
-                return false;
-        }
-        if (i + extra >= text.size()) return false;
-        uint32_t code = extra == 0 ? lead : lead & (0x3Fu >> extra);
-        for (size_t k = 1; k <= extra; ++k) {
-            const unsigned char next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3Fu);
-        }
-        if (extra > 0) beyondAscii = true;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (code >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
-        } else {
-            out += static_cast<wchar_t>(code);
-        }
-        i += extra + 1;
-    }
-    return beyondAscii;
-}
-#endif
-
-// Paths are UTF-8 (the windows' file dialogs give them so); on Windows such
-// a path needs the wide open, while a path in the system's code page (the
-// command line's) opens as it is.
-std::FILE* openFile(const std::string& path, const char* mode) {
-#ifdef _WIN32
-    std::wstring wide;
-    if (wideOfUtf8(path, wide)) return _wfopen(wide.c_str(), mode[0] == 'r' ? L"rb" : L"wb");
-#endif
-    return std::fopen(path.c_str(), mode);
-}
 
 std::string num(int64_t v) {
     return std::to_string(static_cast<long long>(v));
@@ -204,7 +155,7 @@ bool integerValue(const std::string& key, const Json& v, const SettingsField& f,
 }  // namespace
 
 bool readSettingsText(const std::string& path, std::string& text, std::string& error) {
-    std::FILE* f = openFile(path, "rb");
+    std::FILE* f = platform::openFile(path, "rb");
     if (!f) {
         error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
@@ -230,7 +181,7 @@ bool readSettingsText(const std::string& path, std::string& text, std::string& e
 }
 
 bool writeSettingsText(const std::string& path, const std::string& text, std::string& error) {
-    std::FILE* f = openFile(path, "wb");
+    std::FILE* f = platform::openFile(path, "wb");
     if (!f) {
         error = "cannot create " + path + ": " + std::strerror(errno);
         return false;
