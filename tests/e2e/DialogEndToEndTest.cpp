@@ -22,6 +22,7 @@
 #include "backup/SettingsFile.h"
 #include "engine/TelescopeControl.h"
 #include "tests/e2e/SimLink.h"
+#include "tests/support/FakeTransferHost.h"
 #include "tests/support/ShownSettings.h"
 #include "tests/tools/SimExpect.h"
 #include "tests/ui/FakeControls.h"
@@ -261,33 +262,7 @@ TEST(ProgramShell, TraceOnlyWhenAskedForAndOpenable) {
 #endif
 }
 
-// The file dialogs and message boxes of a front: a set path, a set answer,
-// and what was shown.
-class FakeTransferHost : public TransferHost {
-public:
-    bool chooseSaveFile(std::string& chosen) override {
-        chosen = path;
-        return true;
-    }
-    bool chooseOpenFile(std::string& chosen) override {
-        chosen = path;
-        return true;
-    }
-    bool confirmImport(const std::string&, const std::vector<TransferRow>& shown) override {
-        rows = shown;
-        ++asked;
-        return agree;
-    }
-    void showMessage(const std::string& text, bool isError) override {
-        messages.push_back((isError ? "error: " : "info: ") + text);
-    }
-
-    std::string path;
-    bool agree = true;
-    int asked = 0;
-    std::vector<TransferRow> rows;
-    std::vector<std::string> messages;
-};
+using test::FakeTransferHost;
 
 // The text with one member of the settings file set to `value`.
 std::string withMember(std::string text, const std::string& name, const std::string& value) {

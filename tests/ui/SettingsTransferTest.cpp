@@ -8,29 +8,13 @@
 #include <vector>
 
 #include "backup/SettingsFile.h"
+#include "tests/support/FakeTransferHost.h"
 #include "tests/ui/FakeControls.h"
 #include "ui/SettingsTransfer.h"
 
 namespace vorlant {
 namespace {
 
-class ScriptedHost : public TransferHost {
-public:
-    bool chooseSaveFile(std::string& chosen) override {
-        chosen = path;
-        return true;
-    }
-    bool chooseOpenFile(std::string& chosen) override {
-        chosen = path;
-        return true;
-    }
-    bool confirmImport(const std::string&, const std::vector<TransferRow>&) override { return true; }
-    void showMessage(const std::string& text, bool isError) override {
-        messages.push_back((isError ? "error: " : "info: ") + text);
-    }
-    std::string path;
-    std::vector<std::string> messages;
-};
 
 ControllerSettings class5() {
     ControllerSettings s{};
@@ -91,7 +75,7 @@ TEST(SettingsTransfer, ExportEndsWithItsReadOut) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::FakeEngine engine;
-        ScriptedHost host;
+        test::FakeTransferHost host;
         host.path = ::testing::TempDir() + "vorlant_transfer_export.json";
         std::remove(host.path.c_str());
         SettingsTransfer t(engine);
@@ -114,7 +98,7 @@ TEST(SettingsTransfer, ImportWaitsForEachExchangeThenReadsBack) {
     wanted.raGearRatio = 2000;
     wanted.raAcceleration = 20;
     test::FakeEngine engine;
-    ScriptedHost host;
+    test::FakeTransferHost host;
     host.path = ::testing::TempDir() + "vorlant_transfer_import.json";
     std::string error;
     ASSERT_TRUE(backup::writeSettingsText(host.path, backup::settingsToJson(wanted, true), error));
