@@ -10,6 +10,7 @@
 #include "engine/TelescopeControl.h"
 #include "tests/e2e/SimLink.h"
 #include "tests/support/EngineHarness.h"
+#include "tests/support/ParameterFields.h"
 #include "tools/simulator/SimProfile.h"
 #include "tools/simulator/SimState.h"
 
@@ -71,8 +72,8 @@ void expectRecord(const ControllerSettings& r, sim::SimProfile profile) {
         EXPECT_EQ(r.deviceFamily, s.hardwareVersion >> 16);
     }
     EXPECT_EQ(r.portType, s.portType);
-#define SAME(f) EXPECT_EQ(r.f, s.f) << #f
-#define ZERO(f) EXPECT_EQ(r.f, 0) << #f
+#define SAME(f) EXPECT_EQ(r.f, s.f) << #f;
+#define ZERO(f) EXPECT_EQ(r.f, 0) << #f;
     SAME(raGearByte);
     SAME(raGearRatio);
     SAME(raGearAux);
@@ -83,31 +84,7 @@ void expectRecord(const ControllerSettings& r, sim::SimProfile profile) {
     SAME(deSiderealRate);
     SAME(mountType);
     if (cls >= 2) {
-        SAME(reverseRotation);
-        SAME(raMaxSpeed);
-        SAME(deMaxSpeed);
-        SAME(raMaxCurrent);
-        SAME(deMaxCurrent);
-        SAME(raIdleCurrent);
-        SAME(raTrackCurrent);
-        SAME(raRunCurrent);
-        SAME(deIdleCurrent);
-        SAME(deTrackCurrent);
-        SAME(deRunCurrent);
-        SAME(raIdleDecay);
-        SAME(raTrackDecay);
-        SAME(raRunDecay);
-        SAME(deIdleDecay);
-        SAME(deTrackDecay);
-        SAME(deRunDecay);
-        SAME(raAcceleration);
-        SAME(raDeceleration);
-        SAME(deAcceleration);
-        SAME(deDeceleration);
-        SAME(raAuxByte);
-        SAME(deAuxByte);
-        SAME(raAuxLong);
-        SAME(deAuxLong);
+        VORLANT_SHORT_PARAMETER_FIELDS(SAME)
         EXPECT_EQ(r.raMaxRate, uint32_t{s.raMaxSpeed} * s.raSiderealRate);
         EXPECT_EQ(r.deMaxRate, uint32_t{s.deMaxSpeed} * s.deSiderealRate);
     } else {
@@ -117,26 +94,12 @@ void expectRecord(const ControllerSettings& r, sim::SimProfile profile) {
         ZERO(raMaxRate);
     }
     if (cls >= 3) {
-        SAME(reverseGuiding);
-        SAME(reverseLimits);
-        SAME(raOvertone);
-        SAME(raOvertoneAux);
-        SAME(deOvertone);
-        SAME(deOvertoneAux);
-        SAME(raIncCurrentAt);
-        SAME(raIncCurrentAux);
-        SAME(deIncCurrentAt);
-        SAME(deIncCurrentAux);
-        SAME(raGuideRate);
-        SAME(deGuideRate);
+        VORLANT_FULL_PARAMETER_FIELDS(SAME)
     } else {
         ZERO(reverseLimits);
         ZERO(raOvertone);
         ZERO(raGuideRate);
         ZERO(deIncCurrentAt);
-        if (cls == 2) {
-            SAME(reverseGuiding);
-        }
     }
     if (cls == 5) {
         SAME(flipParamA);

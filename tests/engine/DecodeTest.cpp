@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/SettingsDecode.h"
+#include "tests/support/ParameterFields.h"
 #include "tests/support/TestController.h"
 
 namespace vorlant {
@@ -94,58 +95,13 @@ TEST(Decode, GearBlockWithAndWithoutMountType) {
 
 // Every parameter field compared; the ones a layout does not carry stay 0.
 void expectParams(const ControllerSettings& s, const ControllerSettings& in, bool full) {
-#define SAME(f) EXPECT_EQ(s.f, in.f) << #f
-#define ZERO(f) EXPECT_EQ(s.f, 0) << #f
-    SAME(reverseRotation);
-    SAME(reverseGuiding);
-    SAME(raMaxSpeed);
-    SAME(deMaxSpeed);
-    SAME(raMaxCurrent);
-    SAME(deMaxCurrent);
-    SAME(raIdleCurrent);
-    SAME(raTrackCurrent);
-    SAME(raRunCurrent);
-    SAME(deIdleCurrent);
-    SAME(deTrackCurrent);
-    SAME(deRunCurrent);
-    SAME(raIdleDecay);
-    SAME(raTrackDecay);
-    SAME(raRunDecay);
-    SAME(deIdleDecay);
-    SAME(deTrackDecay);
-    SAME(deRunDecay);
-    SAME(raAcceleration);
-    SAME(raDeceleration);
-    SAME(deAcceleration);
-    SAME(deDeceleration);
-    SAME(raAuxByte);
-    SAME(deAuxByte);
-    SAME(raAuxLong);
-    SAME(deAuxLong);
+#define SAME(f) EXPECT_EQ(s.f, in.f) << #f;
+#define ZERO(f) EXPECT_EQ(s.f, 0) << #f;
+    VORLANT_SHORT_PARAMETER_FIELDS(SAME)
     if (full) {
-        SAME(reverseLimits);
-        SAME(raOvertone);
-        SAME(deOvertone);
-        SAME(raOvertoneAux);
-        SAME(deOvertoneAux);
-        SAME(raIncCurrentAt);
-        SAME(raIncCurrentAux);
-        SAME(deIncCurrentAt);
-        SAME(deIncCurrentAux);
-        SAME(raGuideRate);
-        SAME(deGuideRate);
+        VORLANT_FULL_PARAMETER_FIELDS(SAME)
     } else {
-        ZERO(reverseLimits);
-        ZERO(raOvertone);
-        ZERO(deOvertone);
-        ZERO(raOvertoneAux);
-        ZERO(deOvertoneAux);
-        ZERO(raIncCurrentAt);
-        ZERO(raIncCurrentAux);
-        ZERO(deIncCurrentAt);
-        ZERO(deIncCurrentAux);
-        ZERO(raGuideRate);
-        ZERO(deGuideRate);
+        VORLANT_FULL_PARAMETER_FIELDS(ZERO)
     }
 #undef SAME
 #undef ZERO

@@ -15,7 +15,6 @@
 namespace vorlant {
 namespace {
 
-
 ControllerSettings class5() {
     ControllerSettings s{};
     s.versionClass = 5;
