@@ -2,10 +2,25 @@
 # The emulator wrapper is generated into the build folder with the prefix's
 # absolute path in it; CMAKE_CROSSCOMPILING_EMULATOR must be set before the
 # first executable is declared, since each target copies it when created.
-find_program(VORLANT_WINE wine)
+#
+# Each flavour has its own loader and prefix kind: the 32-bit build runs
+# under the 32-bit loader in a win32 prefix, the 64-bit build under the
+# 64-bit loader in a win64 prefix. The loader is called directly: Debian's
+# `wine` wrapper picks the 32-bit loader whenever it is installed, which a
+# host without 32-bit execution cannot start.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VORLANT_WINEARCH win64)
+  find_program(VORLANT_WINE wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  find_program(VORLANT_WINE wine64)
+else()
+  set(VORLANT_WINEARCH win32)
+  find_program(VORLANT_WINE wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  find_program(VORLANT_WINE wine)
+endif()
 find_program(VORLANT_WINESERVER wineserver)
 if(NOT VORLANT_WINE OR NOT VORLANT_WINESERVER)
-  message(WARNING "wine/wineserver not found: the Windows tests cannot run (scripts/setup.sh installs them)")
+  message(WARNING "the Wine loader or wineserver was not found: the Windows tests cannot run (scripts/setup.sh installs them)")
+  set(VORLANT_WINE wine)
 endif()
 
 set(VORLANT_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)

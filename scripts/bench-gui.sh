@@ -2,13 +2,24 @@
 # The Windows program's figures under Wine (bench/bench_gui.cpp): start to
 # main window, Connect to "Connection established.", private memory and CPU
 # while connected and idle, and the stripped size. Uses the test command's
-# builds (build/win32 configured with VORLANT_BENCH=ON, build/native's
+# builds (build/win32, or build/win64 where the host cannot run 32-bit
+# programs, configured with VORLANT_BENCH=ON, build/native's
 # simulator); takes about a minute on a private Xvfb display.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
-WIN="$ROOT/build/win32"
+# The flavour this host runs (scripts/wine-flavour.sh; VORLANT_WINE_ARCH
+# overrides): the 32-bit program, else the 64-bit build.
+# shellcheck source=scripts/wine-flavour.sh
+. "$ROOT/scripts/wine-flavour.sh"
+wine_flavour_pick || exit 1
+echo "bench-gui: $WINE_FLAVOUR_WHY"
+WIN="$ROOT/build/$WINE_FLAVOUR"
 BENCH="$WIN/bench/bench_gui.exe"
-[ -x "$BENCH" ] || { echo "bench-gui: build $BENCH first (scripts/test-all.sh win32)" >&2; exit 1; }
+[ -x "$BENCH" ] || { echo "bench-gui: build $BENCH first (scripts/test-all.sh native $WINE_FLAVOUR)" >&2; exit 1; }
+case $WINE_FLAVOUR in
+win32) STRIP=i686-w64-mingw32-strip ;;
+win64) STRIP=x86_64-w64-mingw32-strip ;;
+esac
 "$WIN/wine-run.sh" --prepare >/dev/null
 out=$(mktemp)
 xvfb-run -a -s "-screen 0 1280x1024x24" env VORLANT_GUI_EXE="$WIN/app/vorlant.exe" VORLANT_E2E_PORT=5 \
@@ -40,7 +51,7 @@ wait "$bench" || { cat "$out"; echo "bench-gui: the run failed" >&2; exit 1; }
 grep -v '^IDLE' "$out" | tr -d '\r'
 rm -f "$out"
 stripped=$(mktemp)
-i686-w64-mingw32-strip -o "$stripped" "$WIN/app/vorlant.exe"
+"$STRIP" -o "$stripped" "$WIN/app/vorlant.exe"
 echo "vorlant.exe: $(stat -c %s "$WIN/app/vorlant.exe") bytes, stripped $(stat -c %s "$stripped") bytes"
 rm -f "$stripped"
 "$WIN/wine-run.sh" --stop >/dev/null 2>&1 || true

@@ -14,7 +14,10 @@
 #                                  work with it too
 #
 # Installs missing packages (scripts/setup.sh), builds the program in
-# build/win32 and the simulator in build/native, starts the simulator
+# build/win32 (on a host that cannot run 32-bit programs, or with
+# VORLANT_WINE_ARCH=win64: the 64-bit build of the same sources in
+# build/win64; scripts/wine-flavour.sh decides and the run says so) and the
+# simulator in build/native, starts the simulator
 # (vorlant-sim --profile class5) and makes its terminal COM1 of the build
 # folder's Wine prefix, runs vorlant.exe under Wine (on your display, or on
 # a private Xvfb display when there is none or under CI), presses "Connect",
@@ -29,11 +32,8 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
 NATIVE="${VORLANT_NATIVE_BUILD:-$ROOT/build/native}"
-WIN="${VORLANT_WIN_BUILD:-$ROOT/build/win32}"
 RUNDIR="$ROOT/build/run"
 SIM="$NATIVE/tools/simulator/vorlant-sim"
-EXE="$WIN/app/vorlant.exe"
-WRAP="$WIN/wine-run.sh"
 SHOT="$RUNDIR/vorlant.png"
 PROFILE=class5
 TITLE="Vorlant 2.4. beta 2."
@@ -80,6 +80,22 @@ fi
 # On a real display the program stays open for the user.
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then keep=1; fi
 
+# The Windows flavour this host runs (the 32-bit product, else the 64-bit
+# build of the same sources), decided in one place.
+if [ $linux -eq 0 ]; then
+  # shellcheck source=scripts/wine-flavour.sh
+  . "$ROOT/scripts/wine-flavour.sh"
+  wine_flavour_pick || die "no Windows flavour can run here"
+  say "$WINE_FLAVOUR_WHY"
+  case $WINE_FLAVOUR in
+  win32) TOOLCHAIN="$ROOT/cmake/toolchain-i686-mingw.cmake" ;;
+  win64) TOOLCHAIN="$ROOT/cmake/toolchain-x86_64-mingw.cmake" ;;
+  esac
+  WIN="${VORLANT_WIN_BUILD:-$ROOT/build/$WINE_FLAVOUR}"
+  EXE="$WIN/app/vorlant.exe"
+  WRAP="$WIN/wine-run.sh"
+fi
+
 bash "$ROOT/scripts/setup.sh"
 
 mkdir -p "$RUNDIR"
@@ -112,9 +128,9 @@ if [ $linux -eq 1 ]; then
   QT_EXE="$NATIVE/app/vorlant-qt"
   [ -x "$QT_EXE" ] || die "no program at $QT_EXE"
 else
-  say "building the Windows program (build/win32)"
-  build "$WIN" win32 vorlant -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" \
+  say "building the Windows program (${WIN#"$ROOT"/})"
+  build "$WIN" "$WINE_FLAVOUR" vorlant -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DVORLANT_NATIVE_TOOLS_DIR="$NATIVE/tools"
   [ -f "$EXE" ] || die "no program at $EXE"
 fi
@@ -256,15 +272,22 @@ if [ $linux -eq 1 ]; then
   exit 0
 fi
 
-say "preparing the Wine prefix"
-"$WRAP" --prepare >/dev/null 2>&1 || die "the Wine prefix cannot be prepared ($WRAP --prepare)"
+say "preparing the $WINE_FLAVOUR Wine prefix"
+# On failure the wrapper says which step failed and what Wine printed.
+if ! prep=$("$WRAP" --prepare 2>&1); then
+  printf '%s\n' "$prep" | grep -v '^wine-run: creating' >&2 || true
+  die "the Wine prefix cannot be prepared ($WRAP --prepare)"
+fi
 
 start_controller sim-windows
 
 # The prefix's services must be up before the link is made: the device
 # manager re-creates the COM links of the host's serial ports when it
 # starts, and would replace ours.
-"$WRAP" cmd /c exit 0 </dev/null >/dev/null 2>&1 || die "Wine cannot run programs"
+if ! out=$("$WRAP" cmd /c exit 0 </dev/null 2>&1); then
+  printf '%s\n' "$out" | head -n 8 >&2
+  die "Wine cannot run programs in $("$WRAP" --prefix)"
+fi
 # No window manager runs on our Xvfb: have Wine draw the frames and
 # captions itself, so the screenshot shows the whole window. (A setting of
 # the build folder's prefix only; on a desktop the window manager draws them.)

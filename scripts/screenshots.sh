@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the Windows program for docs/screenshots/, from the test
-# command's builds (build/win32 and the simulator of build/native; run
-# scripts/test-all.sh native win32 first):
+# command's builds (build/win32, or build/win64 on a host that cannot run
+# 32-bit programs, and the simulator of build/native; run
+# scripts/test-all.sh native win32 win64 first):
 #
 #   scripts/screenshots.sh
 #
@@ -14,7 +15,13 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
-WIN="$ROOT/build/win32"
+# The flavour this host runs (scripts/wine-flavour.sh; VORLANT_WINE_ARCH
+# overrides): the 32-bit program, else the 64-bit build of the same sources.
+# shellcheck source=scripts/wine-flavour.sh
+. "$ROOT/scripts/wine-flavour.sh"
+wine_flavour_pick || exit 1
+echo "screenshots: $WINE_FLAVOUR_WHY"
+WIN="$ROOT/build/$WINE_FLAVOUR"
 SIM="$ROOT/build/native/tools/simulator/vorlant-sim"
 WORK="$ROOT/build/screenshots"
 OUT="$ROOT/docs/screenshots"
@@ -27,7 +34,7 @@ die() {
   exit 1
 }
 for f in "$WRAP" "$GUI" "$UI" "$WIN/app/vorlant.exe" "$SIM"; do
-  [ -e "$f" ] || die "missing $f (build with scripts/test-all.sh native win32)"
+  [ -e "$f" ] || die "missing $f (build with scripts/test-all.sh native $WINE_FLAVOUR)"
 done
 command -v convert >/dev/null || die "ImageMagick's convert is missing (scripts/setup.sh installs it)"
 mkdir -p "$WORK" "$OUT"

@@ -7,8 +7,14 @@
 #   native  gcc, RelWithDebInfo, benchmarks compiled; all tests
 #   asan    gcc with AddressSanitizer + UndefinedBehaviorSanitizer; all tests
 #   tsan    gcc with ThreadSanitizer; the tests labelled "threaded"
-#   win32   32-bit Windows (mingw-w64); all tests under Wine, end-to-end tests
-#           against the native build's simulator (so native runs first)
+#   win32   32-bit Windows (mingw-w64), the product: built and packaged;
+#           all tests under Wine where this host can run 32-bit programs,
+#           end-to-end tests against the native build's simulator (so
+#           native runs first)
+#   win64   64-bit Windows build of the same sources: built and packaged;
+#           all tests under 64-bit Wine where the host cannot run 32-bit
+#           programs (scripts/wine-flavour.sh decides, VORLANT_WINE_ARCH=
+#           win32|win64 overrides)
 #   fuzz    clang + libFuzzer: every fuzz_* harness for a bounded time over its
 #           corpus fuzz/corpus/<name>/ (skipped without clang or fuzz/CMakeLists.txt)
 # Installs missing packages first (scripts/setup.sh). Every stage runs even
@@ -22,7 +28,7 @@ BUILD="$ROOT/build"
 LOGS="$BUILD/logs"
 JOBS=${VORLANT_JOBS:-2}
 FUZZ_SECONDS=${VORLANT_FUZZ_SECONDS:-20}
-ALL_STAGES=(native asan tsan win32 fuzz)
+ALL_STAGES=(native asan tsan win32 win64 fuzz)
 
 say() { printf '\n==> %s\n' "$*"; }
 note() { printf '    %s\n' "$*"; }
@@ -52,16 +58,19 @@ fi
 summary=()
 failed=0
 record() { # stage result seconds
-  summary+=("$(printf '%-8s %-28s %5ss' "$1" "$2" "$3")")
+  summary+=("$(printf '%-8s %-36s %5ss' "$1" "$2" "$3")")
   case "$2" in PASS* | SKIP*) ;; *) failed=1 ;; esac
 }
 
 cleanup() {
-  # The Windows stage's Wine server (and the prefix's services) must not
+  # The Windows stages' Wine servers (and the prefixes' services) must not
   # outlive the run.
-  if [ -x "$BUILD/win32/wine-run.sh" ]; then
-    "$BUILD/win32/wine-run.sh" --stop || true
-  fi
+  local w
+  for w in win32 win64; do
+    if [ -x "$BUILD/$w/wine-run.sh" ]; then
+      "$BUILD/$w/wine-run.sh" --stop || true
+    fi
+  done
 }
 trap cleanup EXIT
 
@@ -168,14 +177,39 @@ stage_tsan() {
   result PASS
 }
 
-stage_win32() {
-  local tools="$BUILD/native/tools"
+# stage_windows NAME: builds and packages the Windows flavour NAME (win32 or
+# win64); runs its tests under Wine when it is the flavour this host runs.
+stage_windows() {
+  local name=$1 tools="$BUILD/native/tools" zip
   [ -d "$tools" ] || note "no native build: the end-to-end tests under Wine will fail"
-  configure win32 || { result "CONFIGURE FAILED"; return; }
-  build win32 || { result "BUILD FAILED"; return; }
-  run_ctest win32 || { result "TESTS FAILED"; return; }
-  result PASS
+  configure "$name" || { result "CONFIGURE FAILED"; return; }
+  build "$name" || { result "BUILD FAILED"; return; }
+  build "$name" package || { result "PACKAGE FAILED"; return; }
+  zip="$BUILD/$name/vorlant-2.4-$name.zip"
+  if ! out=$(python3 "$ROOT/scripts/check-package.py" "$zip" "$name" 2>&1); then
+    note "$out"
+    result "PACKAGE FAILED"
+    return
+  fi
+  note "package: ${zip#"$ROOT"/} ($out)"
+  if [ "$name" != "$WINE_FLAVOUR" ]; then
+    note "tests: not run on this flavour (they run on the $WINE_FLAVOUR build)"
+    result "PASS (built and packaged)"
+    return
+  fi
+  run_ctest "$name" || { result "TESTS FAILED ($(ctest_count "$name"))"; return; }
+  result "PASS ($(ctest_count "$name") under $name Wine)"
 }
+
+# ctest_count NAME: "N tests" from the last test log of build/NAME.
+ctest_count() {
+  local n
+  n=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$LOGS/$1-test.log" | tail -n 1)
+  echo "${n:-?} tests"
+}
+
+stage_win32() { stage_windows win32; }
+stage_win64() { stage_windows win64; }
 
 stage_fuzz() {
   if [ ! -f "$ROOT/fuzz/CMakeLists.txt" ]; then
@@ -254,11 +288,26 @@ else
   exit 1
 fi
 
+# Which Windows flavour runs the Windows tests: decided once, said in one line.
+WINE_FLAVOUR=""
+case " ${stages[*]} " in
+*" win32 "* | *" win64 "*)
+  # shellcheck source=scripts/wine-flavour.sh
+  . "$ROOT/scripts/wine-flavour.sh"
+  if ! wine_flavour_pick; then
+    echo "test-all: no Windows flavour can run here; nothing was built" >&2
+    exit 2
+  fi
+  say "windows flavour"
+  note "$WINE_FLAVOUR_WHY"
+  ;;
+esac
+
 for s in "${stages[@]}"; do
   run_stage "$s"
 done
 
 say "summary"
 printf '    %s\n' "${summary[@]}"
-printf '    %-8s %-28s %5ss\n' total "$([ $failed -eq 0 ] && echo PASS || echo FAILED)" "$(($(date +%s) - total_start))"
+printf '    %-8s %-36s %5ss\n' total "$([ $failed -eq 0 ] && echo PASS || echo FAILED)" "$(($(date +%s) - total_start))"
 exit $failed
