@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/ControllerProbe.h"
+#include "platform/Platform.h"
 #include "tests/support/NumberedPorts.h"
 #include "tools/simulator/LoopbackPort.h"
 
@@ -238,6 +241,45 @@ TEST(ScanPorts, ProbesAtMost32PortsAtOnceAndReachesEveryPort) {
     EXPECT_GT(count->most, 1);
     EXPECT_LE(count->most, 32);
 }
+
+#ifndef _WIN32
+// Made before main, so it is destroyed after every function-local static:
+// once armed, its destructor lets a probe that waited for the exit go on
+// and keeps the process alive while that probe runs.
+struct ExitGate {
+    platform::Event exiting{platform::Event::Reset::Manual};
+    bool armed = false;
+    ~ExitGate() {
+        if (!armed) return;
+        exiting.set();
+        platform::sleepMs(500);
+    }
+};
+ExitGate exitGate;
+
+// A window that closes during a scan, or vorlantctl after a probe overran
+// its bound, leaves a probe running while the static destructors run; the
+// probe's next open looks its device up (ASan sees a freed table).
+TEST(ScanPortsDeathTest, AProbeRunningAtExitFindsItsDeviceTableAlive) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            exitGate.armed = true;
+            const std::vector<ProbeTarget> targets = devicePathTargets({"/dev/null"});
+            std::thread([targets] {
+                scanPorts(
+                    targets,
+                    [] {
+                        exitGate.exiting.wait(5000);
+                        return platform::createSerialPort();
+                    },
+                    ProbeTimings{0, 50});
+            }).detach();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
 }  // namespace vorlant
