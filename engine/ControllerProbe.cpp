@@ -422,6 +422,10 @@ std::string describeProbe(const ProbeReport& r) {
             return line + "in use by another program, skipped";
         case ProbeVerdict::CannotOpen:
             return line + "cannot open: " + platform::portErrorText(r.error);
+        case ProbeVerdict::OwnConnection:
+            line += "connected in this window";
+            if (r.settings.hardwareVersion != 0) line += " (" + deviceLine(r.settings) + ")";
+            return line;
     }
     return line;
 }

@@ -36,6 +36,9 @@ enum class ProbeVerdict {
     Controller,   // a controller: identification, port type and firmware read
     InUse,        // held by another program (or by this one): skipped
     CannotOpen,   // no such port, no permission or another open failure
+    // The port this program's own connection holds: not probed (the probe
+    // could not open it); settings hold what the connection read, if any.
+    OwnConnection,
 };
 
 // One exchange at one baud rate: identification, then port type, then
