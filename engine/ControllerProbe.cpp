@@ -345,7 +345,8 @@ std::vector<ProbeReport> scanPorts(const std::vector<ProbeTarget>& targets, cons
     }
     // Workers whose ports are all done leave at once; one still in a probe
     // is detached when its Thread object goes.
-    for (const std::unique_ptr<platform::Thread>& worker : workers) worker->join(allEnded ? kReaderJoinMs : 0);
+    for (const std::unique_ptr<platform::Thread>& worker : workers)
+        worker->join(allEnded ? kReaderJoinMs : 0);
     return reports;
 }
 

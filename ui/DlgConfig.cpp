@@ -247,8 +247,8 @@ void DlgConfig::finishScan() {
         controls_->setChecked(MainId::Baud115200, found->baud == 115200);
         controls_->setText(MainId::StatusLine, "Controller found on " + found->target.label + ".");
     } else if (own != nullptr) {
-        controls_->setText(MainId::StatusLine,
-                           "No other controller found; this window is connected to " + own->target.label + ".");
+        controls_->setText(MainId::StatusLine, "No other controller found; this window is connected to " +
+                                                   own->target.label + ".");
     } else {
         controls_->setText(MainId::StatusLine, "No controller found.");
     }
