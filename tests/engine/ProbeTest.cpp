@@ -245,9 +245,10 @@ TEST(ScanPorts, ProbesAtMost32PortsAtOnceAndReachesEveryPort) {
 #ifndef _WIN32
 // Made before main, so it is destroyed after every function-local static:
 // once armed, its destructor lets a probe that waited for the exit go on
-// and keeps the process alive while that probe runs.
+// and keeps the process alive while that probe runs. The event outlives
+// the gate: the probe may still be leaving its wait.
 struct ExitGate {
-    platform::Event exiting{platform::Event::Reset::Manual};
+    platform::Event& exiting = *new platform::Event(platform::Event::Reset::Manual);
     bool armed = false;
     ~ExitGate() {
         if (!armed) return;
