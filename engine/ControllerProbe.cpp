@@ -88,6 +88,8 @@ constexpr uint32_t kReadErrorPauseMs = 20;
 // Allowed beyond the sum of a probe's waits before a scan gives up on it.
 constexpr uint32_t kScanMarginMs = 2000;
 constexpr int kGuessedComPorts = 32;
+// Probes that run at the same time in a scan.
+constexpr std::size_t kMaxProbesAtOnce = 32;
 
 uint64_t nowMs() {
     return platform::monotonicNs() / 1000000u;
@@ -243,72 +245,108 @@ uint32_t probeBoundMs(const ProbeTimings& timings) {
 
 namespace {
 
-struct ScanJob {
-    ProbeTarget target;
+// What a scan's workers share with it. Each worker holds its own
+// reference, so a worker whose probe overran the scan's bound still ends
+// on live memory.
+struct ScanState {
+    std::vector<ProbeTarget> targets;
     ProbePortFactory factory;
     ProbeTimings timings;
-    ProbeReport report;  // written by the job's thread before `done`
-    platform::Event done{platform::Event::Reset::Manual};
+    platform::Lock lock;
+    std::size_t next = 0;              // under lock: the next target to probe
+    std::size_t finished = 0;          // under lock
+    bool abandoned = false;            // under lock: the scan returned; probe no more
+    std::vector<ProbeReport> reports;  // under lock, by target
+    std::vector<bool> done;            // under lock, by target
+    platform::Event allDone{platform::Event::Reset::Manual};
 };
 
-void scanEntry(void* raw) {
-    auto* holder = static_cast<std::shared_ptr<ScanJob>*>(raw);
-    const std::shared_ptr<ScanJob> job = *holder;
+// One worker: probes the next target not yet taken until none is left.
+void scanWorker(void* raw) {
+    auto* holder = static_cast<std::shared_ptr<ScanState>*>(raw);
+    const std::shared_ptr<ScanState> state = *holder;
     delete holder;
-    job->report = probePort(job->target, job->factory, job->timings);
-    job->done.set();
+    for (;;) {
+        std::size_t index = 0;
+        {
+            platform::LockGuard guard(state->lock);
+            if (state->abandoned || state->next >= state->targets.size()) return;
+            index = state->next++;
+        }
+        ProbeReport report = probePort(state->targets[index], state->factory, state->timings);
+        platform::LockGuard guard(state->lock);
+        state->reports[index] = std::move(report);
+        state->done[index] = true;
+        if (++state->finished == state->targets.size()) state->allDone.set();
+    }
 }
 
 }  // namespace
 
 std::vector<ProbeReport> scanPorts(const std::vector<ProbeTarget>& targets, const ProbePortFactory& factory,
                                    const ProbeTimings& timings) {
-    struct Running {
-        std::shared_ptr<ScanJob> job;
-        std::unique_ptr<platform::Thread> thread;
-        bool started = false;
-    };
-    std::vector<Running> running;
-    running.reserve(targets.size());
-    for (const ProbeTarget& target : targets) {
-        Running r;
-        r.job = std::make_shared<ScanJob>();
-        r.job->target = target;
-        r.job->factory = factory;
-        r.job->timings = timings;
-        r.thread = std::make_unique<platform::Thread>();
-        auto* holder = new std::shared_ptr<ScanJob>(r.job);
-        r.started = r.thread->start(&scanEntry, holder);
-        if (!r.started) {
-            // No thread to spare: probe this one here.
+    auto state = std::make_shared<ScanState>();
+    state->targets = targets;
+    state->factory = factory;
+    state->timings = timings;
+    state->reports.resize(targets.size());
+    state->done.assign(targets.size(), false);
+    if (targets.empty()) state->allDone.set();
+
+    // A few workers, each with its reader, whatever the number of ports:
+    // a 32-bit process has room for only so many thread stacks.
+    std::vector<std::unique_ptr<platform::Thread>> workers;
+    const std::size_t wanted = std::min(targets.size(), kMaxProbesAtOnce);
+    for (std::size_t i = 0; i < wanted; ++i) {
+        auto thread = std::make_unique<platform::Thread>();
+        auto* holder = new std::shared_ptr<ScanState>(state);
+        if (!thread->start(&scanWorker, holder)) {
+            // No thread to spare: the ones running share the ports.
             delete holder;
-            r.job->report = probePort(target, factory, timings);
-            r.job->done.set();
+            break;
         }
-        running.push_back(std::move(r));
+        workers.push_back(std::move(thread));
     }
 
-    const uint64_t deadline = nowMs() + probeBoundMs(timings);
-    std::vector<ProbeReport> reports;
-    for (Running& r : running) {
-        const uint64_t now = nowMs();
-        const uint32_t left = now >= deadline ? 0 : static_cast<uint32_t>(deadline - now);
-        ProbeReport report;
-        if (r.job->done.wait(left)) {
-            report = r.job->report;
-            if (r.started) r.thread->join(kReaderJoinMs);
-        } else {
-            // The job keeps its own reference and ends on its own; its
-            // Thread object detaches when it goes.
-            report.target = r.job->target;
-            report.verdict = ProbeVerdict::Nothing;
-            report.timedOut = true;
-        }
-        if (!report.target.listed && report.verdict == ProbeVerdict::CannotOpen &&
-            report.error == platform::PortError::NotFound)
-            continue;
-        reports.push_back(std::move(report));
+    // Every worker probes its share one port after another, each within
+    // its bound.
+    bool allEnded = targets.empty();
+    if (!workers.empty()) {
+        const std::size_t rounds = (targets.size() + workers.size() - 1) / workers.size();
+        allEnded = state->allDone.wait(static_cast<uint32_t>(rounds) * probeBoundMs(timings));
     }
+
+    std::vector<ProbeReport> reports;
+    {
+        platform::LockGuard guard(state->lock);
+        state->abandoned = true;
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            ProbeReport report;
+            if (state->done[i]) {
+                report = state->reports[i];
+            } else {
+                report.target = targets[i];
+                if (workers.empty()) {
+                    // Not probed at all: the scan could not start a thread.
+                    report.verdict = ProbeVerdict::CannotOpen;
+                    report.error = platform::PortError::Other;
+                } else {
+                    // A probe that overran (a driver that hangs) ends on
+                    // its own; a port no worker reached is not probed.
+                    report.verdict = ProbeVerdict::Nothing;
+                    report.timedOut = true;
+                }
+            }
+            if (!report.target.listed && report.verdict == ProbeVerdict::CannotOpen &&
+                report.error == platform::PortError::NotFound)
+                continue;
+            reports.push_back(std::move(report));
+        }
+    }
+    // Workers whose ports are all done leave at once; one still in a probe
+    // is detached when its Thread object goes.
+    for (const std::unique_ptr<platform::Thread>& worker : workers)
+        worker->join(allEnded ? kReaderJoinMs : 0);
     return reports;
 }
 
@@ -385,6 +423,10 @@ std::string describeProbe(const ProbeReport& r) {
             return line + "in use by another program, skipped";
         case ProbeVerdict::CannotOpen:
             return line + "cannot open: " + platform::portErrorText(r.error);
+        case ProbeVerdict::OwnConnection:
+            line += "connected in this window";
+            if (r.settings.hardwareVersion != 0) line += " (" + deviceLine(r.settings) + ")";
+            return line;
     }
     return line;
 }

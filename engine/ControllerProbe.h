@@ -1,9 +1,9 @@
 // Finding the controller: which serial ports have one. A probe opens one
 // port, sends only the identification, port-type and firmware requests
 // (never a setting), first at 9600 then at 115200 baud, and says what it
-// found there. A scan probes many ports at once, a thread per port, each
-// with a bounded time, so the whole scan takes about as long as the
-// slowest port.
+// found there. A scan probes up to 32 ports at once, each with a bounded
+// time, so a scan of up to 32 ports takes about as long as the slowest
+// one, and a scan of n ports ends within ceil(n / 32) probe bounds.
 //
 // The classification is ProbeExchange, pure over the received bytes, so it
 // is tested without ports or threads; probePort() and scanPorts() put it
@@ -36,6 +36,9 @@ enum class ProbeVerdict {
     Controller,   // a controller: identification, port type and firmware read
     InUse,        // held by another program (or by this one): skipped
     CannotOpen,   // no such port, no permission or another open failure
+    // The port this program's own connection holds: not probed (the probe
+    // could not open it); settings hold what the connection read, if any.
+    OwnConnection,
 };
 
 // One exchange at one baud rate: identification, then port type, then
@@ -113,10 +116,12 @@ using ProbePortFactory = std::function<std::unique_ptr<platform::SerialPort>()>;
 ProbeReport probePort(const ProbeTarget& target, const ProbePortFactory& factory,
                       const ProbeTimings& timings = ProbeTimings());
 
-// Probes every target at once, one thread each, and returns their reports
-// in the targets' order, without the unlisted ports that do not exist. A
-// probe that overruns its bound (a driver that hangs) is reported as
-// timedOut and left to end on its own.
+// Probes every target, up to 32 at once (a few worker threads, each taking
+// the next port not yet probed), and returns their reports in the targets'
+// order, without the unlisted ports that do not exist. A probe that
+// overruns its bound (a driver that hangs) is reported as timedOut and left
+// to end on its own, as is a port no worker reached in time; with no thread
+// to run on, a port is reported as not openable.
 std::vector<ProbeReport> scanPorts(const std::vector<ProbeTarget>& targets, const ProbePortFactory& factory,
                                    const ProbeTimings& timings = ProbeTimings());
 

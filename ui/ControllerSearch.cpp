@@ -1,23 +1,69 @@
 #include "ui/ControllerSearch.h"
 
+#include <cstddef>
+
 namespace vorlant {
 
 ProbePortFactory ScanHost::probePortFactory() {
     return [] { return platform::createSerialPort(); };
 }
 
+void OwnConnection::onStatus(int code) {
+    switch (static_cast<int>(static_cast<uint32_t>(code) & 0xFFFFu)) {
+        case StatusCode::Connecting:
+            port_ = requested_;
+            device_ = ControllerSettings{};
+            break;
+        case StatusCode::OpeningPort:  // only when no port is open
+        case StatusCode::CannotOpenPort:
+        case StatusCode::ConnectionClosed:
+        case StatusCode::ConnectTimeout:      // the port is closed
+        case StatusCode::IncompatibleDevice:  // the port closes after it
+            port_ = 0;
+            device_ = ControllerSettings{};
+            break;
+        default:
+            break;
+    }
+}
+
+void OwnConnection::onDevice(const ControllerSettings& settings) {
+    if (port_ != 0) device_ = settings;
+}
+
+ProbeReport OwnConnection::report(const ProbeTarget& target) const {
+    ProbeReport r;
+    r.target = target;
+    r.verdict = ProbeVerdict::OwnConnection;
+    r.settings = device_;
+    return r;
+}
+
 struct ControllerSearch::State {
-    std::vector<ProbeTarget> targets;
+    std::vector<ProbeTarget> targets;  // those probed
     ProbePortFactory factory;
+    // The own connection's report and the number of targets before it.
+    bool hasOwn = false;
+    ProbeReport own;
+    std::size_t ownPosition = 0;
     platform::Lock lock;
     bool done = false;                 // under lock
     std::vector<ProbeReport> reports;  // under lock, once done
 };
 
-bool ControllerSearch::start(std::vector<ProbeTarget> targets, ProbePortFactory factory) {
+bool ControllerSearch::start(std::vector<ProbeTarget> targets, ProbePortFactory factory,
+                             const OwnConnection& own) {
     if (state_) return false;
     auto state = std::make_shared<State>();
-    state->targets = std::move(targets);
+    for (ProbeTarget& target : targets) {
+        if (own.port() != 0 && target.portNumber == own.port() && !state->hasOwn) {
+            state->hasOwn = true;
+            state->own = own.report(target);
+            state->ownPosition = state->targets.size();
+            continue;
+        }
+        state->targets.push_back(std::move(target));
+    }
     state->factory = std::move(factory);
     auto thread = std::make_unique<platform::Thread>();
     // The thread holds its own reference: a search abandoned with the
@@ -50,6 +96,17 @@ void ControllerSearch::entry(void* raw) {
     const std::shared_ptr<State> state = *holder;
     delete holder;
     std::vector<ProbeReport> reports = scanPorts(state->targets, state->factory);
+    if (state->hasOwn) {
+        // Back in its place: before the first report of a later target
+        // (the scan leaves out guessed ports that do not exist).
+        std::size_t at = 0;
+        std::size_t target = 0;
+        while (at < reports.size() && target < state->ownPosition) {
+            if (reports[at].target.portNumber == state->targets[target].portNumber) ++at;
+            ++target;
+        }
+        reports.insert(reports.begin() + static_cast<std::ptrdiff_t>(at), state->own);
+    }
     platform::LockGuard guard(state->lock);
     state->reports = std::move(reports);
     state->done = true;

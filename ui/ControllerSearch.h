@@ -30,6 +30,27 @@ protected:
     virtual ~ScanHost() = default;
 };
 
+// The port this window's connection holds, as the engine's reports tell:
+// a scan leaves it alone (a probe could not open it) and reports it as the
+// window's own connection, with the device the read-out found there.
+class OwnConnection {
+public:
+    // A connect the window asked for (directly or for a transfer); the
+    // port is held from its "Connecting..." on.
+    void connecting(int portNumber) { requested_ = portNumber; }
+    void onStatus(int code);
+    // What the device line of the window shows for the connected port.
+    void onDevice(const ControllerSettings& settings);
+    int port() const { return port_; }  // 0: none
+    // The port's line among the scan's reports.
+    ProbeReport report(const ProbeTarget& target) const;
+
+private:
+    int requested_ = 0;
+    int port_ = 0;
+    ControllerSettings device_{};  // hardwareVersion 0: not read yet
+};
+
 class ControllerSearch {
 public:
     ControllerSearch() = default;
@@ -38,8 +59,11 @@ public:
     // A scan still running is left to end on its own (it is bounded).
     ~ControllerSearch() = default;
 
-    // False when a scan runs already or no thread could be started.
-    bool start(std::vector<ProbeTarget> targets, ProbePortFactory factory);
+    // False when a scan runs already or no thread could be started. The
+    // target of the window's own connection is not probed; its report says
+    // what the window knows of it.
+    bool start(std::vector<ProbeTarget> targets, ProbePortFactory factory,
+               const OwnConnection& own = OwnConnection());
     bool running() const { return state_ != nullptr; }
     // True once, when the scan has ended, with its reports.
     bool takeResults(std::vector<ProbeReport>& out);

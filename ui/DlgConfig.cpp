@@ -207,16 +207,26 @@ void DlgConfig::findController() {
         controls_->setText(MainId::StatusLine, "Still searching for the controller...");
         return;
     }
+    // A transfer opens and closes the port as it goes: a probe must not
+    // take it meanwhile.
+    if (transfer_.busy()) {
+        controls_->setText(MainId::StatusLine, "A settings transfer is still under way.");
+        return;
+    }
     std::vector<ProbeTarget> targets = scanHost_->probeTargets();
     if (targets.empty()) {
         controls_->setText(MainId::StatusLine, "No serial port to search.");
         return;
     }
     const std::size_t count = targets.size();
-    if (!search_.start(std::move(targets), scanHost_->probePortFactory())) {
+    if (!search_.start(std::move(targets), scanHost_->probePortFactory(), ownConnection_)) {
         controls_->setText(MainId::StatusLine, "The search could not be started.");
         return;
     }
+    // A connect now would race the probes for the ports (and a disconnect
+    // make the list's own port look free); both come back with the result.
+    controls_->enable(MainId::Connect, false);
+    controls_->enable(MainId::Disconnect, false);
     controls_->setText(MainId::StatusLine, "Searching for the controller on " + std::to_string(count) +
                                                (count == 1 ? " port..." : " ports..."));
 }
@@ -224,12 +234,21 @@ void DlgConfig::findController() {
 void DlgConfig::finishScan() {
     std::vector<ProbeReport> reports;
     if (!search_.takeResults(reports)) return;
+    // Connect needs an entry in the port list (the Qt list may be empty).
+    controls_->enable(MainId::Connect, controls_->comboSelection(MainId::PortCombo) >= 0);
+    controls_->enable(MainId::Disconnect, true);
     const ProbeReport* found = firstController(reports);
+    const ProbeReport* own = nullptr;
+    for (const ProbeReport& r : reports)
+        if (r.verdict == ProbeVerdict::OwnConnection) own = &r;
     if (found != nullptr) {
         // Entry i of the port list opens as port number i + 1.
         controls_->setComboSelection(MainId::PortCombo, found->target.portNumber - 1);
         controls_->setChecked(MainId::Baud115200, found->baud == 115200);
         controls_->setText(MainId::StatusLine, "Controller found on " + found->target.label + ".");
+    } else if (own != nullptr) {
+        controls_->setText(MainId::StatusLine, "No other controller found; this window is connected to " +
+                                                   own->target.label + ".");
     } else {
         controls_->setText(MainId::StatusLine, "No controller found.");
     }
@@ -295,6 +314,7 @@ void DlgConfig::showStatus(int32_t code) {
         }
     }
     controls_->setText(MainId::StatusLine, text);
+    ownConnection_.onStatus(code);
     transfer_.onStatus(code);
 }
 
@@ -366,6 +386,7 @@ void DlgConfig::showSettingsReport(const ControllerSettings& s, int32_t kind) {
 
 void DlgConfig::showDeviceInfo(const ControllerSettings& s) {
     controls_->setText(MainId::DeviceInfo, deviceLine(s));
+    ownConnection_.onDevice(s);
 }
 
 void DlgConfig::showGearRatios(uint32_t ra, uint32_t de) {
@@ -478,6 +499,7 @@ void DlgConfig::command(int id) {
             // name (0 would reach the engine as COM256).
             const int selection = c.comboSelection(MainId::PortCombo);
             if (selection < 0) return;
+            ownConnection_.connecting(selection + 1);
             engine_.connect(selection + 1, c.isChecked(MainId::Baud115200) ? 115200u : 9600u);
             return;
         }
@@ -581,7 +603,13 @@ void DlgConfig::transferSettings(int id) {
     if (transferHost_ == nullptr) return;
     const int selection = controls_->comboSelection(MainId::PortCombo);
     if (selection < 0) return;
+    // A probe holds ports the transfer's connect may need.
+    if (search_.running()) {
+        controls_->setText(MainId::StatusLine, "Still searching for the controller...");
+        return;
+    }
     const uint32_t baud = controls_->isChecked(MainId::Baud115200) ? 115200u : 9600u;
+    const bool wasBusy = transfer_.busy();
     switch (id) {
         case MenuCommandId::ExportSettings:
             transfer_.startExport(*transferHost_, selection + 1, baud);
@@ -592,6 +620,8 @@ void DlgConfig::transferSettings(int id) {
         default:
             return;
     }
+    // The transfer connects to that port (a refused one keeps its own).
+    if (!wasBusy && transfer_.busy()) ownConnection_.connecting(selection + 1);
     // Reports held back while the file dialog was open.
     bridge_.deliverAll();
 }

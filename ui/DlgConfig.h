@@ -114,6 +114,7 @@ private:
     std::string startNote_;
     ScanHost* scanHost_ = nullptr;
     ControllerSearch search_;
+    OwnConnection ownConnection_;
     TransferHost* transferHost_ = nullptr;
     SettingsTransfer transfer_;
 

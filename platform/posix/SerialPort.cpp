@@ -93,9 +93,12 @@ struct DeviceTable {
     std::map<int, std::string> paths;
 };
 
+// Made once and never destroyed: a scan's probe may still run while the
+// program exits (a scan is left to end on its own, a hung probe outlives
+// its bound) and look its port up after the static destructors ran.
 DeviceTable& deviceTable() {
-    static DeviceTable table;
-    return table;
+    static DeviceTable* const table = new DeviceTable;
+    return *table;
 }
 
 class PosixSerialPort final : public SerialPort {

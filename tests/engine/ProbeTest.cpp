@@ -2,11 +2,15 @@
 // between the two rates on a simulated line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/ControllerProbe.h"
+#include "platform/Platform.h"
 #include "tests/support/NumberedPorts.h"
 #include "tools/simulator/LoopbackPort.h"
 
@@ -192,6 +196,91 @@ TEST(ScanPorts, ReportsBusyAndMissingPortsAndDropsMissingGuesses) {
     ASSERT_NE(firstController(reports), nullptr);
     EXPECT_EQ(firstController(reports)->target.portNumber, 4);
 }
+
+// A port that never answers, counting how many such ports are open at once.
+class CountedSilentPort : public platform::SerialPort {
+public:
+    struct Count {
+        platform::Lock lock;
+        int open = 0;
+        int most = 0;
+    };
+    explicit CountedSilentPort(std::shared_ptr<Count> count) : count_(std::move(count)) {}
+    ~CountedSilentPort() override { close(); }
+    bool open(int, uint32_t) override {
+        platform::LockGuard guard(count_->lock);
+        open_ = true;
+        count_->most = std::max(count_->most, ++count_->open);
+        return true;
+    }
+    WriteResult write(const uint8_t*, size_t, uint32_t) override { return WriteResult::Done; }
+    ReadResult read(uint8_t*, size_t, size_t& got, platform::Event& stop) override {
+        got = 0;
+        return stop.wait(200) ? ReadResult::Stopped : ReadResult::Data;
+    }
+    void close() override {
+        platform::LockGuard guard(count_->lock);
+        if (open_) --count_->open;
+        open_ = false;
+    }
+    platform::PortError lastError() const override { return platform::PortError::None; }
+
+private:
+    std::shared_ptr<Count> count_;
+    bool open_ = false;
+};
+
+TEST(ScanPorts, ProbesAtMost32PortsAtOnceAndReachesEveryPort) {
+    auto count = std::make_shared<CountedSilentPort::Count>();
+    std::vector<ProbeTarget> targets;
+    for (int n = 1; n <= 40; ++n) targets.push_back(ProbeTarget{n, "COM" + std::to_string(n), true});
+    const std::vector<ProbeReport> reports = scanPorts(
+        targets, [count] { return std::make_unique<CountedSilentPort>(count); }, ProbeTimings{20, 100});
+    ASSERT_EQ(reports.size(), targets.size());
+    for (const ProbeReport& r : reports) EXPECT_EQ(describeProbe(r), r.target.label + ": nothing answered");
+    EXPECT_GT(count->most, 1);
+    EXPECT_LE(count->most, 32);
+}
+
+#ifndef _WIN32
+// Made before main, so it is destroyed after every function-local static:
+// once armed, its destructor lets a probe that waited for the exit go on
+// and keeps the process alive while that probe runs. The event outlives
+// the gate: the probe may still be leaving its wait.
+struct ExitGate {
+    platform::Event& exiting = *new platform::Event(platform::Event::Reset::Manual);
+    bool armed = false;
+    ~ExitGate() {
+        if (!armed) return;
+        exiting.set();
+        platform::sleepMs(500);
+    }
+};
+ExitGate exitGate;
+
+// A window that closes during a scan, or vorlantctl after a probe overran
+// its bound, leaves a probe running while the static destructors run; the
+// probe's next open looks its device up (ASan sees a freed table).
+TEST(ScanPortsDeathTest, AProbeRunningAtExitFindsItsDeviceTableAlive) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            exitGate.armed = true;
+            const std::vector<ProbeTarget> targets = devicePathTargets({"/dev/null"});
+            std::thread([targets] {
+                scanPorts(
+                    targets,
+                    [] {
+                        exitGate.exiting.wait(5000);
+                        return platform::createSerialPort();
+                    },
+                    ProbeTimings{0, 50});
+            }).detach();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
 }  // namespace vorlant

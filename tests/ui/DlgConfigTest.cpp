@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FakeTransferHost.h"
 #include "tests/support/NumberedPorts.h"
 #include "tests/ui/FakeControls.h"
 #include "ui/AppModel.h"
@@ -941,6 +942,7 @@ TEST_F(DlgConfigTest, FindControllerSelectsTheFirstPortWithAController) {
         const char* what;
         std::map<int, sim::SimProfile> controllers;  // port number -> what is there
         bool busyCom2;
+        int connected;    // the port this window is connected to; 0: none
         int selection;    // in the port list afterwards
         bool baud115200;  // the check box afterwards
         const char* status;
@@ -950,6 +952,7 @@ TEST_F(DlgConfigTest, FindControllerSelectsTheFirstPortWithAController) {
         {"too old on COM1, a controller on COM3",
          {{1, sim::SimProfile::TooOld}, {3, sim::SimProfile::Class4}},
          true,
+         0,
          2,
          false,
          "Controller found on COM3.",
@@ -957,7 +960,19 @@ TEST_F(DlgConfigTest, FindControllerSelectsTheFirstPortWithAController) {
          "COM2: in use by another program, skipped\n"
          "COM3: controller, class 4, at 9600 baud (HW:0.5.1.4 | FW:1.0.0.4 | Port type:4)\n"
          "COM4: cannot open: no such port"},
-        {"none", {{4, sim::SimProfile::Foreign}}, false, 5, true, "No controller found.", nullptr},
+        {"none", {{4, sim::SimProfile::Foreign}}, false, 0, 5, true, "No controller found.", nullptr},
+        // The probe cannot open the window's own port (the engine holds it).
+        {"connected on COM2, nothing elsewhere",
+         {},
+         true,
+         2,
+         5,
+         true,
+         "No other controller found; this window is connected to COM2.",
+         "COM1: cannot open: no such port\n"
+         "COM2: connected in this window (HW:1.3.0.2 | FW:2.4.0.10 | Port type:1)\n"
+         "COM3: cannot open: no such port\n"
+         "COM4: cannot open: no such port"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -969,19 +984,37 @@ TEST_F(DlgConfigTest, FindControllerSelectsTheFirstPortWithAController) {
             scan.ports[2] = std::make_shared<sim::LoopbackPort>(sim::SimProfile::Class5);
             scan.ports[2]->failOpenWith(platform::PortError::Busy);
         }
+        if (c.connected != 0) {
+            controls.setComboSelection(MainId::PortCombo, c.connected - 1);
+            dlg.command(MainId::Connect);
+            for (int status : {StatusCode::OpeningPort, StatusCode::Connecting}) dlg.showStatus(status);
+            connectWith(sampleSettings());
+        }
         controls.setComboSelection(MainId::PortCombo, 5);
         controls.setChecked(MainId::Baud115200, true);
         dlg.setScanHost(&scan);
         dlg.menuCommand(MenuCommandId::FindController);
         EXPECT_EQ(controls.text(MainId::StatusLine), "Searching for the controller on 4 ports...");
         ASSERT_TRUE(dlg.scanRunning());
+        // A connect or disconnect would race the probes for the ports.
+        EXPECT_FALSE(controls.isEnabled(MainId::Connect));
+        EXPECT_FALSE(controls.isEnabled(MainId::Disconnect));
         dlg.menuCommand(MenuCommandId::FindController);  // a second one while it runs
+        // Nor may an export connect while the probes hold the ports.
+        test::FakeTransferHost files;
+        files.path = "unused.json";
+        dlg.setTransferHost(&files);
+        dlg.menuCommand(MenuCommandId::ExportSettings);
+        EXPECT_EQ(controls.text(MainId::StatusLine), "Still searching for the controller...");
+        dlg.setTransferHost(nullptr);
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (dlg.scanRunning() && std::chrono::steady_clock::now() < end) {
             dlg.pollReports();
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         ASSERT_FALSE(dlg.scanRunning());
+        EXPECT_TRUE(controls.isEnabled(MainId::Connect));
+        EXPECT_TRUE(controls.isEnabled(MainId::Disconnect));
         EXPECT_EQ(controls.comboSelection(MainId::PortCombo), c.selection);
         EXPECT_EQ(controls.isChecked(MainId::Baud115200), c.baud115200);
         EXPECT_EQ(controls.text(MainId::StatusLine), c.status);
@@ -991,6 +1024,7 @@ TEST_F(DlgConfigTest, FindControllerSelectsTheFirstPortWithAController) {
         }
         EXPECT_TRUE(engine.calls.empty());
         dlg.setScanHost(nullptr);
+        dlg.showStatus(StatusCode::ConnectionClosed);
     }
 }
 

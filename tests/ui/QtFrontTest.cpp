@@ -36,6 +36,7 @@
 
 #include "engine/ControllerSettings.h"
 #include "platform/SerialPort.h"
+#include "tests/support/FakeTransferHost.h"
 #include "ui/FakeControls.h"
 #include "ui/MainDialogIds.h"
 #include "ui/MenuCommands.h"
@@ -207,6 +208,34 @@ TEST_F(QtFront, PortListFollowsTheDevicesEachTimeItOpens) {
     window.refreshPorts();
     EXPECT_EQ(combo->count(), 0);
     EXPECT_FALSE(window.controls().isEnabled(MainId::Connect));
+}
+
+// An export reads the controller on the port's number, and reads it again
+// at the end: while it runs, the numbers keep leading to their devices.
+TEST_F(QtFront, PortListKeepsItsNumbersWhileATransferRuns) {
+    test::FakeEngine engine;
+    AppModel bridge;
+    DlgConfig dialog(engine, bridge);
+    QtMainWindow window(dialog, bridge, qtResourceTemplates());
+    std::vector<platform::SerialDevice> present = threeDevices();
+    window.setPortSource([&present] { return present; });
+    window.initialise();
+    test::FakeTransferHost files;
+    files.path = "unused.json";
+    dialog.setTransferHost(&files);
+    auto* combo = qobject_cast<QComboBox*>(window.controls().widget(MainId::PortCombo));
+    combo->setCurrentIndex(1);
+    dialog.menuCommand(MenuCommandId::ExportSettings);
+    ASSERT_TRUE(dialog.transfer().busy());
+    ASSERT_FALSE(engine.calls.empty());
+    EXPECT_EQ(engine.calls.back(), "connect(2,9600)");
+
+    present.erase(present.begin());
+    combo->showPopup();
+    combo->hidePopup();
+    EXPECT_EQ(platform::portDevice(2), "/dev/ttyACM0");
+    EXPECT_EQ(combo->count(), 3);
+    dialog.setTransferHost(nullptr);
 }
 
 // The template's dialog units follow the font the dialog is made with.

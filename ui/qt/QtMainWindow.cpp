@@ -40,9 +40,7 @@ QtMainWindow::QtMainWindow(DlgConfig& dialog, AppModel& bridge, const ResourceTe
     controls().setScrollHandler([this](int id, int code) {
         if (code == QtDialogControls::kTrackBarReleased) dialog_.trackBarReleased(id);
     });
-    controls().setPopupHandler(MainId::PortCombo, [this] {
-        if (!dialog_.scanRunning()) refreshPorts();
-    });
+    controls().setPopupHandler(MainId::PortCombo, [this] { refreshPorts(); });
     setCancelHandler([this] { dialog_.command(2); });
     setEnterHandler([this] { dialog_.command(1); });
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
@@ -97,6 +95,10 @@ void QtMainWindow::setPortSource(PortSource source) {
 }
 
 void QtMainWindow::refreshPorts() {
+    // A scan and a transfer name their ports by number (a transfer opens its
+    // port again for the read-back): renumbered, a number would lead to
+    // another device.
+    if (dialog_.scanRunning() || dialog_.transfer().busy()) return;
     auto* combo = qobject_cast<QComboBox*>(controls().widget(MainId::PortCombo));
     if (combo == nullptr) return;
     ports_.refresh(*combo);

@@ -9,8 +9,9 @@
 //
 // The port list shows the serial devices from the port source (by default
 // systemSerialDevices()), asked again whenever the list opens (not while a
-// search for the controller runs: its port numbers must stay); "Connect"
-// is usable while the list has an entry.
+// search for the controller or a settings transfer runs: their port
+// numbers must keep leading to their devices); "Connect" is usable while
+// the list has an entry.
 //
 // A "&Tools" menu bar above the template's controls, and the window's
 // context menu, hold the commands of ui/MenuCommands.h; the controls keep their places relative to each
@@ -46,6 +47,7 @@ public:
     // Where the port list comes from; the list is refilled at once when the
     // dialog is initialised already.
     void setPortSource(PortSource source);
+    // Does nothing while a scan or a transfer holds port numbers.
     void refreshPorts();
     const QtPortList& ports() const { return ports_; }
     // Where the template's top edge is: below the menu bar.
