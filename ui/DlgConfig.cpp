@@ -697,29 +697,28 @@ void DlgConfig::trackBarReleased(int trackBarId) {
     const int control = trackBarId - a.base;
     const int position = c.trackPos(trackBarId);
 
-    // Decay and guide rate send on every release.
-    if (control >= DecayTrack && control <= DecayTrack + 2) {
-        engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)),
-                         static_cast<uint8_t>(position));
-        return;
-    }
-    if (control == GuideRateTrack) {
-        // The other axis keeps the rate it has, not one read off its bar.
-        a.guideRate = static_cast<uint8_t>(position + 1);
-        engine_.setGuideRates(raGuideRate_, deGuideRate_);
-        return;
-    }
-
-    // The other bars convert a position to a value that does not map back
-    // to the same position for every value, so a release where the bar was
-    // put (by a report, a typed value or the last release) sends nothing: a
-    // click on the thumb must not rewrite the controller's setting.
+    // No bar can show every value of its setting (a guide rate of 0 or 255,
+    // a decay above 3, a speed between two steps), so a release where the
+    // bar was put (by a report, a typed value or the last release) sends
+    // nothing: a click on the thumb must not rewrite the controller's
+    // setting.
     const int index = trackIndex(trackBarId);
     if (index < 0) return;
     if (position == shownPositions_[index]) return;
     shownPositions_[index] = position;
 
     switch (control) {
+        case DecayTrack:
+        case DecayTrack + 1:
+        case DecayTrack + 2:
+            engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)),
+                             static_cast<uint8_t>(position));
+            return;
+        case GuideRateTrack:
+            // The other axis keeps the rate it has, not one read off its bar.
+            a.guideRate = static_cast<uint8_t>(position + 1);
+            engine_.setGuideRates(raGuideRate_, deGuideRate_);
+            return;
         case MaxSpeedTrack: {
             const int edit = a.base + MaxSpeedEdit;
             setNumber(edit, static_cast<uint32_t>(1200 * (position + 1) / 40));

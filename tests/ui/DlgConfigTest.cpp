@@ -806,8 +806,8 @@ TEST_F(DlgConfigTest, MaxSpeedBarWritesItsValueAndSendsChanges) {
                                    "setMaxSpeeds(30,1200)"}));
 }
 
-// A release where the program put the bar sends nothing, for every bar whose
-// value and position do not map back onto each other.
+// A release where the program put the bar sends nothing, for every settings
+// bar, with values the bars cannot show.
 TEST_F(DlgConfigTest, AClickOnTheThumbChangesNoSetting) {
     ControllerSettings s = sampleSettings();
     s.raAcceleration = 7;    // shown at 0, 0 there
@@ -815,7 +815,12 @@ TEST_F(DlgConfigTest, AClickOnTheThumbChangesNoSetting) {
     s.raIncCurrentAt = 410;  // shown at 20, 420 there
     s.raIdleCurrent = 250;   // 250 of 800 shown at 5, 300 there
     s.deRunCurrent = 1500;   // of 1600 shown at 15, 1600 there
-    const int bars[] = {210, 310, 212, 214, 312, 314, 233, 234, 235, 333, 334, 335, 250, 350, 252, 352};
+    s.raGuideRate = 0;       // shown at 0, 1 there
+    s.deGuideRate = 255;     // shown at 15, 16 there
+    s.raIdleDecay = 5;       // shown at 3, 3 there
+    s.deTrackDecay = 2;
+    const int bars[] = {210, 310, 212, 214, 312, 314, 233, 234, 235, 333, 334, 335, 250, 350, 252, 352,
+                        240, 241, 242, 340, 341, 342, 260, 360};
     connectWith(s);
     for (int bar : bars) release(bar, controls.trackPos(bar));
     EXPECT_TRUE(engine.calls.empty());
@@ -873,14 +878,17 @@ TEST_F(DlgConfigTest, CurrentBarsWithoutMaximumSendNothing) {
     EXPECT_TRUE(engine.calls.empty());
 }
 
-TEST_F(DlgConfigTest, DecayBarsSendEveryRelease) {
-    connectWith(sampleSettings());
+TEST_F(DlgConfigTest, DecayBarsSendTheirPositionWhenMoved) {
+    ControllerSettings s = sampleSettings();
+    s.raIdleDecay = 1;
+    connectWith(s);
     release(240, 0);
     release(240, 0);
+    release(240, 1);  // back where the report put it: a move all the same
     release(242, 3);
     release(341, 2);
     EXPECT_EQ(engine.calls,
-              (Calls{"setDecay(128,0)", "setDecay(128,0)", "setDecay(130,3)", "setDecay(65,2)"}));
+              (Calls{"setDecay(128,0)", "setDecay(128,1)", "setDecay(130,3)", "setDecay(65,2)"}));
 }
 
 TEST_F(DlgConfigTest, OvertoneAndThresholdBarsSendChanges) {
@@ -899,15 +907,14 @@ TEST_F(DlgConfigTest, OvertoneAndThresholdBarsSendChanges) {
                                    "setIncCurrentAt(64,640,640)"}));
 }
 
-TEST_F(DlgConfigTest, GuideBarsSendBothRatesEveryRelease) {
+TEST_F(DlgConfigTest, GuideBarsSendBothRatesWhenOneMoved) {
     connectWith(sampleSettings());  // rates 8 and 12
     controls.drag(360, 15);         // moved, not released: Dec keeps 12
     release(260, 3);
     release(260, 3);
     release(360, 15);
     release(360, 0);
-    EXPECT_EQ(engine.calls, (Calls{"setGuideRates(4,12)", "setGuideRates(4,12)", "setGuideRates(4,16)",
-                                   "setGuideRates(4,1)"}));
+    EXPECT_EQ(engine.calls, (Calls{"setGuideRates(4,12)", "setGuideRates(4,16)", "setGuideRates(4,1)"}));
 }
 
 TEST_F(DlgConfigTest, HandlersBeforeAFullReportCompareWithZero) {
