@@ -626,7 +626,9 @@ void DlgConfig::editLostFocus(int id) {
     // controller otherwise, a value the user never typed.
     switch (control) {
         case MaxSpeedEdit: {
-            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
+            int64_t read = 0;
+            if (!readSetting(id, 0, 0xFFFF, a.maxSpeed, &read)) return;
+            const uint16_t value = static_cast<uint16_t>(read);
             if (value == a.maxSpeed) return;
             a.maxSpeed = value;
             moveTrack(a.base + MaxSpeedTrack, maxSpeedPosition(value));
@@ -635,9 +637,11 @@ void DlgConfig::editLostFocus(int id) {
         }
         case AccelerationEdit:
         case DecelerationEdit: {
-            const uint8_t value = static_cast<uint8_t>(readSetting(id, 0, 0xFF));
             const bool acceleration = control == AccelerationEdit;
             uint8_t& remembered = acceleration ? a.acceleration : a.deceleration;
+            int64_t read = 0;
+            if (!readSetting(id, 0, 0xFF, remembered, &read)) return;
+            const uint8_t value = static_cast<uint8_t>(read);
             if (value == remembered) return;
             remembered = value;
             moveTrack(id - 1, accelerationPosition(value));
@@ -652,7 +656,9 @@ void DlgConfig::editLostFocus(int id) {
         case CurrentEdit + 1:
         case CurrentEdit + 2: {
             const int ch = control - CurrentEdit;
-            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
+            int64_t read = 0;
+            if (!readSetting(id, 0, 0xFFFF, a.currents[ch], &read)) return;
+            const uint16_t value = static_cast<uint16_t>(read);
             // The track bar follows the typed value even when it is unchanged.
             if (a.maxCurrent != 0)
                 moveTrack(a.base + CurrentTrack + ch, currentPosition(value, a.maxCurrent));
@@ -663,7 +669,9 @@ void DlgConfig::editLostFocus(int id) {
         }
         case OvertoneEdit: {
             // One signed byte on the wire.
-            const int16_t value = static_cast<int16_t>(readSetting(id, -128, 127));
+            int64_t read = 0;
+            if (!readSetting(id, -128, 127, a.overtone, &read)) return;
+            const int16_t value = static_cast<int16_t>(read);
             if (value == a.overtone) return;
             a.overtone = value;
             moveTrack(a.base + OvertoneTrack, value);
@@ -671,7 +679,9 @@ void DlgConfig::editLostFocus(int id) {
             return;
         }
         case IncCurrentEdit: {
-            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
+            int64_t read = 0;
+            if (!readSetting(id, 0, 0xFFFF, a.incCurrentAt, &read)) return;
+            const uint16_t value = static_cast<uint16_t>(read);
             if (value == a.incCurrentAt) return;
             a.incCurrentAt = value;
             moveTrack(a.base + IncCurrentTrack, incCurrentPosition(value));
@@ -795,12 +805,20 @@ void DlgConfig::confirmAdvancedJob() {
 
 // ---- Helpers ---------------------------------------------------------------
 
-int64_t DlgConfig::readSetting(int id, int64_t minimum, int64_t maximum) {
-    int64_t value = 0;
-    if (readEditClamped(controls_->text(id), minimum, maximum, &value) == EditReading::Clamped) {
-        controls_->setText(id, std::to_string(value));
+bool DlgConfig::readSetting(int id, int64_t minimum, int64_t maximum, int64_t remembered, int64_t* value) {
+    switch (readEditClamped(controls_->text(id), minimum, maximum, value)) {
+        case EditReading::Clamped:
+            controls_->setText(id, std::to_string(*value));
+            return true;
+        case EditReading::Unreadable:
+            // Sending 0 for it would leave the edit showing one thing and the
+            // controller holding another.
+            controls_->setText(id, std::to_string(remembered));
+            return false;
+        case EditReading::InRange:
+            break;
     }
-    return value;
+    return true;
 }
 
 void DlgConfig::moveTrack(int id, int64_t position) {

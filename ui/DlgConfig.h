@@ -100,8 +100,9 @@ private:
     void moveManual(uint8_t direction);
     void sendReverseFlags();
     // Reads a settings edit clamped into [minimum, maximum], rewriting the
-    // edit when the typed number was outside.
-    int64_t readSetting(int id, int64_t minimum, int64_t maximum);
+    // edit when the typed number was outside. Text that holds no number
+    // gives false: the edit shows `remembered` again and nothing is sent.
+    bool readSetting(int id, int64_t minimum, int64_t maximum, int64_t remembered, int64_t* value);
     void moveTrack(int id, int64_t position);
     void setNumber(int id, uint32_t value);
     void setSignedNumber(int id, int32_t value);

@@ -712,9 +712,10 @@ TEST_F(DlgConfigTest, MaxSpeedEditSendsOnlyChanges) {
     EXPECT_EQ(engine.calls, (Calls{"setMaxSpeeds(600,900)", "setMaxSpeeds(600,1500)"}));
 }
 
-// Each row: the sample's values remembered, one edit left with a text.
-// Each row: the sample's values remembered, one edit left with a text.
-TEST_F(DlgConfigTest, TypedValuesAreClampedToTheirFieldAndSent) {
+// Each row: the sample's values remembered, one edit left with a text. A
+// number outside its field is held at the nearest end; text that holds no
+// number sends nothing and the edit shows the remembered value again.
+TEST_F(DlgConfigTest, TypedTextIsClampedToItsFieldOrKeptWhenNoNumber) {
     struct Row {
         int edit;
         const char* text;
@@ -726,8 +727,17 @@ TEST_F(DlgConfigTest, TypedValuesAreClampedToTheirFieldAndSent) {
     const Row rows[] = {
         {211, "65636", {"setMaxSpeeds(65535,900)"}, 210, 39, "65535"},
         {211, "99999999999", {"setMaxSpeeds(65535,900)"}, 210, 39, "65535"},
-        {211, "12a", {"setMaxSpeeds(0,900)"}, 210, 0, "12a"},  // unreadable text is 0
-        {211, "-600", {"setMaxSpeeds(0,900)"}, 210, 0, "-600"},
+        {211, "1200 ", {"setMaxSpeeds(1200,900)"}, 210, 39, "1200 "},  // blanks around are ignored
+        {311, " 1500\t", {"setMaxSpeeds(600,1500)"}, 310, 39, " 1500\t"},
+        {211, "12a", {}, 210, 20, "600"},
+        {211, "abc", {}, 210, 20, "600"},
+        {211, "1,200", {}, 210, 20, "600"},
+        {211, "-600", {}, 210, 20, "600"},
+        {211, " ", {}, 210, 20, "600"},
+        {313, "x", {}, 312, 4, "64"},
+        {231, "4OO", {}, 234, 8, "400"},
+        {351, "- 5", {}, 350, -4, "-4"},
+        {253, "1.5", {}, 252, 5, "110"},
         {213, "300", {"setAccelerations(255,64)"}, 212, 15, "255"},
         {313, "7", {"setAccelerations(32,7)"}, 312, 0, "7"},
         {215, "255", {"setDecelerations(255,80)"}, 214, 15, "255"},
