@@ -596,6 +596,17 @@ void DlgConfig::transferSettings(int id) {
     bridge_.deliverAll();
 }
 
+bool DlgConfig::closeRequested() {
+    if (!transfer_.importSending() || transferHost_ == nullptr) return true;
+    const bool stop =
+        transferHost_->askYesNo("Stop the import and close? The controller may hold part of the file.");
+    // Yes: nothing more goes out, whatever reports still come. No: the
+    // import goes on with the reports held back while the question was open.
+    if (stop) transfer_.abandon();
+    bridge_.deliverAll();
+    return stop;
+}
+
 void DlgConfig::moveManual(uint8_t direction) {
     const int position = controls_->trackPos(MainId::ManualSpeed);
     engine_.moveManual(direction, static_cast<uint8_t>(position));

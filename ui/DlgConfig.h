@@ -54,6 +54,10 @@ public:
     void setScanHost(ScanHost* host) { scanHost_ = host; }
     bool scanRunning() const { return search_.running(); }
     void setTransferHost(TransferHost* host) { transferHost_ = host; }
+    // The user asked to close the window: true when it may close. While an
+    // import is sending, the user is asked first (through the transfer
+    // host); Yes abandons the import, No keeps the window.
+    bool closeRequested();
     const SettingsTransfer& transfer() const { return transfer_; }
     // Enables or disables the controls that need a connected controller.
     // Enabling follows the controller's capability class: the parameter

@@ -106,6 +106,8 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
             initialise(window);
             return TRUE;  // the dialog manager sets the default focus
         case WM_CLOSE:
+            // While an import sends, the user is asked first; No keeps the window.
+            if (!dialog_.closeRequested()) return TRUE;
             window_.store(nullptr);
             KillTimer(window, kReportTimer);
             EndDialog(window, 1);
