@@ -194,24 +194,17 @@ TEST_F(DlgConfigTest, ControlsFollowTheClassOfTheLastFullReport) {
         byClass[c].versionClass = static_cast<uint8_t>(c);
     }
     const Step steps[] = {
-        {"status 3 before any report", [](DlgConfig& d) { d.showStatus(3); }, true, 0},
         {"class 1 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[1], 1); }, true, 1},
         {"class 2 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[2], 1); }, true, 2},
         {"class 3 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[3], 1); }, true, 3},
         {"class 5 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[5], 1); }, true, 5},
+        // The engine never reports 3 by itself; shown, it keeps the class.
         {"status 3 keeps class 5", [](DlgConfig& d) { d.showStatus(3); }, true, 5},
         {"class 4 defaults", [&](DlgConfig& d) { d.showSettings(&byClass[4], 2); }, true, 4},
         {"connection closed", [](DlgConfig& d) { d.showStatus(4); }, false, 0},
         {"too old changes nothing", [&](DlgConfig& d) { d.showSettings(&byClass[5], 3); }, false, 0},
         {"gear re-read changes nothing", [&](DlgConfig& d) { d.showSettings(&byClass[5], 4); }, false, 0},
         {"other status codes change nothing", [](DlgConfig& d) { d.showStatus(15); }, false, 0},
-        {"status 3 without a new connect", [](DlgConfig& d) { d.showStatus(3); }, true, 4},
-        {"a new connect forgets the class",
-         [](DlgConfig& d) {
-             d.showStatus(1);
-             d.showStatus(3);
-         },
-         true, 0},
         {"class 5 again", [&](DlgConfig& d) { d.showSettings(&byClass[5], 1); }, true, 5},
         {"time-out closes the port", [](DlgConfig& d) { d.showStatus(7); }, false, 0},
     };
@@ -928,8 +921,6 @@ TEST_F(DlgConfigTest, GuideBarsSendBothRatesWhenOneMoved) {
 }
 
 TEST_F(DlgConfigTest, HandlersBeforeAFullReportCompareWithZero) {
-    // A status 3 enables the controls before any settings arrived.
-    dlg.showStatus(3);
     leaveEdit(211, "0");
     release(212, 0);
     release(233, 5);  // no maximum current known yet
