@@ -822,8 +822,8 @@ TEST_F(DlgConfigTest, AClickOnTheThumbChangesNoSetting) {
     s.deGuideRate = 255;     // shown at 15, 16 there
     s.raIdleDecay = 5;       // shown at 3, 3 there
     s.deTrackDecay = 2;
-    const int bars[] = {210, 310, 212, 214, 312, 314, 233, 234, 235, 333, 334, 335, 250, 350, 252, 352,
-                        240, 241, 242, 340, 341, 342, 260, 360};
+    const int bars[] = {210, 310, 212, 214, 312, 314, 233, 234, 235, 333, 334, 335,
+                        250, 350, 252, 352, 240, 241, 242, 340, 341, 342, 260, 360};
     connectWith(s);
     for (int bar : bars) release(bar, controls.trackPos(bar));
     EXPECT_TRUE(engine.calls.empty());

@@ -50,8 +50,8 @@ bool Win32TransferHost::confirmImport(const std::string& question, const std::ve
 }
 
 bool Win32TransferHost::askYesNo(const std::string& question) {
-    return MessageBoxW(owner_, toWide(question).c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
-           IDYES;
+    return MessageBoxW(owner_, toWide(question).c_str(), kCaption,
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void Win32TransferHost::showMessage(const std::string& text, bool isError) {
