@@ -45,6 +45,16 @@ int32_t readAngle(const std::string& text, int kind) {
     return angle;
 }
 
+// The angle reader takes any text as some angle; text without a single
+// digit in the part it reads ("abc", "N", nothing) holds no number and
+// changes nothing, rather than moving the site to 0.
+bool holdsAngle(const std::string& text) {
+    const std::size_t length = text.size() < kAngleTextMax ? text.size() : kAngleTextMax;
+    for (std::size_t i = 0; i < length; ++i)
+        if (text[i] >= '0' && text[i] <= '9') return true;
+    return false;
+}
+
 void checkMountRadio(DialogControls& controls, int checkedId) {
     for (int id : kMountRadios) controls.setChecked(id, id == checkedId);
 }
@@ -98,21 +108,31 @@ int AdvancedSettingsDialog::command(DialogControls& controls, int id, int /*noti
     // Each field is compared with what the dialog showed when it opened. An
     // edit whose text the user left as shown is unchanged, even where the
     // text cannot show the value exactly (an angle below a whole second).
+    // An edit that holds no number is unchanged too and shows its value
+    // again, as the main dialog's edits do.
     uint32_t mask = 0;
     const std::string latitudeEdit = controls.text(AdvancedSettingsId::LatitudeEdit);
     if (latitudeEdit != shownLatitude_) {
-        const int32_t latitude = readLatitude(latitudeEdit);
-        if (latitude != snapshot_.latitude) {
-            settings_.latitude = latitude;
-            mask |= kChangeLatitude;
+        if (!holdsAngle(latitudeEdit)) {
+            controls.setText(AdvancedSettingsId::LatitudeEdit, shownLatitude_);
+        } else {
+            const int32_t latitude = readLatitude(latitudeEdit);
+            if (latitude != snapshot_.latitude) {
+                settings_.latitude = latitude;
+                mask |= kChangeLatitude;
+            }
         }
     }
     const std::string longitudeEdit = controls.text(AdvancedSettingsId::LongitudeEdit);
     if (longitudeEdit != shownLongitude_) {
-        const int32_t longitude = readLongitude(longitudeEdit);
-        if (longitude != snapshot_.longitude) {
-            settings_.longitude = longitude;
-            mask |= kChangeLongitude;
+        if (!holdsAngle(longitudeEdit)) {
+            controls.setText(AdvancedSettingsId::LongitudeEdit, shownLongitude_);
+        } else {
+            const int32_t longitude = readLongitude(longitudeEdit);
+            if (longitude != snapshot_.longitude) {
+                settings_.longitude = longitude;
+                mask |= kChangeLongitude;
+            }
         }
     }
     int mountType = -1;  // no choice ticked: keep the controller's
@@ -129,12 +149,16 @@ int AdvancedSettingsDialog::command(DialogControls& controls, int id, int /*noti
     }
     // No range is advised beyond the hint text, but the controller's field
     // is one byte: a larger number is held at 255 (and shown so) rather than
-    // cut to its low byte. Unreadable text gives 0.
+    // cut to its low byte. Unreadable text keeps the value.
     const std::string hysteresisEdit = controls.text(AdvancedSettingsId::HysteresisEdit);
     if (hysteresisEdit != shownHysteresis_) {
         int64_t hysteresis = 0;
-        if (readEditClamped(hysteresisEdit, 0, 0xFF, &hysteresis) == EditReading::Clamped) {
+        const EditReading reading = readEditClamped(hysteresisEdit, 0, 0xFF, &hysteresis);
+        if (reading == EditReading::Clamped) {
             controls.setText(AdvancedSettingsId::HysteresisEdit, std::to_string(hysteresis));
+        } else if (reading == EditReading::Unreadable) {
+            controls.setText(AdvancedSettingsId::HysteresisEdit, shownHysteresis_);
+            hysteresis = snapshot_.flipHysteresis;
         }
         if (hysteresis != snapshot_.flipHysteresis) {
             settings_.flipHysteresis = static_cast<uint8_t>(hysteresis);

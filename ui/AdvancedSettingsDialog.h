@@ -3,7 +3,8 @@
 //
 // Latitude and longitude are shown as "N 47:30:00" / "W 8:05:00" (hemisphere
 // letter, one blank, degrees:minutes:seconds) and read back with the angle
-// parser, so any text reads as some angle (text without a number as 0). On
+// parser; text without a digit holds no angle and leaves the field as it
+// was (so does hysteresis text that is no number). On
 // Ok every value that differs from what the dialog showed when it opened is
 // stored and its bit set in `changeMask`, which is always written (0 when
 // nothing changed); an edit left as shown and an unticked mount type count

@@ -45,7 +45,7 @@ public:
     void onSettings(const ControllerSettings* settings, int kind) override;
     void onSupplyVoltage(int centivolts) override;
 
-    // The window procedure calls this for WM_USER; wParam 1000 delivers
+    // The window procedure calls this for its announcement; wParam 1000 delivers
     // everything pending, any other value nothing.
     void deliverPendingReport(uint32_t wParam, int32_t lParam);
     // Delivers every pending report, oldest first.

@@ -1,7 +1,7 @@
 // Announcing a stored report to the main dialog's window.
 //
 // The bridge runs on the engine thread and must never wait for the window
-// thread, so it only posts a message (WM_USER with wParam 1000) to the
+// thread, so it only posts a message (WM_APP with wParam 1000) to the
 // registered dialog's window; the dialog's window procedure then hands the
 // message back to the bridge on the window thread.
 //

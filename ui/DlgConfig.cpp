@@ -626,6 +626,17 @@ void DlgConfig::transferSettings(int id) {
     bridge_.deliverAll();
 }
 
+bool DlgConfig::closeRequested() {
+    if (!transfer_.importSending() || transferHost_ == nullptr) return true;
+    const bool stop =
+        transferHost_->askYesNo("Stop the import and close? The controller may hold part of the file.");
+    // Yes: nothing more goes out, whatever reports still come. No: the
+    // import goes on with the reports held back while the question was open.
+    if (stop) transfer_.abandon();
+    bridge_.deliverAll();
+    return stop;
+}
+
 void DlgConfig::moveManual(uint8_t direction) {
     const int position = controls_->trackPos(MainId::ManualSpeed);
     engine_.moveManual(direction, static_cast<uint8_t>(position));
@@ -656,7 +667,9 @@ void DlgConfig::editLostFocus(int id) {
     // controller otherwise, a value the user never typed.
     switch (control) {
         case MaxSpeedEdit: {
-            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
+            int64_t read = 0;
+            if (!readSetting(id, 0, 0xFFFF, a.maxSpeed, &read)) return;
+            const uint16_t value = static_cast<uint16_t>(read);
             if (value == a.maxSpeed) return;
             a.maxSpeed = value;
             moveTrack(a.base + MaxSpeedTrack, maxSpeedPosition(value));
@@ -665,9 +678,11 @@ void DlgConfig::editLostFocus(int id) {
         }
         case AccelerationEdit:
         case DecelerationEdit: {
-            const uint8_t value = static_cast<uint8_t>(readSetting(id, 0, 0xFF));
             const bool acceleration = control == AccelerationEdit;
             uint8_t& remembered = acceleration ? a.acceleration : a.deceleration;
+            int64_t read = 0;
+            if (!readSetting(id, 0, 0xFF, remembered, &read)) return;
+            const uint8_t value = static_cast<uint8_t>(read);
             if (value == remembered) return;
             remembered = value;
             moveTrack(id - 1, accelerationPosition(value));
@@ -682,7 +697,9 @@ void DlgConfig::editLostFocus(int id) {
         case CurrentEdit + 1:
         case CurrentEdit + 2: {
             const int ch = control - CurrentEdit;
-            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
+            int64_t read = 0;
+            if (!readSetting(id, 0, 0xFFFF, a.currents[ch], &read)) return;
+            const uint16_t value = static_cast<uint16_t>(read);
             // The track bar follows the typed value even when it is unchanged.
             if (a.maxCurrent != 0)
                 moveTrack(a.base + CurrentTrack + ch, currentPosition(value, a.maxCurrent));
@@ -693,7 +710,9 @@ void DlgConfig::editLostFocus(int id) {
         }
         case OvertoneEdit: {
             // One signed byte on the wire.
-            const int16_t value = static_cast<int16_t>(readSetting(id, -128, 127));
+            int64_t read = 0;
+            if (!readSetting(id, -128, 127, a.overtone, &read)) return;
+            const int16_t value = static_cast<int16_t>(read);
             if (value == a.overtone) return;
             a.overtone = value;
             moveTrack(a.base + OvertoneTrack, value);
@@ -701,7 +720,9 @@ void DlgConfig::editLostFocus(int id) {
             return;
         }
         case IncCurrentEdit: {
-            const uint16_t value = static_cast<uint16_t>(readSetting(id, 0, 0xFFFF));
+            int64_t read = 0;
+            if (!readSetting(id, 0, 0xFFFF, a.incCurrentAt, &read)) return;
+            const uint16_t value = static_cast<uint16_t>(read);
             if (value == a.incCurrentAt) return;
             a.incCurrentAt = value;
             moveTrack(a.base + IncCurrentTrack, incCurrentPosition(value));
@@ -727,29 +748,28 @@ void DlgConfig::trackBarReleased(int trackBarId) {
     const int control = trackBarId - a.base;
     const int position = c.trackPos(trackBarId);
 
-    // Decay and guide rate send on every release.
-    if (control >= DecayTrack && control <= DecayTrack + 2) {
-        engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)),
-                         static_cast<uint8_t>(position));
-        return;
-    }
-    if (control == GuideRateTrack) {
-        // The other axis keeps the rate it has, not one read off its bar.
-        a.guideRate = static_cast<uint8_t>(position + 1);
-        engine_.setGuideRates(raGuideRate_, deGuideRate_);
-        return;
-    }
-
-    // The other bars convert a position to a value that does not map back
-    // to the same position for every value, so a release where the bar was
-    // put (by a report, a typed value or the last release) sends nothing: a
-    // click on the thumb must not rewrite the controller's setting.
+    // No bar can show every value of its setting (a guide rate of 0 or 255,
+    // a decay above 3, a speed between two steps), so a release where the
+    // bar was put (by a report, a typed value or the last release) sends
+    // nothing: a click on the thumb must not rewrite the controller's
+    // setting.
     const int index = trackIndex(trackBarId);
     if (index < 0) return;
     if (position == shownPositions_[index]) return;
     shownPositions_[index] = position;
 
     switch (control) {
+        case DecayTrack:
+        case DecayTrack + 1:
+        case DecayTrack + 2:
+            engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)),
+                             static_cast<uint8_t>(position));
+            return;
+        case GuideRateTrack:
+            // The other axis keeps the rate it has, not one read off its bar.
+            a.guideRate = static_cast<uint8_t>(position + 1);
+            engine_.setGuideRates(raGuideRate_, deGuideRate_);
+            return;
         case MaxSpeedTrack: {
             const int edit = a.base + MaxSpeedEdit;
             setNumber(edit, static_cast<uint32_t>(1200 * (position + 1) / 40));
@@ -826,12 +846,20 @@ void DlgConfig::confirmAdvancedJob() {
 
 // ---- Helpers ---------------------------------------------------------------
 
-int64_t DlgConfig::readSetting(int id, int64_t minimum, int64_t maximum) {
-    int64_t value = 0;
-    if (readEditClamped(controls_->text(id), minimum, maximum, &value) == EditReading::Clamped) {
-        controls_->setText(id, std::to_string(value));
+bool DlgConfig::readSetting(int id, int64_t minimum, int64_t maximum, int64_t remembered, int64_t* value) {
+    switch (readEditClamped(controls_->text(id), minimum, maximum, value)) {
+        case EditReading::Clamped:
+            controls_->setText(id, std::to_string(*value));
+            return true;
+        case EditReading::Unreadable:
+            // Sending 0 for it would leave the edit showing one thing and the
+            // controller holding another.
+            controls_->setText(id, std::to_string(remembered));
+            return false;
+        case EditReading::InRange:
+            break;
     }
-    return value;
+    return true;
 }
 
 void DlgConfig::moveTrack(int id, int64_t position) {

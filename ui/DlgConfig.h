@@ -54,6 +54,10 @@ public:
     void setScanHost(ScanHost* host) { scanHost_ = host; }
     bool scanRunning() const { return search_.running(); }
     void setTransferHost(TransferHost* host) { transferHost_ = host; }
+    // The user asked to close the window: true when it may close. While an
+    // import is sending, the user is asked first (through the transfer
+    // host); Yes abandons the import, No keeps the window.
+    bool closeRequested();
     const SettingsTransfer& transfer() const { return transfer_; }
     // Enables or disables the controls that need a connected controller.
     // Enabling follows the controller's capability class: the parameter
@@ -100,8 +104,9 @@ private:
     void moveManual(uint8_t direction);
     void sendReverseFlags();
     // Reads a settings edit clamped into [minimum, maximum], rewriting the
-    // edit when the typed number was outside.
-    int64_t readSetting(int id, int64_t minimum, int64_t maximum);
+    // edit when the typed number was outside. Text that holds no number
+    // gives false: the edit shows `remembered` again and nothing is sent.
+    bool readSetting(int id, int64_t minimum, int64_t maximum, int64_t remembered, int64_t* value);
     void moveTrack(int id, int64_t position);
     void setNumber(int id, uint32_t value);
     void setSignedNumber(int id, int32_t value);

@@ -52,15 +52,19 @@ bool readEditSigned(const std::string& text, int32_t* value) {
 EditReading readEditClamped(const std::string& text, int64_t minimum, int64_t maximum, int64_t* value) {
     *value = 0;
     std::size_t i = skipBlanks(text);
+    // Blanks after the number are as harmless as those before it (a pasted
+    // "1200 "); anything else there makes the text unreadable.
+    std::size_t end = text.size();
+    while (end > i && isBlank(text[end - 1])) --end;
     const bool negative = minimum < 0 && i < text.size() && text[i] == '-';
     if (negative) ++i;
     // Any digit string is well formed; past the range's magnitude only the
     // fact that it is too large matters.
     const uint64_t limit = static_cast<uint64_t>(negative ? -minimum : (maximum < 0 ? 0 : maximum));
-    if (i >= text.size()) return EditReading::Unreadable;
+    if (i >= end) return EditReading::Unreadable;
     uint64_t m = 0;
     bool over = false;
-    for (; i < text.size(); ++i) {
+    for (; i < end; ++i) {
         const char c = text[i];
         if (c < '0' || c > '9') return EditReading::Unreadable;
         if (!over) {

@@ -25,10 +25,12 @@ int32_t editSigned(const std::string& text);
 enum class EditReading { InRange, Clamped, Unreadable };
 
 // Reads a number for a wire field of range [minimum, maximum]: the same
-// text as above (a "-" only where minimum < 0), but a number of any length
-// outside the range is clamped into it instead of failing, so a typed 300
-// for an 8-bit field becomes 255 rather than its low byte. Unreadable text
-// gives 0 in *value.
+// text as above (a "-" only where minimum < 0), with blanks after the
+// number ignored as well, but a number of any length outside the range is
+// clamped into it instead of failing, so a typed 300 for an 8-bit field
+// becomes 255 rather than its low byte. Unreadable text ("abc", "1,200",
+// nothing but blanks) gives 0 in *value; the settings edits then keep
+// their previous value.
 EditReading readEditClamped(const std::string& text, int64_t minimum, int64_t maximum, int64_t* value);
 
 }  // namespace vorlant

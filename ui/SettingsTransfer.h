@@ -49,6 +49,8 @@ public:
     virtual bool chooseOpenFile(std::string& path) = 0;
     // Shows what an import would change and asks; true when the user agrees.
     virtual bool confirmImport(const std::string& question, const std::vector<TransferRow>& rows) = 0;
+    // A yes/no question in the same kind of box; true for Yes.
+    virtual bool askYesNo(const std::string& question) = 0;
     // A message box: the outcome of a transfer, or why it failed.
     virtual void showMessage(const std::string& text, bool isError) = 0;
 
@@ -67,6 +69,14 @@ public:
     void startExport(TransferHost& host, int port, uint32_t baud);
     void startImport(TransferHost& host, int port, uint32_t baud);
     bool busy() const { return step_ != Step::Idle; }
+    // An import's commands are going out and not all have arrived: the
+    // controller may hold part of the file.
+    bool importSending() const {
+        return job_ == Job::Import && (step_ == Step::Answer || step_ == Step::Barrier);
+    }
+    // Ends a transfer without a word (the window is closing): later
+    // reports send nothing more.
+    void abandon() { step_ = Step::Idle; }
 
     // The engine's reports, as the dialog receives them.
     void onStatus(int code);

@@ -24,6 +24,10 @@ public:
         ++asked;
         return agree;
     }
+    bool askYesNo(const std::string& question) override {
+        questions.push_back(question);
+        return yes;
+    }
     void showMessage(const std::string& text, bool isError) override {
         messages.push_back((isError ? "error: " : "info: ") + text);
     }
@@ -32,6 +36,8 @@ public:
     bool agree = true;
     int asked = 0;
     std::vector<TransferRow> rows;
+    bool yes = true;  // the answer to askYesNo
+    std::vector<std::string> questions;
     std::vector<std::string> messages;
 };
 

@@ -195,24 +195,17 @@ TEST_F(DlgConfigTest, ControlsFollowTheClassOfTheLastFullReport) {
         byClass[c].versionClass = static_cast<uint8_t>(c);
     }
     const Step steps[] = {
-        {"status 3 before any report", [](DlgConfig& d) { d.showStatus(3); }, true, 0},
         {"class 1 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[1], 1); }, true, 1},
         {"class 2 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[2], 1); }, true, 2},
         {"class 3 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[3], 1); }, true, 3},
         {"class 5 read-out", [&](DlgConfig& d) { d.showSettings(&byClass[5], 1); }, true, 5},
+        // The engine never reports 3 by itself; shown, it keeps the class.
         {"status 3 keeps class 5", [](DlgConfig& d) { d.showStatus(3); }, true, 5},
         {"class 4 defaults", [&](DlgConfig& d) { d.showSettings(&byClass[4], 2); }, true, 4},
         {"connection closed", [](DlgConfig& d) { d.showStatus(4); }, false, 0},
         {"too old changes nothing", [&](DlgConfig& d) { d.showSettings(&byClass[5], 3); }, false, 0},
         {"gear re-read changes nothing", [&](DlgConfig& d) { d.showSettings(&byClass[5], 4); }, false, 0},
         {"other status codes change nothing", [](DlgConfig& d) { d.showStatus(15); }, false, 0},
-        {"status 3 without a new connect", [](DlgConfig& d) { d.showStatus(3); }, true, 4},
-        {"a new connect forgets the class",
-         [](DlgConfig& d) {
-             d.showStatus(1);
-             d.showStatus(3);
-         },
-         true, 0},
         {"class 5 again", [&](DlgConfig& d) { d.showSettings(&byClass[5], 1); }, true, 5},
         {"time-out closes the port", [](DlgConfig& d) { d.showStatus(7); }, false, 0},
     };
@@ -713,9 +706,10 @@ TEST_F(DlgConfigTest, MaxSpeedEditSendsOnlyChanges) {
     EXPECT_EQ(engine.calls, (Calls{"setMaxSpeeds(600,900)", "setMaxSpeeds(600,1500)"}));
 }
 
-// Each row: the sample's values remembered, one edit left with a text.
-// Each row: the sample's values remembered, one edit left with a text.
-TEST_F(DlgConfigTest, TypedValuesAreClampedToTheirFieldAndSent) {
+// Each row: the sample's values remembered, one edit left with a text. A
+// number outside its field is held at the nearest end; text that holds no
+// number sends nothing and the edit shows the remembered value again.
+TEST_F(DlgConfigTest, TypedTextIsClampedToItsFieldOrKeptWhenNoNumber) {
     struct Row {
         int edit;
         const char* text;
@@ -727,8 +721,17 @@ TEST_F(DlgConfigTest, TypedValuesAreClampedToTheirFieldAndSent) {
     const Row rows[] = {
         {211, "65636", {"setMaxSpeeds(65535,900)"}, 210, 39, "65535"},
         {211, "99999999999", {"setMaxSpeeds(65535,900)"}, 210, 39, "65535"},
-        {211, "12a", {"setMaxSpeeds(0,900)"}, 210, 0, "12a"},  // unreadable text is 0
-        {211, "-600", {"setMaxSpeeds(0,900)"}, 210, 0, "-600"},
+        {211, "1200 ", {"setMaxSpeeds(1200,900)"}, 210, 39, "1200 "},  // blanks around are ignored
+        {311, " 1500\t", {"setMaxSpeeds(600,1500)"}, 310, 39, " 1500\t"},
+        {211, "12a", {}, 210, 20, "600"},
+        {211, "abc", {}, 210, 20, "600"},
+        {211, "1,200", {}, 210, 20, "600"},
+        {211, "-600", {}, 210, 20, "600"},
+        {211, " ", {}, 210, 20, "600"},
+        {313, "x", {}, 312, 4, "64"},
+        {231, "4OO", {}, 234, 8, "400"},
+        {351, "- 5", {}, 350, -4, "-4"},
+        {253, "1.5", {}, 252, 5, "110"},
         {213, "300", {"setAccelerations(255,64)"}, 212, 15, "255"},
         {313, "7", {"setAccelerations(32,7)"}, 312, 0, "7"},
         {215, "255", {"setDecelerations(255,80)"}, 214, 15, "255"},
@@ -807,8 +810,8 @@ TEST_F(DlgConfigTest, MaxSpeedBarWritesItsValueAndSendsChanges) {
                                    "setMaxSpeeds(30,1200)"}));
 }
 
-// A release where the program put the bar sends nothing, for every bar whose
-// value and position do not map back onto each other.
+// A release where the program put the bar sends nothing, for every settings
+// bar, with values the bars cannot show.
 TEST_F(DlgConfigTest, AClickOnTheThumbChangesNoSetting) {
     ControllerSettings s = sampleSettings();
     s.raAcceleration = 7;    // shown at 0, 0 there
@@ -816,7 +819,12 @@ TEST_F(DlgConfigTest, AClickOnTheThumbChangesNoSetting) {
     s.raIncCurrentAt = 410;  // shown at 20, 420 there
     s.raIdleCurrent = 250;   // 250 of 800 shown at 5, 300 there
     s.deRunCurrent = 1500;   // of 1600 shown at 15, 1600 there
-    const int bars[] = {210, 310, 212, 214, 312, 314, 233, 234, 235, 333, 334, 335, 250, 350, 252, 352};
+    s.raGuideRate = 0;       // shown at 0, 1 there
+    s.deGuideRate = 255;     // shown at 15, 16 there
+    s.raIdleDecay = 5;       // shown at 3, 3 there
+    s.deTrackDecay = 2;
+    const int bars[] = {210, 310, 212, 214, 312, 314, 233, 234, 235, 333, 334, 335,
+                        250, 350, 252, 352, 240, 241, 242, 340, 341, 342, 260, 360};
     connectWith(s);
     for (int bar : bars) release(bar, controls.trackPos(bar));
     EXPECT_TRUE(engine.calls.empty());
@@ -874,14 +882,17 @@ TEST_F(DlgConfigTest, CurrentBarsWithoutMaximumSendNothing) {
     EXPECT_TRUE(engine.calls.empty());
 }
 
-TEST_F(DlgConfigTest, DecayBarsSendEveryRelease) {
-    connectWith(sampleSettings());
+TEST_F(DlgConfigTest, DecayBarsSendTheirPositionWhenMoved) {
+    ControllerSettings s = sampleSettings();
+    s.raIdleDecay = 1;
+    connectWith(s);
     release(240, 0);
     release(240, 0);
+    release(240, 1);  // back where the report put it: a move all the same
     release(242, 3);
     release(341, 2);
     EXPECT_EQ(engine.calls,
-              (Calls{"setDecay(128,0)", "setDecay(128,0)", "setDecay(130,3)", "setDecay(65,2)"}));
+              (Calls{"setDecay(128,0)", "setDecay(128,1)", "setDecay(130,3)", "setDecay(65,2)"}));
 }
 
 TEST_F(DlgConfigTest, OvertoneAndThresholdBarsSendChanges) {
@@ -900,20 +911,17 @@ TEST_F(DlgConfigTest, OvertoneAndThresholdBarsSendChanges) {
                                    "setIncCurrentAt(64,640,640)"}));
 }
 
-TEST_F(DlgConfigTest, GuideBarsSendBothRatesEveryRelease) {
+TEST_F(DlgConfigTest, GuideBarsSendBothRatesWhenOneMoved) {
     connectWith(sampleSettings());  // rates 8 and 12
     controls.drag(360, 15);         // moved, not released: Dec keeps 12
     release(260, 3);
     release(260, 3);
     release(360, 15);
     release(360, 0);
-    EXPECT_EQ(engine.calls, (Calls{"setGuideRates(4,12)", "setGuideRates(4,12)", "setGuideRates(4,16)",
-                                   "setGuideRates(4,1)"}));
+    EXPECT_EQ(engine.calls, (Calls{"setGuideRates(4,12)", "setGuideRates(4,16)", "setGuideRates(4,1)"}));
 }
 
 TEST_F(DlgConfigTest, HandlersBeforeAFullReportCompareWithZero) {
-    // A status 3 enables the controls before any settings arrived.
-    dlg.showStatus(3);
     leaveEdit(211, "0");
     release(212, 0);
     release(233, 5);  // no maximum current known yet

@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "backup/SettingsFile.h"
 #include "tests/support/FakeTransferHost.h"
 #include "tests/ui/FakeControls.h"
+#include "ui/AppModel.h"
+#include "ui/DlgConfig.h"
+#include "ui/MainDialogIds.h"
+#include "ui/MenuCommands.h"
 #include "ui/SettingsTransfer.h"
 
 namespace vorlant {
@@ -130,6 +136,82 @@ TEST(SettingsTransfer, ImportWaitsForEachExchangeThenReadsBack) {
     EXPECT_EQ(host.messages[0],
               "error: Import failed: sending the settings ended with \"Error: Communication error\".");
     std::remove(host.path.c_str());
+}
+
+// Closing the window asks only while an import's commands are going out;
+// No keeps the window and the import, Yes closes and sends nothing more.
+TEST(SettingsTransfer, ClosingTheWindowAsksOnlyWhileAnImportSends) {
+    const ControllerSettings before = class5();
+    ControllerSettings wanted = before;
+    wanted.raGearRatio = 2000;   // an exchange: its re-read is awaited
+    wanted.raAcceleration = 20;  // a plain write: the delivery check follows
+    const std::string path = ::testing::TempDir() + "vorlant_transfer_close.json";
+    std::string error;
+    ASSERT_TRUE(backup::writeSettingsText(path, backup::settingsToJson(wanted, true), error));
+
+    struct Window {
+        test::FakeEngine engine;
+        test::FakeTransferHost transferHost;
+        test::FakeControls controls{kDialogMain};
+        test::FakeHost host;
+        AppModel bridge;
+        DlgConfig dlg{engine, bridge};
+    };
+    // The import's steps, in order: each case goes this far.
+    auto readOut = [](DlgConfig& d, const ControllerSettings& s) {
+        d.showStatus(StatusCode::OpeningPort);
+        d.showStatus(StatusCode::Connecting);
+        d.showSettings(&s, SettingsReportKind::ReadoutComplete);
+    };
+    const std::function<void(DlgConfig&)> steps[] = {
+        [](DlgConfig& d) { d.menuCommand(MenuCommandId::ImportSettings); },
+        [&](DlgConfig& d) { readOut(d, before); },  // the gear write goes out
+        [&](DlgConfig& d) { d.showSettings(&wanted, SettingsReportKind::GearRatiosChanged); },
+        [](DlgConfig& d) { d.showSupplyVoltage(1200); },  // delivered: the read-back starts
+        [&](DlgConfig& d) { readOut(d, wanted); },
+    };
+    struct Case {
+        const char* what;
+        std::size_t stepsTaken;
+        bool yes;  // the answer, if asked
+        bool asks;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"no transfer", 0, false, false, true},
+        {"reading out", 1, false, false, true},
+        {"gear write awaits its re-read, No", 2, false, true, false},
+        {"gear write awaits its re-read, Yes", 2, true, true, true},
+        {"delivery check, No", 3, false, true, false},
+        {"reading back", 4, false, false, true},
+        {"done", 5, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Window w;
+        w.transferHost.path = path;
+        w.transferHost.yes = c.yes;
+        w.dlg.initDialog(w.controls, w.host);
+        w.dlg.setTransferHost(&w.transferHost);
+        for (std::size_t i = 0; i < c.stepsTaken; ++i) steps[i](w.dlg);
+        const bool busy = w.dlg.transfer().busy();
+        const std::size_t sent = w.engine.calls.size();
+        EXPECT_EQ(w.dlg.closeRequested(), c.closes);
+        EXPECT_EQ(w.transferHost.questions,
+                  c.asks ? std::vector<std::string>{"Stop the import and close? The controller may hold part "
+                                                    "of the file."}
+                         : std::vector<std::string>{});
+        EXPECT_EQ(w.engine.calls.size(), sent);
+        // No keeps the import going; Yes abandons it: the next report sends
+        // nothing and shows no message.
+        EXPECT_EQ(w.dlg.transfer().busy(), busy && !(c.asks && c.yes));
+        if (c.asks && c.stepsTaken < std::size(steps)) {
+            steps[c.stepsTaken](w.dlg);
+            EXPECT_EQ(w.engine.calls.size() > sent, !c.yes);
+        }
+        EXPECT_TRUE(w.transferHost.messages.empty() || !c.asks);
+    }
+    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -420,7 +420,8 @@ std::string itemText(HWND window, int id) {
 // The modal dialog, driven from a second thread as the engine thread would:
 // reports whose announcement never reached the window are still shown (the
 // first on initialisation, the second by the window's timer); Enter and
-// Escape leave the dialog open; the close box ends it with 1.
+// Escape leave the dialog open (and the dialog manager keeps its own
+// messages, DM_GETDEFID among them); the close box ends it with 1.
 TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
     DestroyWindow(dialog_);
     dialog_ = nullptr;
@@ -443,6 +444,7 @@ TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
     std::string shownAtStart, shownByTimer;
     bool connectSetEnabled = false;
     bool openAfterEnterAndEscape = false;
+    DWORD defaultId = 0;
     std::vector<std::string> menuTexts;
     bool saveDialogShown = false;
     std::thread driver([&] {
@@ -463,6 +465,11 @@ TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
         PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         openAfterEnterAndEscape = IsWindow(main) != FALSE && IsWindowVisible(main) != FALSE;
+        // The dialog manager's own messages reach it: the report message is
+        // none of them (WM_USER is DM_GETDEFID).
+        SendMessageW(main, DM_SETDEFID, MainId::Connect, 0);
+        defaultId = static_cast<DWORD>(SendMessageW(main, DM_GETDEFID, 0, 0));
+        SendMessageW(main, DM_SETDEFID, IDOK, 0);
         // The menu commands sit in the system menu; "Export settings..."
         // opens the standard save dialog, and cancelling it does nothing.
         HMENU menu = GetSystemMenu(main, FALSE);
@@ -500,6 +507,7 @@ TEST_F(Win32Front, ModalDialogShowsEveryReportAndClosesOnlyByTheCloseBox) {
     EXPECT_EQ(shownByTimer, "Ready");
     EXPECT_TRUE(connectSetEnabled);
     EXPECT_TRUE(openAfterEnterAndEscape);
+    EXPECT_EQ(defaultId, static_cast<DWORD>(MAKELONG(MainId::Connect, DC_HASDEFID)));
     EXPECT_EQ(menuTexts,
               (std::vector<std::string>{"Find controller...", "Export settings...", "Import settings..."}));
     EXPECT_TRUE(saveDialogShown);

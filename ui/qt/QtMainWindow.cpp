@@ -132,6 +132,11 @@ void QtMainWindow::showScanResults(const std::string& text) {
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {
+    // While an import sends, the user is asked first; No keeps the window.
+    if (!dialog_.closeRequested()) {
+        event->ignore();
+        return;
+    }
     reportTimer_.stop();
     event->accept();
     done(1);

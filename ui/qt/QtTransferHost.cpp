@@ -42,6 +42,13 @@ bool QtTransferHost::confirmImport(const std::string& question, const std::vecto
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtTransferHost::askYesNo(const std::string& question) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vorlant"), QString::fromStdString(question),
+                    QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtTransferHost::showMessage(const std::string& text, bool isError) {
     const QString message = QString::fromStdString(text);
     if (isError) {

@@ -17,6 +17,7 @@ public:
     bool chooseSaveFile(std::string& path) override;
     bool chooseOpenFile(std::string& path) override;
     bool confirmImport(const std::string& question, const std::vector<TransferRow>& rows) override;
+    bool askYesNo(const std::string& question) override;
     void showMessage(const std::string& text, bool isError) override;
 
 private:

@@ -12,8 +12,11 @@ namespace {
 
 // The application icon of the resource script.
 constexpr int kAppIcon = 1;
-// The bridge's announcements: 1000 delivers a report, 1001 is accepted and
-// ignored by the bridge.
+// The bridge's announcement is a private message of the window's own:
+// WM_USER and the numbers just above it are the dialog manager's (WM_USER
+// itself is DM_GETDEFID), so a dialog must not take them for its own. Its
+// wParam 1000 delivers a report, 1001 is accepted and ignored by the bridge.
+constexpr UINT kReportMessage = WM_APP;
 constexpr WPARAM kReportReadyParam = 1000;
 constexpr WPARAM kReportSpareParam = 1001;
 // The timer that delivers reports whose announcement was lost (a message
@@ -41,7 +44,7 @@ INT_PTR Win32MainDialog::run(HWND parent) {
 void Win32MainDialog::postToWindow(uint32_t wParam, int32_t lParam) {
     HWND window = window_.load();
     if (window != nullptr) {
-        PostMessageW(window, WM_USER, wParam, lParam);
+        PostMessageW(window, kReportMessage, wParam, lParam);
     }
 }
 
@@ -106,6 +109,8 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
             initialise(window);
             return TRUE;  // the dialog manager sets the default focus
         case WM_CLOSE:
+            // While an import sends, the user is asked first; No keeps the window.
+            if (!dialog_.closeRequested()) return TRUE;
             window_.store(nullptr);
             KillTimer(window, kReportTimer);
             EndDialog(window, 1);
@@ -142,13 +147,13 @@ INT_PTR Win32MainDialog::handle(HWND window, UINT message, WPARAM wParam, LPARAM
             }
             return TRUE;
         }
-        case WM_USER:
+        case kReportMessage:
             if (wParam == kReportReadyParam || wParam == kReportSpareParam) {
                 bridge_.deliverPendingReport(static_cast<uint32_t>(wParam), static_cast<int32_t>(lParam));
             }
             return TRUE;
         default:
-            return FALSE;
+            return FALSE;  // the dialog manager's own, DM_GETDEFID among them
     }
 }
 

@@ -1,6 +1,6 @@
 // The Win32 front of the main dialog (template 100): runs it modally, routes
 // its window messages to DlgConfig and the bridge, and is the DialogWindow
-// through which the bridge announces reports (WM_USER posted to the window).
+// through which the bridge announces reports (WM_APP posted to the window).
 //
 // The commands of ui/MenuCommands.h are appended to the window's system
 // menu (the template stays as it is) and reach DlgConfig::menuCommand.

@@ -49,6 +49,11 @@ bool Win32TransferHost::confirmImport(const std::string& question, const std::ve
     return MessageBoxW(owner_, text.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
+bool Win32TransferHost::askYesNo(const std::string& question) {
+    return MessageBoxW(owner_, toWide(question).c_str(), kCaption,
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 void Win32TransferHost::showMessage(const std::string& text, bool isError) {
     MessageBoxW(owner_, toWide(text).c_str(), kCaption,
                 MB_OK | (isError ? MB_ICONERROR : MB_ICONINFORMATION));
