@@ -160,36 +160,40 @@ bool readSettingsText(const std::string& path, std::string& text, std::string& e
         error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
+    const bool read = readSettingsStream(f, path, text, error);
+    std::fclose(f);
+    return read;
+}
+
+bool readSettingsStream(std::FILE* f, const std::string& name, std::string& text, std::string& error) {
     text.clear();
     char buffer[4096];
     size_t n;
+    errno = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
         text.append(buffer, n);
         if (text.size() > kMaxFileBytes) {
-            std::fclose(f);
-            error = path + " is too large for a settings file";
+            error = name + " is too large for a settings file";
             return false;
         }
     }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        error = "cannot read " + path;
+    if (std::ferror(f) != 0) {
+        // A directory opens for reading on some systems; reading it says so.
+        error = "cannot read " + name + ": " + std::strerror(errno != 0 ? errno : EIO);
         return false;
     }
     return true;
 }
 
 bool writeSettingsText(const std::string& path, const std::string& text, std::string& error) {
-    std::FILE* f = platform::openFile(path, "wb");
-    if (!f) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
+    platform::FileReplacement file;
+    std::string reason;
+    if (!file.begin(path, reason)) {
+        error = "cannot write " + path + ": " + reason;
         return false;
     }
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        error = "cannot write " + path;
+    if (!file.commit(text, reason)) {
+        error = "cannot write " + path + ": " + reason + " (the file is unchanged)";
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 // be writable on that controller's class and within its wire range).
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,14 @@ struct SettingsFile {
     std::vector<bool> present;  // by settingsFields() index
 };
 
-// A settings file's text (at most 1 MiB), and writing one (replacing the
-// file). False with a one-line message naming the file.
+// A settings file's text (at most 1 MiB), and writing one: the new text
+// replaces the file whole or, on a failure, not at all. False with a
+// one-line message naming the file and the system's reason.
 bool readSettingsText(const std::string& path, std::string& text, std::string& error);
 bool writeSettingsText(const std::string& path, const std::string& text, std::string& error);
+// The same read from an open stream (standard input); `name` names it in
+// messages.
+bool readSettingsStream(std::FILE* file, const std::string& name, std::string& text, std::string& error);
 
 // Stage one. The error names the field, or gives line and column for a
 // JSON syntax error.

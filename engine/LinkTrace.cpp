@@ -104,13 +104,15 @@ std::string connectionStateName(int32_t state) {
 }
 
 std::shared_ptr<LinkTrace> LinkTrace::open(const std::string& path, std::string& error) {
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "w");
+    // "-": standard output, which the trace then never closes.
+    const bool standardOutput = path == "-";
+    std::FILE* file = standardOutput ? stdout : path.empty() ? nullptr : std::fopen(path.c_str(), "w");
     if (!file) {
         error = "cannot open the trace file '" + path +
                 "': " + (path.empty() ? "no file name" : std::strerror(errno));
         return nullptr;
     }
-    std::shared_ptr<LinkTrace> trace(new LinkTrace(file));
+    std::shared_ptr<LinkTrace> trace(new LinkTrace(file, !standardOutput));
     char started[32] = "unknown";
     const std::time_t now = std::time(nullptr);
     if (const std::tm* utc = std::gmtime(&now))
@@ -122,10 +124,14 @@ std::shared_ptr<LinkTrace> LinkTrace::open(const std::string& path, std::string&
     return trace;
 }
 
-LinkTrace::LinkTrace(std::FILE* file) : file_(file), startNs_(platform::monotonicNs()) {}
+LinkTrace::LinkTrace(std::FILE* file, bool owned)
+    : file_(file), owned_(owned), startNs_(platform::monotonicNs()) {}
 
 LinkTrace::~LinkTrace() {
-    std::fclose(file_);
+    if (owned_)
+        std::fclose(file_);
+    else
+        std::fflush(file_);
 }
 
 std::string LinkTrace::lineStart(int32_t state) const {

@@ -47,8 +47,9 @@ namespace vorlant {
 
 class LinkTrace {
 public:
-    // Opens (replacing) the file at path and writes the header. Null, with
-    // a one-line reason in `error`, when it cannot be opened.
+    // Opens (replacing) the file at path, or standard output for "-", and
+    // writes the header. Null, with a one-line reason in `error`, when it
+    // cannot be opened.
     static std::shared_ptr<LinkTrace> open(const std::string& path, std::string& error);
     ~LinkTrace();
     LinkTrace(const LinkTrace&) = delete;
@@ -66,12 +67,13 @@ public:
     void voltage(int32_t state, int centivolts);
 
 private:
-    explicit LinkTrace(std::FILE* file);
+    LinkTrace(std::FILE* file, bool owned);
     std::string lineStart(int32_t state) const;
     void report(int32_t state, const std::string& text);
     void writeOut(const std::string& lines);  // caller holds lock_
 
     std::FILE* const file_;
+    const bool owned_;  // closed with the trace; standard output is not
     const uint64_t startNs_;
     platform::Lock lock_;
     bool replyOpen_ = false;

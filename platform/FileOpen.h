@@ -14,4 +14,32 @@ namespace vorlant::platform {
 // As std::fopen; binary modes ("rb", "wb").
 std::FILE* openFile(const std::string& path, const char* mode);
 
+
+// Replaces a file whole or not at all: the text goes to a new file beside
+// the target (the same folder, so the final rename stays on one file
+// system), which then takes the target's name in one step. Until commit()
+// succeeds the target keeps its old contents; a replacement never
+// committed removes its temporary file.
+class FileReplacement {
+public:
+    FileReplacement() = default;
+    ~FileReplacement() { abandon(); }
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Checks that `target` is no directory and creates the temporary file.
+    // False with the reason (the system's text) in `reason`.
+    bool begin(const std::string& target, std::string& reason);
+    // Writes `text`, flushes it to the disk and renames the temporary file
+    // to the target. False with the reason; the temporary file is gone then.
+    bool commit(const std::string& text, std::string& reason);
+    // Removes the temporary file, if any.
+    void abandon();
+
+private:
+    std::string target_;
+    std::string temporary_;
+    std::FILE* file_ = nullptr;
+};
+
 }  // namespace vorlant::platform

@@ -10,12 +10,13 @@ const char* portErrorText(PortError error) {
         case PortError::NotFound:
             return "no such port";
         case PortError::PermissionDenied:
-            return "permission denied (on Linux, membership of the 'dialout' group grants access to serial "
-                   "ports)";
+            return "permission denied";
         case PortError::Busy:
             return "port is in use by another program";
         case PortError::Gone:
             return "the device was disconnected";
+        case PortError::NotSerialPort:
+            return "not a serial port";
         case PortError::Other:
             break;
     }

@@ -38,4 +38,10 @@ std::vector<SerialDevice> discoverSerialDevices(const SerialDeviceRoots& roots =
 SerialDevice describeSerialDevice(const std::string& path,
                                   const SerialDeviceRoots& roots = SerialDeviceRoots());
 
+// The group that owns the device at `path` when it is one of the groups
+// distributions give serial ports to (dialout, uucp), so that joining it
+// would grant access; empty for any other owner (a root-only port, a file)
+// or a path that cannot be examined.
+std::string serialAccessGroup(const std::string& path);
+
 }  // namespace vorlant::platform

@@ -26,6 +26,7 @@ enum class PortError {
     PermissionDenied,  // the user may not open it
     Busy,              // held by another program
     Gone,              // the device disappeared (unplugged, hang-up, I/O error)
+    NotSerialPort,     // the path exists but is no serial port (a file, a directory, /dev/null)
     Other,
 };
 

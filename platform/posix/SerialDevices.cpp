@@ -1,6 +1,9 @@
 // Serial device discovery over /dev and /sys (see platform/SerialDevices.h).
 #include "platform/SerialDevices.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -127,6 +130,18 @@ std::vector<std::string> serialDevices() {
     std::vector<std::string> paths;
     for (const SerialDevice& device : discoverSerialDevices()) paths.push_back(device.path);
     return paths;
+}
+
+std::string serialAccessGroup(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::string();
+    char buffer[4096];
+    group entry{};
+    group* found = nullptr;
+    if (getgrgid_r(st.st_gid, &entry, buffer, sizeof buffer, &found) != 0 || found == nullptr)
+        return std::string();
+    const std::string name = found->gr_name;
+    return name == "dialout" || name == "uucp" ? name : std::string();
 }
 
 }  // namespace vorlant::platform

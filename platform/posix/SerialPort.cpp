@@ -46,6 +46,9 @@ PortError mapErrno(int err, Phase phase) {
             case EBUSY:
             case EWOULDBLOCK:
                 return PortError::Busy;
+            case ENOTTY:  // a file or /dev/null: open works, the tty calls do not
+            case EISDIR:
+                return PortError::NotSerialPort;
             default:
                 return PortError::Other;
         }
@@ -147,7 +150,7 @@ bool PosixSerialPort::open(int portNumber, uint32_t baud) {
     // Exclusive use: TIOCEXCL keeps other programs from opening the tty
     // (root excepted); the advisory lock also catches cooperating programs,
     // root and a second port object in this process.
-    if (ioctl(fd, TIOCEXCL) != 0) return failOpen(fd, errno == ENOTTY ? ENODEV : errno);
+    if (ioctl(fd, TIOCEXCL) != 0) return failOpen(fd, errno);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         ioctl(fd, TIOCNXCL);

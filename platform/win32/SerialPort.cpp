@@ -52,13 +52,17 @@ PortError mapError(DWORD err, Phase phase) {
         }
     }
     if (phase == Phase::Configure) {
-        // The device itself vanished between open and configure; anything
-        // else (a rate or setting the driver refuses, a device that is no
-        // serial port) has no category of its own.
+        // The device itself vanished between open and configure, or it is
+        // no serial port (its driver knows no comm-state request); anything
+        // else (a rate or setting the driver refuses) has no category of
+        // its own.
         switch (err) {
             case ERROR_DEVICE_REMOVED:
             case ERROR_DEVICE_NOT_CONNECTED:
                 return PortError::Gone;
+            case ERROR_INVALID_FUNCTION:
+            case ERROR_NOT_SUPPORTED:
+                return PortError::NotSerialPort;
             default:
                 return PortError::Other;
         }

@@ -53,7 +53,7 @@ TEST(CommandLine, UsageErrors) {
         {{"readout", "--port"}, "--port", "readout"},
         {{"readout", "--port", "COM0"}, "--port: 'COM0' is not a port (COM1..COM256", "readout"},
         {{"readout", "--port", "COM257"}, "'COM257' is not a port", "readout"},
-        {{"readout", "--port", "ttyUSB0"}, "'ttyUSB0' is not a port", "readout"},
+        {{"readout", "--port", "COMx"}, "'COMx' is not a port", "readout"},
         {{"readout", "--port", "COM1", "--baud", "19200"},
          "--baud: value '19200' is not allowed (9600 or 115200)",
          "readout"},
@@ -104,6 +104,8 @@ TEST(CommandLine, PortForms) {
         {"COM3x", true, false, 0, ""},
         {"/dev/ttyUSB0", true, true, 1, "/dev/ttyUSB0"},
         {"./link", true, true, 1, "./link"},
+        {"link", true, true, 1, "link"},  // a path with or without "./"
+        {"link", false, false, 0, ""},
         {"/dev/ttyUSB0", false, false, 0, ""},  // Windows: COM<n> only
         {"", true, false, 0, ""},
     };

@@ -215,7 +215,8 @@ struct Grammar {
                 std::string()));
         app.add_option("--trace", trace,
                        "write every frame sent and received to FILE, one\n"
-                       "line each (as VORLANT_TRACE=FILE does)")
+                       "line each (as VORLANT_TRACE=FILE does); - for\n"
+                       "standard output")
             ->option_text("FILE")
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
@@ -264,9 +265,12 @@ struct Grammar {
         } else if (name == "tracking" || name == "exposure") {
             word(sub, "STATE", "on or off")->required();
         } else if (name == "export") {
-            word(sub, "FILE", "the file to write (replaced if it exists)")->required();
+            word(sub, "FILE",
+                 "the file to write (replaced if it exists, only once\n"
+                 "it is written whole); - for standard output")
+                ->required();
         } else if (name == "import" || name == "diff") {
-            word(sub, "FILE", "a settings file written by export")->required();
+            word(sub, "FILE", "a settings file written by export; - for standard\ninput")->required();
         } else if (name == "scan") {
             const bool paths = allowDevicePath_;
             sub.add_option("--extra", extras,
@@ -366,7 +370,12 @@ bool parsePort(const std::string& text, bool allowDevicePath, PortSpec& out, std
     out.label = text;
     const std::string want =
         allowDevicePath ? " (COM1..COM256, or a device path such as /dev/ttyUSB0)" : " (COM1..COM256)";
-    if (text.size() > 3 && upper(text[0]) == 'C' && upper(text[1]) == 'O' && upper(text[2]) == 'M') {
+    // A word starting with "COM" and without a '/' names a port by number;
+    // with device paths, any other word is a path, whether or not it holds
+    // a '/' (opening it says what it is: no such port, not a serial port).
+    const bool comForm = text.size() >= 3 && upper(text[0]) == 'C' && upper(text[1]) == 'O' &&
+                         upper(text[2]) == 'M' && text.find('/') == std::string::npos;
+    if (comForm) {
         int64_t n = 0;
         if (readInteger(text.substr(3), 1, 256, n) != IntegerText::Ok) {
             error = "'" + text + "' is not a port" + want;
@@ -375,7 +384,7 @@ bool parsePort(const std::string& text, bool allowDevicePath, PortSpec& out, std
         out.number = static_cast<int>(n);
         return true;
     }
-    if (allowDevicePath && text.find('/') != std::string::npos) {
+    if (allowDevicePath && !text.empty()) {
         out.number = 1;
         out.devicePath = text;
         return true;

@@ -39,8 +39,10 @@ struct CliArgs {
 bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, CliArgs& out,
                       std::string& error);
 
-// "COM3" (any case, 1..256), or with allowDevicePath an absolute or
-// relative path containing '/', registered as port 1.
+// "COM3" (any case, 1..256; any word starting with COM and without a '/' is
+// taken as meant for this form), or with allowDevicePath any other
+// non-empty word as a device path (absolute or relative), registered as
+// port 1.
 bool parsePort(const std::string& text, bool allowDevicePath, PortSpec& out, std::string& error);
 
 enum class IntegerText { Ok, NotAnInteger, OutOfRange };

@@ -10,6 +10,7 @@
 #include "backup/SettingsFields.h"
 #include "backup/SettingsFile.h"
 #include "engine/ControllerProbe.h"
+#include "platform/FileOpen.h"
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 #include "tools/vorlantctl/ApplyPlan.h"
@@ -44,13 +45,15 @@ std::string num(int64_t v) {
 
 // A value as the user wrote it for a field: an integer within the range
 // the field's writer allows, or for latitude and longitude also an angle.
-// The error names the field and the range.
-bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& value, std::string& error) {
+// The error names the field (or the argument, `shownName`) and the range.
+bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& value, std::string& error,
+                     const char* shownName = nullptr) {
+    const std::string name = shownName ? shownName : f.name;
     if (f.style == FieldStyle::Angle) {
         int32_t angle = 0;
         const int kind = std::strcmp(f.name, "latitude") == 0 ? kAngleKindLatitude : kAngleKindLongitude;
         if (!parseAngleArgument(text, kind, angle)) {
-            error = std::string(f.name) + ": '" + text + "' is not an angle (" +
+            error = name + ": '" + text + "' is not an angle (" +
                     (kind == kAngleKindLatitude ? "[N|S|-]" : "[E|W|-]") + "D:MM:SS or an integer)";
             return false;
         }
@@ -58,7 +61,7 @@ bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& v
             char low[32], high[32];
             appendAngle(low, sizeof low, 0, static_cast<int32_t>(f.writeMin));
             appendAngle(high, sizeof high, 0, static_cast<int32_t>(f.writeMax));
-            error = std::string(f.name) + ": value " + text + " is out of range (" + low + ".." + high + ")";
+            error = name + ": value " + text + " is out of range (" + low + ".." + high + ")";
             return false;
         }
         value = angle;
@@ -66,7 +69,7 @@ bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& v
     }
     const IntegerText result = readInteger(text, f.writeMin, f.writeMax, value);
     if (result == IntegerText::Ok) return true;
-    error = integerError(f.name, text, result, f.writeMin, f.writeMax);
+    error = integerError(name, text, result, f.writeMin, f.writeMax);
     return false;
 }
 
@@ -217,7 +220,16 @@ struct Prepared {
     int32_t latitude = 0, longitude = 0;
     uint8_t code = 0, position = 0;  // move, stop; tracking/exposure on flag
     SettingsFile file;               // import, diff
+    platform::FileReplacement output;  // export, unless to standard output
 };
+
+// "-" for a FILE: standard input for import and diff, standard output for
+// export.
+constexpr const char* kStandardStream = "-";
+
+std::string fileName(const std::string& path) {
+    return path == kStandardStream ? "standard input" : path;
+}
 
 Outcome prepare(const CliArgs& args, Prepared& p) {
     const std::string& cmd = args.command;
@@ -244,10 +256,16 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
         p.gearRa = static_cast<uint32_t>(ratio[0]);
         p.gearDe = static_cast<uint32_t>(ratio[1]);
     } else if (cmd == "location") {
-        if (!parseAngleArgument(a[0], kAngleKindLatitude, p.latitude))
-            return usage("LAT: '" + a[0] + "' is not a latitude ([N|S|-]D:MM:SS or an integer)");
-        if (!parseAngleArgument(a[1], kAngleKindLongitude, p.longitude))
-            return usage("LON: '" + a[1] + "' is not a longitude ([E|W|-]D:MM:SS or an integer)");
+        // As `set latitude ...` checks them: the range too, before connecting.
+        int64_t angle[2] = {0, 0};
+        const char* const names[2] = {"LAT", "LON"};
+        const char* const fields[2] = {"latitude", "longitude"};
+        for (size_t i = 0; i < 2; ++i) {
+            std::string error;
+            if (!parseFieldValue(*findField(fields[i]), a[i], angle[i], error, names[i])) return usage(error);
+        }
+        p.latitude = static_cast<int32_t>(angle[0]);
+        p.longitude = static_cast<int32_t>(angle[1]);
     } else if (cmd == "move") {
         int64_t position = 0;
         if (!parseDirection(a[0], p.code))
@@ -263,29 +281,44 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
         if (!parseOnOff(a[0], p.code)) return usage("STATE: '" + a[0] + "' is neither on nor off");
     } else if (cmd == "import" || cmd == "diff") {
         std::string text, error;
-        if (!readSettingsText(a[0], text, error)) return Outcome::failure(kExitFile, error);
+        const bool read = a[0] == kStandardStream ? readSettingsStream(stdin, fileName(a[0]), text, error)
+                                                  : readSettingsText(a[0], text, error);
+        if (!read) return Outcome::failure(kExitFile, error);
+        // Nothing is ever sent before this check; only import would send.
         if (!parseSettingsFile(text, p.file, error))
-            return Outcome::failure(kExitFile, a[0] + ": " + error + "; nothing was sent");
+            return Outcome::failure(kExitFile, fileName(a[0]) + ": " + error +
+                                                   (cmd == "import" ? "; nothing was sent" : ""));
+    } else if (cmd == "export" && a[0] != kStandardStream) {
+        // A place that cannot take the file is found before the read-out.
+        std::string reason;
+        if (!p.output.begin(a[0], reason)) return Outcome::failure(kExitFile, "cannot write " + a[0] + ": " + reason);
     }
     return Outcome::success();
 }
 
-Outcome act(const CliArgs& args, const Prepared& p, Session& session, std::string& out) {
+Outcome act(const CliArgs& args, Prepared& p, Session& session, std::string& out) {
     const std::string& cmd = args.command;
     if (cmd == "readout") {
-        out += args.json ? settingsToJson(session.settings(), false) : formatReadout(session.settings());
+        // The export form: what it prints, import takes.
+        out += args.json ? settingsToJson(session.settings(), true) : formatReadout(session.settings());
         return Outcome::success();
     }
     if (cmd == "export") {
-        std::string error;
-        if (!writeSettingsText(args.args[0], settingsToJson(session.settings(), true), error))
-            return Outcome::failure(kExitFile, error);
+        const std::string json = settingsToJson(session.settings(), true);
+        if (args.args[0] == kStandardStream) {
+            out += json;  // the settings alone: no report line mixed in
+            return Outcome::success();
+        }
+        std::string reason;
+        if (!p.output.commit(json, reason))
+            return Outcome::failure(kExitFile,
+                                    "cannot write " + args.args[0] + ": " + reason + " (the file is unchanged)");
         out += "exported the settings to " + args.args[0] + "\n";
         return Outcome::success();
     }
     if (cmd == "set") return applyChanges(session, p.changes, out);
-    if (cmd == "import") return commandImport(session, p.file, args.args[0], out);
-    if (cmd == "diff") return commandDiff(session, p.file, args.args[0], out);
+    if (cmd == "import") return commandImport(session, p.file, fileName(args.args[0]), out);
+    if (cmd == "diff") return commandDiff(session, p.file, fileName(args.args[0]), out);
     if (cmd == "location") return commandLocation(session, p.latitude, p.longitude, out);
     if (cmd == "gear") {
         const uint32_t ra = p.gearRa, de = p.gearDe;

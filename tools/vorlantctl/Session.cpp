@@ -1,6 +1,7 @@
 #include "tools/vorlantctl/Session.h"
 
 #include "backup/SettingsFields.h"
+#include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 
 namespace vorlant::ctl {
@@ -35,6 +36,30 @@ bool endsReadout(int code) {
         default:
             return false;
     }
+}
+
+// What to try when nothing valid came back: the other line speed, the
+// controller's power and cable, the scan.
+std::string timeoutAdvice(uint32_t baud) {
+    return "; try --baud " + std::string(baud == 115200 ? "9600" : "115200") +
+           ", check the controller's power and cable, or run `vorlantctl scan`";
+}
+
+// Why a port did not open. Permission denied gets the way in only where
+// joining the device's group would grant it.
+std::string openFailureReason(platform::PortError error, int portNumber) {
+    std::string text = platform::portErrorText(error);
+#ifndef _WIN32
+    if (error == platform::PortError::PermissionDenied) {
+        const std::string group = platform::serialAccessGroup(platform::portDevice(portNumber));
+        if (!group.empty())
+            text += " (the port belongs to the group " + group + ": join it with `sudo usermod -aG " + group +
+                    " $USER`, then log in again)";
+    }
+#else
+    (void)portNumber;
+#endif
+    return text;
 }
 
 }  // namespace
@@ -117,8 +142,8 @@ Outcome Session::connect(int portNumber, uint32_t baud, const std::string& portL
     if (!ended) {
         // The engine is still trying; the destructor closes the port.
         portOpen_ = true;
-        return Outcome::failure(
-            kExitTimeout, "no reply from the controller on " + portLabel + ": the read-out did not finish");
+        return Outcome::failure(kExitTimeout, "no reply from the controller on " + portLabel +
+                                                  ": the read-out did not finish" + timeoutAdvice(baud));
     }
     if (r.kind == Report::Kind::Settings) {
         portOpen_ = true;  // a too-old controller leaves the port open too
@@ -135,14 +160,14 @@ Outcome Session::connect(int portNumber, uint32_t baud, const std::string& portL
         case StatusCode::CannotOpenPort: {
             std::string text = std::string(statusTextAscii(r.value)) + " " + portLabel;
             const platform::PortError error = engine_->lastPortError();
-            if (error != platform::PortError::None)
-                text += std::string(": ") + platform::portErrorText(error);
+            if (error != platform::PortError::None) text += ": " + openFailureReason(error, portNumber);
             return Outcome::failure(kExitCannotOpen, text);
         }
         case StatusCode::ConnectTimeout:
             return Outcome::failure(kExitTimeout, std::string(statusTextAscii(r.value)) +
                                                       " (no valid reply from the controller on " + portLabel +
-                                                      ")");
+                                                      " at " + std::to_string(baud) + " baud)" +
+                                                      timeoutAdvice(baud));
         case StatusCode::IncompatibleDevice:
             return Outcome::failure(kExitUnsupported, std::string(statusTextAscii(r.value)) +
                                                           " (the device on " + portLabel +

@@ -3,7 +3,9 @@
 // --trace FILE, or else VORLANT_TRACE=FILE, traces the serial link into
 // FILE (engine/LinkTrace.h); a file that cannot be opened is an error before
 // anything is connected.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -44,7 +46,12 @@ int main(int argc, char** argv) {
     std::string out;
     const Outcome outcome = runCommand(args, options, out);
     std::fputs(out.c_str(), stdout);
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 && outcome.ok()) {
+        // A full disk or a closed pipe behind standard output: the result
+        // did not arrive.
+        std::fprintf(stderr, "vorlantctl: cannot write standard output: %s\n", std::strerror(errno));
+        return args.command == "export" ? kExitFile : kExitGeneric;
+    }
     // A failure says why on standard error; diff's "they differ" has said
     // all on standard output.
     if (!outcome.ok() && !outcome.message.empty()) {
