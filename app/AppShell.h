@@ -17,6 +17,7 @@
 #include "engine/HeartBeat.h"
 #include "engine/LinkTrace.h"
 #include "engine/TelescopeControl.h"
+#include "platform/SerialPort.h"
 #include "ui/AppModel.h"
 #include "ui/DialogNotify.h"
 #include "ui/DlgConfig.h"
@@ -36,6 +37,15 @@ inline TelescopeControl::Options engineOptionsFromEnvironment(std::string* note 
     return options;
 }
 
+// The status line's reasons come from the engine's record, readable from
+// the window thread; on Linux the ports are device paths, which it names.
+inline void explainPortErrors(DlgConfig& dialog, TelescopeControl& engine) {
+    dialog.setPortErrorSource([&engine] { return engine.lastPortError(); });
+#ifndef _WIN32
+    dialog.setPortNameSource([](int portNumber) { return platform::portDevice(portNumber); });
+#endif
+}
+
 template <class MakeWindow, class RunWindow>
 void runApplication(MakeWindow makeWindow, RunWindow runWindow) {
     auto* heartBeat = new HeartBeat();
@@ -47,9 +57,7 @@ void runApplication(MakeWindow makeWindow, RunWindow runWindow) {
     heartBeat->start();
     auto* dialog = new DlgConfig(*engine, *bridge);
     dialog->setStartNote(traceNote);
-    // The status line's reasons come from the engine's record, readable
-    // from the window thread.
-    dialog->setPortErrorSource([engine] { return engine->lastPortError(); });
+    explainPortErrors(*dialog, *engine);
     auto* window = makeWindow(*dialog, *bridge);
     bridge->setDialogCallback(dialog);
     setActiveDialog(window);

@@ -14,7 +14,6 @@ namespace vorlant::platform {
 // As std::fopen; binary modes ("rb", "wb").
 std::FILE* openFile(const std::string& path, const char* mode);
 
-
 // Replaces a file whole or not at all: the text goes to a new file beside
 // the target (the same folder, so the final rename stays on one file
 // system), which then takes the target's name in one step. Until commit()

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/text/TextBuild.h"
+#include "platform/SerialDevices.h"
 #include "ui/EditNumber.h"
 #include "ui/MainDialogIds.h"
 #include "ui/MenuCommands.h"
@@ -309,7 +310,13 @@ void DlgConfig::showStatus(int32_t code) {
         // A closed connection says why only when the device went away; a
         // user's Disconnect needs no reason.
         if (low == StatusCode::CannotOpenPort || error == platform::PortError::Gone) {
-            const std::string reason = portErrorReason(error);
+            // The port tried is the one selected (Connect and the transfers
+            // take it from the list).
+            const int selection = controls_->comboSelection(MainId::PortCombo);
+            const std::string port = low == StatusCode::CannotOpenPort && portNameSource_ && selection >= 0
+                                         ? portNameSource_(selection + 1)
+                                         : std::string();
+            const std::string reason = portErrorReason(error, port);
             if (!reason.empty()) text += (text.back() == '.' ? " " : ". ") + reason;
         }
     }
@@ -318,23 +325,33 @@ void DlgConfig::showStatus(int32_t code) {
     transfer_.onStatus(code);
 }
 
-std::string DlgConfig::portErrorReason(platform::PortError error) {
+std::string DlgConfig::portErrorReason(platform::PortError error, const std::string& port) {
+    // "The port ..." or "/dev/ttyUSB0 ...".
+    const std::string subject = port.empty() ? "The port" : port;
     switch (error) {
         case platform::PortError::NotFound:
-            return "The port does not exist.";
+            return subject + " does not exist.";
         case platform::PortError::Busy:
-            return "The port is in use by another program.";
-        case platform::PortError::PermissionDenied:
+            return subject + " is in use by another program.";
+        case platform::PortError::NotSerialPort:
+            return (port.empty() ? "The device" : port) + " is not a serial port.";
+        case platform::PortError::PermissionDenied: {
 #ifdef _WIN32
             return "Access denied.";
 #else
-            return "Permission denied: add yourself to the dialout group: sudo usermod -aG dialout $USER, "
-                   "then log in again.";
+            std::string text = port.empty() ? "Permission denied." : "Permission denied for " + port + ".";
+            const std::string group = port.empty() ? std::string() : platform::serialAccessGroup(port);
+            if (!group.empty())
+                text +=
+                    " Join the group " + group + ": sudo usermod -aG " + group + " $USER, then log in again.";
+            return text;
 #endif
+        }
         case platform::PortError::Gone:
             return "The device was disconnected.";
-        case platform::PortError::None:
         case platform::PortError::Other:
+            return port.empty() ? std::string() : port + " could not be opened.";
+        case platform::PortError::None:
             break;
     }
     return std::string();

@@ -73,8 +73,15 @@ public:
     // disappeared, to "Connection closed". Without a source it says no more.
     using PortErrorSource = std::function<platform::PortError()>;
     void setPortErrorSource(PortErrorSource source) { portErrorSource_ = std::move(source); }
-    // The reason as the status line words it; empty for none.
-    static std::string portErrorReason(platform::PortError error);
+    // The name of the device a port number opens (the Linux front: its
+    // path), so that "Cannot open port." says which one was tried. Without
+    // a source the line names none (Windows: the list shows the COM name).
+    using PortNameSource = std::function<std::string(int portNumber)>;
+    void setPortNameSource(PortNameSource source) { portNameSource_ = std::move(source); }
+    // The reason as the status line words it, naming `port` when it is not
+    // empty; empty for none. Permission denied shows how to get access
+    // only where joining the device's group would grant it.
+    static std::string portErrorReason(platform::PortError error, const std::string& port = std::string());
 
     // The manual speed bar and the 24 settings bars.
     static constexpr std::size_t kTrackCount = 25;
@@ -114,6 +121,7 @@ private:
     iTelescopeControl& engine_;
     AppModel& bridge_;
     PortErrorSource portErrorSource_;
+    PortNameSource portNameSource_;
     DialogControls* controls_ = nullptr;  // none until initDialog
     DialogHost* host_ = nullptr;
     std::string startNote_;

@@ -28,10 +28,11 @@ bool wideName(const std::string& path, std::wstring& wide) {
 
 std::string systemText(DWORD error) {
     char text[256] = "";
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                   text, sizeof text, nullptr);
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                   0, text, sizeof text, nullptr);
     std::string out(text, n);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
+    while (!out.empty() &&
+           (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
         out.pop_back();
     return out.empty() ? "error " + std::to_string(error) : out;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "backup/SettingsFields.h"
+#include "backup/SettingsFile.h"
 #include "tests/tools/SimExpect.h"
 #include "tools/simulator/LoopbackPort.h"
 #include "tools/vorlantctl/Commands.h"
@@ -128,7 +129,8 @@ TEST_F(Tool, ReadoutOfEveryClassShowsTheSimulatorsValues) {
         const ControllerSettings want = test::expectedReadout(profile);
         size_t count = 0;
         const SettingsField* fields = settingsFields(count);
-        ASSERT_EQ(json.size(), count);
+        ASSERT_EQ(json.size(), count + 1);
+        EXPECT_EQ(json.value(kFormatKey, ""), kFormatMarker) << "the export form, for import";
         for (size_t i = 0; i < count; ++i) {
             const auto v = json.find(fields[i].name);
             ASSERT_NE(v, json.end()) << fields[i].name;
@@ -161,7 +163,8 @@ TEST_F(Tool, ConnectFailuresByCategory) {
         {SimProfile::Garbage, platform::PortError::None, kExitTimeout, "Timeout error"},
         {SimProfile::Vanish, platform::PortError::None, kExitLost, "the device was disconnected"},
         {SimProfile::Class5, platform::PortError::NotFound, kExitCannotOpen, "Cannot open port. COM3"},
-        {SimProfile::Class5, platform::PortError::PermissionDenied, kExitCannotOpen, "'dialout' group"},
+        {SimProfile::Class5, platform::PortError::PermissionDenied, kExitCannotOpen,
+         "COM3 (/dev/ttyS2): permission denied"},
         {SimProfile::Class5, platform::PortError::Busy, kExitCannotOpen, "in use by another program"},
     };
     for (const Case& c : cases) {
@@ -241,7 +244,10 @@ TEST_F(Tool, SetRefusalsSendNothing) {
          "latitude: value S90:00:01 is out of range (-90:00:00..90:00:00)"},
         {SimProfile::Class5, {"move", "up", "32"}, kExitUsage, "POSITION: value 32 is out of range (0..31)"},
         {SimProfile::Class5, {"gear", "1", "-1"}, kExitUsage, "DE: value -1 is out of range (0..4294967295)"},
-        {SimProfile::Class5, {"location", "N91:00:00", "0"}, kExitGeneric, "latitude: value"},
+        {SimProfile::Class5,
+         {"location", "N91:00:00", "0"},
+         kExitUsage,
+         "LAT: value N91:00:00 is out of range (-90:00:00..90:00:00)"},
         {SimProfile::Class4, {"location", "N45:00:00", "E7"}, kExitGeneric, "latitude cannot be written"},
         {SimProfile::Class3, {"park"}, kExitGeneric, "does not support parking"},
     };

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,10 +41,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t spawn(std::vector<std::string> args, int out, int err) {
+pid_t spawn(std::vector<std::string> args, int out, int err, const std::string& in = "/dev/null") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
     std::vector<char*> argv;
@@ -112,12 +113,13 @@ struct ToolRun {
 // A started vorlantctl; finish() collects its output and exit code.
 class Tool {
 public:
-    explicit Tool(std::vector<std::string> args) {
+    // `in`: the file standard input reads.
+    explicit Tool(std::vector<std::string> args, const std::string& in = "/dev/null") {
         args.insert(args.begin(), VORLANTCTL_PATH);
         int o[2], e[2];
         if (pipe(o) != 0 || pipe(e) != 0) return;
         start_ = Clock::now();
-        pid_ = spawn(args, o[1], e[1]);
+        pid_ = spawn(args, o[1], e[1], in);
         ::close(o[1]);
         ::close(e[1]);
         out_ = o[0];
@@ -213,7 +215,7 @@ void expectReadoutOf(sim::SimProfile profile, const std::string& json) {
     const ControllerSettings want = test::expectedReadout(profile);
     size_t count = 0;
     const SettingsField* fields = settingsFields(count);
-    ASSERT_EQ(v.size(), count);
+    ASSERT_EQ(v.size(), count + 1) << "every field and the format marker";
     for (size_t i = 0; i < count; ++i) {
         const auto field = v.find(fields[i].name);
         ASSERT_NE(field, v.end()) << fields[i].name;
@@ -312,10 +314,17 @@ TEST(EndToEnd, NoValidReplyTimesOut) {
     Simulator silent("silent");
     Simulator garbage("garbage");
     Tool a({"readout", "--port", silent.pty()});
-    Tool b({"readout", "--port", garbage.pty()});
+    Tool b({"readout", "--port", garbage.pty(), "--baud", "115200"});
+    const char* const otherRate[] = {"115200", "9600"};
+    int i = 0;
     for (ToolRun r : {a.finish(), b.finish()}) {
         EXPECT_EQ(r.code, 4) << r.err;
         EXPECT_NE(r.err.find("Error: Cannot connect: Timeout error"), std::string::npos) << r.err;
+        // What to try next: the other rate, power and cable, the scan.
+        EXPECT_NE(r.err.find(std::string("; try --baud ") + otherRate[i++] +
+                             ", check the controller's power and cable, or run `vorlantctl scan`\n"),
+                  std::string::npos)
+            << r.err;
         EXPECT_GT(r.seconds, 7.0);
         EXPECT_LT(r.seconds, 20.0);
     }
@@ -478,6 +487,126 @@ TEST(EndToEnd, RefusedFilesSendNothing) {
     for (const std::string& name : requests) EXPECT_TRUE(isReadRequest(name)) << name;
     std::remove(corrupt.c_str());
     std::remove(foreign.c_str());
+    std::remove(log.c_str());
+}
+
+// Bad paths, bad arguments and file errors, each with its exit code and
+// its message, as the user gets them; none of the refusals before the
+// read-out costs the controller a request. Runs in a folder of its own, so
+// that paths without "./" are relative ones.
+TEST(EndToEnd, BadPathsArgumentsAndFilesEachSayWhatIsWrong) {
+    const std::string log = tempPath("sim.log");
+    Simulator sim("class5", {"--log", log});
+    ASSERT_FALSE(sim.pty().empty());
+    const std::string dir = tempPath("files");
+    ASSERT_EQ(::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/adir'").c_str()), 0);
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    std::ofstream("regular.txt") << "not json\n";
+    std::ofstream("old.json") << "the old backup\n";
+
+    // readout --json writes what import takes ("-": standard input).
+    ToolRun r = runTool({"readout", "--json", "--port", sim.pty()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::ofstream("good.json") << r.out;
+    r = Tool({"import", "-", "--port", sim.pty()}, "good.json").finish();
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("imported standard input: 0 fields changed"), std::string::npos) << r.out;
+
+    const std::string usageLocation =
+        "usage: vorlantctl location LAT LON --port PORT [--baud 9600|115200]  (vorlantctl location --help "
+        "for "
+        "more)\n";
+    const std::string json =
+        "regular.txt: not valid JSON: line 1, column 2: syntax error while parsing value - "
+        "invalid literal; last read: 'no'";
+    struct Case {
+        std::vector<std::string> args;  // "SIM": the simulator's pty
+        int code;
+        std::string err;  // standard error, whole
+        bool connects;    // whether the controller is asked anything
+        rlim_t fileSizeLimit = RLIM_INFINITY;
+    };
+    const Case cases[] = {
+        {{"readout", "--port", "/dev/null"},
+         3,
+         "Error: Cannot open port. /dev/null: not a serial port\n",
+         false},
+        {{"readout", "--port", "regular.txt"},
+         3,
+         "Error: Cannot open port. regular.txt: not a serial port\n",
+         false},
+        {{"readout", "--port", "adir"}, 3, "Error: Cannot open port. adir: not a serial port\n", false},
+        {{"readout", "--port", "no-such-tty"},
+         3,
+         "Error: Cannot open port. no-such-tty: no such port\n",
+         false},
+        {{"location", "91:00:00", "E11:34:00", "--port", "SIM"},
+         2,
+         "LAT: value 91:00:00 is out of range (-90:00:00..90:00:00)\n" + usageLocation,
+         false},
+        {{"location", "N48:08:00", "E11:75", "--port", "SIM"},
+         2,
+         "LON: 'E11:75' is not an angle ([E|W|-]D:MM:SS or an integer)\n" + usageLocation,
+         false},
+        {{"import", "adir", "--port", "SIM"}, 8, "cannot read adir: Is a directory\n", false},
+        {{"import", "none.json", "--port", "SIM"},
+         8,
+         "cannot open none.json: No such file or directory\n",
+         false},
+        {{"import", "regular.txt", "--port", "SIM"}, 8, json + "; nothing was sent\n", false},
+        {{"diff", "regular.txt", "--port", "SIM"}, 8, json + "\n", false},
+        {{"export", "adir", "--port", "SIM"}, 8, "cannot write adir: Is a directory\n", false},
+        {{"export", "no-dir/x.json", "--port", "SIM"},
+         8,
+         "cannot write no-dir/x.json: No such file or directory\n",
+         false},
+        {{"export", "old.json", "--port", "SIM"},
+         8,
+         "cannot write old.json: File too large (the file is unchanged)\n",
+         true,
+         100},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        for (std::string& a : args)
+            if (a == "SIM") a = sim.pty();
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        // A full disk, for the export: the limit and an ignored SIGXFSZ
+        // pass on to the program.
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        rlimit limited = unlimited;
+        limited.rlim_cur = c.fileSizeLimit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+        Tool tool(args);
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        signal(SIGXFSZ, previousHandler);
+        const size_t mark = loggedRequests(log).size();
+        const ToolRun run = tool.finish();
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_EQ(run.err, "vorlantctl: " + c.err);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(loggedRequests(log).size() > mark, c.connects);
+    }
+    EXPECT_EQ(readText("old.json"), "the old backup\n");
+
+    // "-": standard output, for the settings alone and for the trace.
+    r = runTool({"export", "-", "--port", sim.pty()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, readText("good.json"));
+    // A good export replaces the file and leaves no temporary one behind.
+    r = runTool({"--trace", "-", "export", "old.json", "--port", sim.pty()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("# Vorlant link trace", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("-> AA 01 01  Identify"), std::string::npos) << r.out;
+    EXPECT_EQ(readText("old.json"), readText("good.json"));
+    EXPECT_EQ(::system("test $(ls -A | wc -l) -eq 4"), 0) << "adir, regular.txt, old.json, good.json only";
+
+    ASSERT_EQ(chdir(previous), 0);
+    ::system(("rm -rf '" + dir + "'").c_str());
     std::remove(log.c_str());
 }
 

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppShell.h"
 #include "engine/HeartBeat.h"
 #include "engine/TelescopeControl.h"
 #include "platform/SerialPort.h"
@@ -92,7 +93,7 @@ public:
         heartBeat.setListener(engine.get());
         heartBeat.start();
         dialog = std::make_unique<CheckedDialog>(*engine, bridge);
-        dialog->setPortErrorSource([this] { return engine->lastPortError(); });
+        explainPortErrors(*dialog, *engine);
         window = std::make_unique<QtMainWindow>(*dialog, bridge, qtResourceTemplates());
         bridge.setDialogCallback(dialog.get());
         setActiveDialog(window.get());
@@ -266,7 +267,15 @@ TEST_F(QtEndToEnd, StatusLineSaysWhyThePortFailed) {
     session.window->refreshPorts();
     session.widget<QComboBox>(MainId::PortCombo)->setCurrentIndex(0);
     QTest::mouseClick(session.widget<QPushButton>(MainId::Connect), Qt::LeftButton);
-    EXPECT_TRUE(session.waitStatus("Error: Cannot open port. The port does not exist."))
+    EXPECT_TRUE(session.waitStatus("Error: Cannot open port. /dev/vorlant-no-such-port does not exist."))
+        << session.text(MainId::StatusLine);
+
+    // A path that opens but leads to no serial port.
+    qputenv("VORLANT_EXTRA_PORTS", "/dev/null");
+    session.window->refreshPorts();
+    session.widget<QComboBox>(MainId::PortCombo)->setCurrentIndex(0);
+    QTest::mouseClick(session.widget<QPushButton>(MainId::Connect), Qt::LeftButton);
+    EXPECT_TRUE(session.waitStatus("Error: Cannot open port. /dev/null is not a serial port."))
         << session.text(MainId::StatusLine);
 }
 

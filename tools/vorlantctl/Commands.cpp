@@ -218,8 +218,8 @@ struct Prepared {
     std::vector<FieldChange> changes;  // set
     uint32_t gearRa = 0, gearDe = 0;   // gear
     int32_t latitude = 0, longitude = 0;
-    uint8_t code = 0, position = 0;  // move, stop; tracking/exposure on flag
-    SettingsFile file;               // import, diff
+    uint8_t code = 0, position = 0;    // move, stop; tracking/exposure on flag
+    SettingsFile file;                 // import, diff
     platform::FileReplacement output;  // export, unless to standard output
 };
 
@@ -286,12 +286,13 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
         if (!read) return Outcome::failure(kExitFile, error);
         // Nothing is ever sent before this check; only import would send.
         if (!parseSettingsFile(text, p.file, error))
-            return Outcome::failure(kExitFile, fileName(a[0]) + ": " + error +
-                                                   (cmd == "import" ? "; nothing was sent" : ""));
+            return Outcome::failure(
+                kExitFile, fileName(a[0]) + ": " + error + (cmd == "import" ? "; nothing was sent" : ""));
     } else if (cmd == "export" && a[0] != kStandardStream) {
         // A place that cannot take the file is found before the read-out.
         std::string reason;
-        if (!p.output.begin(a[0], reason)) return Outcome::failure(kExitFile, "cannot write " + a[0] + ": " + reason);
+        if (!p.output.begin(a[0], reason))
+            return Outcome::failure(kExitFile, "cannot write " + a[0] + ": " + reason);
     }
     return Outcome::success();
 }
@@ -311,8 +312,8 @@ Outcome act(const CliArgs& args, Prepared& p, Session& session, std::string& out
         }
         std::string reason;
         if (!p.output.commit(json, reason))
-            return Outcome::failure(kExitFile,
-                                    "cannot write " + args.args[0] + ": " + reason + " (the file is unchanged)");
+            return Outcome::failure(
+                kExitFile, "cannot write " + args.args[0] + ": " + reason + " (the file is unchanged)");
         out += "exported the settings to " + args.args[0] + "\n";
         return Outcome::success();
     }

@@ -5,8 +5,8 @@
 // anything is connected.
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "engine/LinkTrace.h"
