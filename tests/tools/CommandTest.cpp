@@ -1,6 +1,10 @@
 // The commands end to end in-process: the real engine and session against
 // the simulated controller behind a LoopbackPort, with fast ticks.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <grp.h>
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <fstream>
@@ -12,6 +16,7 @@
 
 #include "backup/SettingsFields.h"
 #include "backup/SettingsFile.h"
+#include "platform/SerialPort.h"
 #include "tests/tools/SimExpect.h"
 #include "tools/simulator/LoopbackPort.h"
 #include "tools/vorlantctl/Commands.h"
@@ -176,6 +181,33 @@ TEST_F(Tool, ConnectFailuresByCategory) {
         EXPECT_TRUE(r.out.empty());
     }
 }
+
+#ifndef _WIN32
+// The way in only where joining the device's group would grant it.
+TEST_F(Tool, PermissionDeniedGivesTheGroupCommandOnlyForASerialGroup) {
+    const std::string device = tempFile("device");
+    std::fclose(std::fopen(device.c_str(), "w"));
+    const group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    if (chown(device.c_str(), static_cast<uid_t>(-1), dialout->gr_gid) != 0) {
+        std::remove(device.c_str());
+        GTEST_SKIP() << "giving a file to the dialout group needs root or membership";
+    }
+    platform::setPortDevice(3, device);
+    useProfile(SimProfile::Class5);
+    port->failOpenWith(platform::PortError::PermissionDenied);
+    Result r = run({"readout"});
+    EXPECT_OUTCOME(r, kExitCannotOpen,
+                   "permission denied (the port belongs to the group dialout: join it with `sudo usermod -aG "
+                   "dialout $USER`, then log in again)");
+    ASSERT_EQ(chown(device.c_str(), static_cast<uid_t>(-1), 0), 0);  // root's alone
+    port->failOpenWith(platform::PortError::PermissionDenied);
+    r = run({"readout"});
+    EXPECT_EQ(r.outcome.message, "Error: Cannot open port. COM3 (" + device + "): permission denied");
+    platform::setPortDevice(3, "");
+    std::remove(device.c_str());
+}
+#endif
 
 TEST_F(Tool, LosingTheDeviceMidSession) {
     sim::SimOptions o;
