@@ -21,7 +21,8 @@ constexpr const char* kFormatKey = "format";
 constexpr const char* kFormatMarker = "vorlantctl-settings-v1";
 
 // Every record field as a JSON object, in record order; with the format
-// marker first when asked (export does, readout --json does not).
+// marker first when asked (export and readout --json do, so that import
+// takes what either printed).
 std::string settingsToJson(const ControllerSettings& settings, bool withFormatMarker);
 
 struct SettingsFile {

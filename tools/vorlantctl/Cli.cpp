@@ -101,7 +101,7 @@ constexpr const char* kToolFooter =
     "  0  success\n"
     "  1  refused by the controller or the engine, or another failure\n"
     "  2  usage error\n"
-    "  3  the port cannot be opened (not found, in use, permission)\n"
+    "  3  the port cannot be opened (not found, no serial port, in use, permission)\n"
     "  4  time-out: the controller did not answer the read-out\n"
     "  5  the controller is too old for this program\n"
     "  6  not a supported controller\n"
