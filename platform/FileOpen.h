@@ -16,7 +16,8 @@ std::FILE* openFile(const std::string& path, const char* mode);
 
 // Replaces a file whole or not at all: the text goes to a new file beside
 // the target (the same folder, so the final rename stays on one file
-// system), which then takes the target's name in one step. Until commit()
+// system), which then takes the target's name in one step (a link's
+// target, where the name is a link; the old file's mode stays). Until commit()
 // succeeds the target keeps its old contents; a replacement never
 // committed removes its temporary file.
 class FileReplacement {

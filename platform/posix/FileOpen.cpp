@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,15 +15,30 @@ std::FILE* openFile(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
-bool FileReplacement::begin(const std::string& target, std::string& reason) {
+bool FileReplacement::begin(const std::string& path, std::string& reason) {
     abandon();
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         reason = std::strerror(EISDIR);
         return false;
     }
-    // "name.XXXXXX" in the target's folder; mkstemp makes it 0600, so the
-    // new file is given the mode an ordinary new file would get.
+    // Replacing leaves a read-only file's mode to the folder's: refuse as
+    // writing it in place would.
+    if (exists && ::access(path.c_str(), W_OK) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    // A link stays a link: the file it leads to is replaced.
+    std::string target = path;
+    if (exists) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    // "name.XXXXXX" in the target's folder. mkstemp makes it 0600: it gets
+    // the old file's mode, or the one an ordinary new file would get.
     std::vector<char> name(target.begin(), target.end());
     for (const char c : std::string(".XXXXXX")) name.push_back(c);
     name.push_back('\0');
@@ -31,9 +47,13 @@ bool FileReplacement::begin(const std::string& target, std::string& reason) {
         reason = std::strerror(errno);
         return false;
     }
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    if (exists) {
+        fchmod(fd, st.st_mode & 07777);
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
     file_ = fdopen(fd, "wb");
     if (!file_) {
         reason = std::strerror(errno);
