@@ -190,7 +190,8 @@ TEST_F(PtyPortTest, OpenFailuresAreCategorised) {
     const Case cases[] = {
         {"/dev/vorlant-no-such-device", PortError::NotFound},
         {"/nonexistent-dir/ttyX", PortError::NotFound},
-        {"/dev/null", PortError::NotFound},  // exists, but is no serial port
+        {"/dev/null", PortError::NotSerialPort},  // opens, but is no tty
+        {"/", PortError::NotSerialPort},          // a directory
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
