@@ -190,7 +190,7 @@ int EngineCore::executeCommand(const uint8_t* m) {
             return 0;
         case CommandId::StoreParameters:
             if (!ready) break;
-            state_ = ConnectionState::AwaitStore;
+            awaitReply(ConnectionState::AwaitStore);
             sendFrame(buildRequest(RequestId::StoreParameters, 1));
             return 0;
         case CommandId::SendRequest11:
@@ -199,12 +199,12 @@ int EngineCore::executeCommand(const uint8_t* m) {
             return 0;
         case CommandId::ReloadDefaults:
             if (readoutRunning) break;
-            state_ = ConnectionState::AwaitDefaults;
+            awaitReply(ConnectionState::AwaitDefaults);
             sendFrame(buildRequest(RequestId::ReloadDefaults, 1));
             return 0;
         case CommandId::SetGearRatios:
             if (!ready) break;
-            state_ = ConnectionState::AwaitGearWrite;
+            awaitReply(ConnectionState::AwaitGearWrite);
             sendFrame(
                 buildRequestBBU32U32(RequestId::WriteGearRatios, 1, kAxisBoth, argU32(m, 2), argU32(m, 6)));
             return 0;
@@ -253,7 +253,7 @@ int EngineCore::executeCommand(const uint8_t* m) {
             return 0;
         case CommandId::SetLocation:
             if (readoutRunning) break;
-            state_ = ConnectionState::AwaitLocationSet;
+            awaitReply(ConnectionState::AwaitLocationSet);
             sendFrame(buildRequestBU32U32(RequestId::WriteLocation, 0, argU32(m, 2), argU32(m, 6)));
             return 0;
         case CommandId::ApplyAdvancedSettings:
@@ -262,7 +262,7 @@ int EngineCore::executeCommand(const uint8_t* m) {
             return 0;
         case CommandId::MeasureSupplyVoltage:
             if (readoutRunning) break;
-            state_ = ConnectionState::AwaitVoltage;
+            awaitReply(ConnectionState::AwaitVoltage);
             sendFrame(buildRequestU16(RequestId::ReadSupplyVoltage, 0));
             return 0;
         case CommandId::SetParkPosition:
@@ -271,7 +271,7 @@ int EngineCore::executeCommand(const uint8_t* m) {
                 report(StatusCode::ParkingUnsupported);
                 return 0;
             }
-            state_ = ConnectionState::AwaitParkSet;
+            awaitReply(ConnectionState::AwaitParkSet);
             sendFrame(buildRequest(RequestId::SetParkPosition, 1, 0, axisMode_ == 6 ? 1 : 0));
             return 0;
         default:
@@ -304,7 +304,7 @@ void EngineCore::advancedSettingsStep() {
 
 void EngineCore::locationStepOrNext() {
     if (workingAdvanced_.changeMask & (kChangeLatitude | kChangeLongitude)) {
-        state_ = ConnectionState::AwaitJobLocation;
+        awaitReply(ConnectionState::AwaitJobLocation);
         sendFrame(buildRequestBU32U32(RequestId::WriteLocation, 1,
                                       static_cast<uint32_t>(workingAdvanced_.latitude),
                                       static_cast<uint32_t>(workingAdvanced_.longitude)));
@@ -317,7 +317,7 @@ void EngineCore::locationStepOrNext() {
 
 bool EngineCore::mountStep() {
     if (!(workingAdvanced_.changeMask & kChangeMountType)) return false;
-    state_ = ConnectionState::AwaitJobMount;
+    awaitReply(ConnectionState::AwaitJobMount);
     settings_.mountType = workingAdvanced_.mountType;
     sendFrame(buildRequest(RequestId::WriteMountType, 1, workingAdvanced_.mountType));
     return true;
@@ -325,7 +325,7 @@ bool EngineCore::mountStep() {
 
 bool EngineCore::flipStep() {
     if (!(workingAdvanced_.changeMask & kChangeHysteresis)) return false;
-    state_ = ConnectionState::AwaitJobFlip;
+    awaitReply(ConnectionState::AwaitJobFlip);
     settings_.flipHysteresis = workingAdvanced_.flipHysteresis;
     sendFrame(buildRequest(RequestId::WriteFlipBlock, 1, 1, settings_.flipParamA, settings_.flipParamB,
                            workingAdvanced_.flipHysteresis));

@@ -258,6 +258,47 @@ TEST_F(Commands, TimeoutDuringTheRereadAfterDefaultsReload) {
     EXPECT_FALSE(h.port().isOpen());
 }
 
+TEST_F(Commands, AnUnansweredExchangeEndsAfterThirtyTwoTicksAndTheLinkStays) {
+    // Every exchange is given up at the 32nd tick with status 10; the port
+    // stays open and the next command goes out and is answered.
+    struct Case {
+        const char* name;
+        uint8_t silent;  // the request the controller leaves unanswered
+        std::function<void(TelescopeControl&)> call;
+    };
+    const Case cases[] = {
+        {"store", 13, [](TelescopeControl& e) { e.storeParameters(); }},
+        {"reload's acknowledgement", 12, [](TelescopeControl& e) { e.reloadDefaults(); }},
+        {"gear write", 26, [](TelescopeControl& e) { e.setGearRatios(1, 2); }},
+        {"gear re-read", 20, [](TelescopeControl& e) { e.setGearRatios(1, 2); }},
+        {"location", 101, [](TelescopeControl& e) { e.setLocation(1, 2); }},
+        {"voltage", 43, [](TelescopeControl& e) { e.measureSupplyVoltage(); }},
+        {"park", 29, [](TelescopeControl& e) { e.setParkPosition(); }},
+        {"job location", 101, [](TelescopeControl& e) { e.applyAdvancedSettings({1, 1, 2, 3, 4}); }},
+        {"job mount", 27, [](TelescopeControl& e) { e.applyAdvancedSettings({4, 1, 2, 3, 4}); }},
+        {"job flip", 62, [](TelescopeControl& e) { e.applyAdvancedSettings({9, 1, 2, 3, 4}); }},
+    };
+    connectClass5();
+    for (const Case& c : cases) {
+        controller.overrides = {{c.silent, {}}};
+        h.recorder().clear();
+        c.call(h.engine());
+        h.settle();
+        h.ticks(31);
+        EXPECT_TRUE(h.recorder().statuses().empty()) << c.name;
+        h.ticks(1);
+        EXPECT_EQ(h.recorder().statuses(), std::vector<int>{StatusCode::CommunicationError}) << c.name;
+        EXPECT_TRUE(h.port().isOpen()) << c.name;
+        controller.overrides.clear();
+        h.port().clearFrames();
+        h.recorder().clear();
+        h.engine().storeParameters();
+        h.settle();
+        EXPECT_EQ(sent(), (std::vector<Bytes>{{0xAA, 0x02, 0x0D, 0x01}})) << c.name;
+        EXPECT_EQ(h.recorder().statuses(), std::vector<int>{StatusCode::ParametersStored}) << c.name;
+    }
+}
+
 TEST_F(Commands, AdvancedSettingsMasks) {
     struct Case {
         uint32_t mask;
