@@ -135,8 +135,8 @@ std::shared_ptr<LinkTrace> LinkTrace::open(const std::string& path, std::string&
     trace->writeOut(header);
     if (trace->cut_) {
         // Not even the header fits (a full disk): as good as no file.
-        error = "cannot write the trace file '" + path + "': " +
-                (trace->writeErrno_ != 0 ? std::strerror(trace->writeErrno_) : "write error");
+        error = "cannot write the trace file '" + path +
+                "': " + (trace->writeErrno_ != 0 ? std::strerror(trace->writeErrno_) : "write error");
         return nullptr;
     }
     return trace;
@@ -260,11 +260,11 @@ void LinkTrace::writeOut(const std::string& lines) {
         cut_ = true;
         char limit[32];
         std::snprintf(limit, sizeof limit, "%llu", static_cast<unsigned long long>(limitBytes_ >> 20));
-        const std::string last = limitBytes_ % (uint64_t{1} << 20) == 0
-                                     ? "# trace cut: it reached its size limit of " + std::string(limit) +
-                                           " MiB (VORLANT_TRACE_LIMIT_MB)\n"
-                                     : "# trace cut: it reached its size limit of " +
-                                           std::to_string(limitBytes_) + " bytes\n";
+        const std::string last =
+            limitBytes_ % (uint64_t{1} << 20) == 0
+                ? "# trace cut: it reached its size limit of " + std::string(limit) +
+                      " MiB (VORLANT_TRACE_LIMIT_MB)\n"
+                : "# trace cut: it reached its size limit of " + std::to_string(limitBytes_) + " bytes\n";
         std::fwrite(last.data(), 1, last.size(), file_);
         std::fflush(file_);
         return;

@@ -132,9 +132,8 @@ void SettingsTransfer::onStatus(int code) {
             if (failsCommand(low)) {
                 // Name the step: an exchange the controller left unanswered
                 // ends here too (the engine gives it up after its time-out).
-                const std::string stepName = step_ == Step::Barrier
-                                                 ? std::string("confirming delivery")
-                                                 : "sending " + plan_[next_ - 1].fields;
+                const std::string stepName = step_ == Step::Barrier ? std::string("confirming delivery")
+                                                                    : "sending " + plan_[next_ - 1].fields;
                 fail(stepName + " ended with \"" + statusTextAscii(low) + "\"");
                 return;
             }

@@ -122,7 +122,7 @@ TEST_F(Commands, GearRatioChangeThenReread) {
     controller.s.mountType = 0;
     controller.overrides[26] = {};  // hold the write's reply until both calls are in
     h.engine().setGearRatios(200000, 190000);
-    h.engine().setGearRatios(1, 1);  // still waiting for the first: refused
+    h.engine().setGearRatios(1, 1);     // still waiting for the first: refused
     h.engine().measureSupplyVoltage();  // likewise: the write's reply is no voltage
     h.settle();
     h.port().inject({0x55, 0x01, 0x1A});
@@ -276,9 +276,18 @@ TEST_F(Commands, AnUnansweredExchangeEndsAfterThirtyTwoTicksAndTheLinkStays) {
         {"location", 101, [](TelescopeControl& e) { e.setLocation(1, 2); }},
         {"voltage", 43, [](TelescopeControl& e) { e.measureSupplyVoltage(); }},
         {"park", 29, [](TelescopeControl& e) { e.setParkPosition(); }},
-        {"job location", 101, [](TelescopeControl& e) { e.applyAdvancedSettings({1, 1, 2, 3, 4}); }},
-        {"job mount", 27, [](TelescopeControl& e) { e.applyAdvancedSettings({4, 1, 2, 3, 4}); }},
-        {"job flip", 62, [](TelescopeControl& e) { e.applyAdvancedSettings({9, 1, 2, 3, 4}); }},
+        {"job location", 101,
+         [](TelescopeControl& e) {
+             e.applyAdvancedSettings({1, 1, 2, 3, 4});
+         }},
+        {"job mount", 27,
+         [](TelescopeControl& e) {
+             e.applyAdvancedSettings({4, 1, 2, 3, 4});
+         }},
+        {"job flip", 62,
+         [](TelescopeControl& e) {
+             e.applyAdvancedSettings({9, 1, 2, 3, 4});
+         }},
     };
     connectClass5();
     for (const Case& c : cases) {

@@ -92,9 +92,15 @@ TEST(LinkTrace, LimitFromTheEnvironmentsText) {
         bool ok;
         uint64_t bytes;
     } cases[] = {
-        {nullptr, true, uint64_t{16} << 20}, {"", true, uint64_t{16} << 20}, {"1", true, uint64_t{1} << 20},
-        {"4096", true, uint64_t{4096} << 20}, {"0", false, 0},       {"4097", false, 0},
-        {"12 ", false, 0},                   {"-3", false, 0},        {"lots", false, 0},
+        {nullptr, true, uint64_t{16} << 20},
+        {"", true, uint64_t{16} << 20},
+        {"1", true, uint64_t{1} << 20},
+        {"4096", true, uint64_t{4096} << 20},
+        {"0", false, 0},
+        {"4097", false, 0},
+        {"12 ", false, 0},
+        {"-3", false, 0},
+        {"lots", false, 0},
         {"99999999999999999999", false, 0},
     };
     for (const auto& c : cases) {
