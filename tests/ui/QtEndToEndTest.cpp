@@ -293,6 +293,28 @@ TEST_F(QtEndToEnd, TimeOutDuringTheReReadLeavesNoControlLive) {
     EXPECT_FALSE(session.window->controls().isEnabled(MainId::RaMaxSpeedTrack));
 }
 
+// A controller that stops answering after the read-out: the voltage click
+// ends with "Error: Communication error" after the reply time-out, and the
+// next click (store) still reaches the controller.
+TEST_F(QtEndToEnd, AnUnansweredVoltageRequestEndsAndTheStoreStillGoesOut) {
+    e2e::SimLink link("class5", {"--mute-after", "7", "--log", "-"});
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    session.connect();
+    ASSERT_TRUE(session.waitStatus("Connection established."));
+    EXPECT_EQ(session.requests(kClass5ReadOut.size()), kClass5ReadOut);
+    const std::string voltage = session.text(MainId::VoltageDisplay);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(session.widget<QPushButton>(MainId::MeasureVoltage), Qt::LeftButton);
+    ASSERT_TRUE(session.waitStatus("Error: Communication error", 15000)) << session.text(MainId::StatusLine);
+    EXPECT_GE(clock.elapsed(), 7750);
+    EXPECT_LE(clock.elapsed(), 10000);
+    EXPECT_EQ(session.text(MainId::VoltageDisplay), voltage);
+    QTest::mouseClick(session.widget<QPushButton>(MainId::SaveSettings), Qt::LeftButton);
+    EXPECT_EQ(session.requests(2), (Frames{"AA 03 2B 00 00", "AA 02 0D 01"}));
+}
+
 // "Find controller..." from the window's context menu: the list read again,
 // every entry probed, the simulator's entry selected, and a connect on it
 // reaches the simulator.
