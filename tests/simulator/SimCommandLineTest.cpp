@@ -23,8 +23,8 @@ TEST(SimCommandLineTest, DefaultsAndEveryOption) {
     EXPECT_EQ(cl.options.muteAfterRequests, 0);
     EXPECT_FALSE(cl.once);
 
-    ASSERT_TRUE(parse({"--profile", "slow", "--delay-ms", "250", "--delay-after", "7", "--vanish-after=3", "--mute-after", "8",
-                       "--log", "-", "--once", "--link", "/tmp/x"},
+    ASSERT_TRUE(parse({"--profile", "slow", "--delay-ms", "250", "--delay-after", "7", "--vanish-after=3",
+                       "--mute-after", "8", "--log", "-", "--once", "--link", "/tmp/x"},
                       cl, error))
         << error;
     EXPECT_EQ(cl.profile, SimProfile::Slow);

@@ -329,8 +329,10 @@ TEST_F(QtEndToEnd, AVoltageClickDuringAGearWriteIsRefused) {
     // The modal gear dialog: a new RA ratio, then its Ok.
     QTimer::singleShot(0, [] {
         QWidget* dialog = QApplication::activeModalWidget();
-        auto* edit = dialog == nullptr ? nullptr : dialog->findChild<QLineEdit*>(QString::number(GearRatioId::RaEdit));
-        auto* ok = dialog == nullptr ? nullptr : dialog->findChild<QPushButton*>(QString::number(GearRatioId::Ok));
+        auto* edit =
+            dialog == nullptr ? nullptr : dialog->findChild<QLineEdit*>(QString::number(GearRatioId::RaEdit));
+        auto* ok =
+            dialog == nullptr ? nullptr : dialog->findChild<QPushButton*>(QString::number(GearRatioId::Ok));
         if (edit == nullptr || ok == nullptr) {
             if (dialog != nullptr) dialog->close();
             return;
