@@ -25,9 +25,9 @@ set(CPACK_PACKAGE_VERSION ${VORLANT_RELEASE})
 set(CPACK_PACKAGE_VENDOR "The Vorlant developers")
 set(CPACK_PACKAGE_CONTACT "The Vorlant developers <developers@vorlant.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configuration tool for the Brask telescope mount controller")
+# The long description (the summary above is its first line).
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "configuration tool for the Brask telescope mount controller
-Vorlant reads out and changes the settings of a Brask, a two-axis
+  "Vorlant reads out and changes the settings of a Brask, a two-axis
 stepper-motor controller for telescope mounts, on a serial port: gear
 ratios, motor currents, guiding and tracking, the site's location; it
 moves the mount by hand and saves or restores every setting as a file.

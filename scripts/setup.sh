@@ -19,6 +19,9 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick xdotool
   # Linux front end
   qt6-base-dev desktop-file-utils
+  # its Debian package and the package's checks (lintian, AppStream, a
+  # clean chroot to install it in)
+  lintian appstream debootstrap
 )
 
 say() { printf 'setup: %s\n' "$*"; }
