@@ -8,8 +8,8 @@
 # EXIT STATUS and ENVIRONMENT), the bash completion (which must complete a
 # field name), the desktop entry, the hicolor icons and the AppStream file;
 # its dependencies must come from dpkg-shlibdeps. Where the tools are
-# present: lintian must report no error, appstreamcli must accept the
-# AppStream file and desktop-file-validate the desktop entry. Exit 1 with
+# present: lintian must report no error and appstreamcli must accept the
+# AppStream file (the qt_install test validates the desktop entry). Exit 1 with
 # the reasons otherwise.
 set -uo pipefail
 
@@ -79,10 +79,6 @@ if command -v appstreamcli >/dev/null 2>&1; then
     { appstreamcli validate --no-net "$metainfo"; fail "appstreamcli validate rejects $(basename "$metainfo")"; }
 else
   echo "appstreamcli not installed: not run"
-fi
-if command -v desktop-file-validate >/dev/null 2>&1; then
-  desktop-file-validate "$tree/usr/share/applications/vorlant-qt.desktop" ||
-    fail "desktop-file-validate rejects vorlant-qt.desktop"
 fi
 
 [ $failed -eq 0 ] && echo "package checks passed"
