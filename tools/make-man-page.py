@@ -114,6 +114,9 @@ def page_from_help(name, help_text, program, with_commands):
     description, usage, sections = parse(help_text)
     summary = sentence(description[0]) if description else name
     summary = re.sub(r"^%s\s+" % re.escape(name), "", summary).rstrip(".")
+    # "Reads out ..." reads as "name - reads out ..." in a whatis line.
+    if summary[1:2].islower():
+        summary = summary[:1].lower() + summary[1:]
     out = [".SH NAME", "%s \\- %s" % (esc(name), esc(summary)), ".SH SYNOPSIS"]
     for i, use in enumerate(usage):
         if i:
