@@ -108,7 +108,10 @@ constexpr const char* kToolFooter =
     "  7  connection lost, or no reply to a command\n"
     "  8  settings file cannot be read or written, is malformed or does not fit\n"
     "  9  diff: another failure (for diff, 1 means the controller and the file differ)\n"
-    "scan: 0 a controller was found, 1 none was found, 2 usage error";
+    "scan: 0 a controller was found, 1 none was found, 2 usage error\n"
+    "\n"
+    "Environment:\n"
+    "  VORLANT_TRACE  a file to trace the link into, when --trace is not given";
 
 constexpr const char* kCommandFooter = "Exit codes: see vorlantctl --help.";
 
