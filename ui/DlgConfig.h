@@ -66,13 +66,18 @@ public:
     // only on class 5.
     void setControlsEnabled(bool enable, int versionClass);
     // The window side's timer (every 250 ms or so): delivers any report
-    // whose announcement was lost on the way.
+    // whose announcement was lost on the way, and shows a trace that
+    // stopped being written.
     void pollReports();
     // Why the port could not be opened or was lost (the engine's record);
     // the status line adds it to "Cannot open port." and, when the device
     // disappeared, to "Connection closed". Without a source it says no more.
     using PortErrorSource = std::function<platform::PortError()>;
     void setPortErrorSource(PortErrorSource source) { portErrorSource_ = std::move(source); }
+    // Why the link trace stopped being written (empty while it has not);
+    // pollReports shows it in the status line once, when it first appears.
+    using TraceErrorSource = std::function<std::string()>;
+    void setTraceErrorSource(TraceErrorSource source) { traceErrorSource_ = std::move(source); }
     // The reason as the status line words it; empty for none.
     static std::string portErrorReason(platform::PortError error);
 
@@ -114,6 +119,8 @@ private:
     iTelescopeControl& engine_;
     AppModel& bridge_;
     PortErrorSource portErrorSource_;
+    TraceErrorSource traceErrorSource_;
+    bool traceErrorShown_ = false;
     DialogControls* controls_ = nullptr;  // none until initDialog
     DialogHost* host_ = nullptr;
     std::string startNote_;

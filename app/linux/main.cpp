@@ -40,6 +40,8 @@ constexpr const char* kUsage =
     "                       ':', for example a simulator's /dev/pts/N\n"
     "  VORLANT_TRACE        write every frame sent and received to FILE, one line\n"
     "                       each\n"
+    "  VORLANT_TRACE_LIMIT_MB  the most the trace may grow to, in MiB (1..4096, 16\n"
+    "                       when not set)\n"
     "\n"
     "A port that cannot be opened is named in the status line with the reason.\n";
 

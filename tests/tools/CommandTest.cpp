@@ -296,6 +296,19 @@ TEST_F(Tool, ExchangesAndTheirReplies) {
     EXPECT_EQ(port->inspect([](sim::SimController& c) { return c.lastLocationFlag(); }), 1u);
 }
 
+TEST_F(Tool, AnExchangeTheControllerLeavesUnansweredIsNoReply) {
+    // The controller hangs after the class-5 read-out's seven requests; the
+    // engine gives the exchange up (status 10), which is no refusal.
+    for (const char* command : {"voltage", "store", "park"}) {
+        sim::SimOptions mute;
+        mute.muteAfterRequests = 7;
+        useProfile(SimProfile::Class5, mute);
+        SCOPED_TRACE(command);
+        const Result r = run({command});
+        EXPECT_OUTCOME(r, kExitLost, "no reply from the controller");
+    }
+}
+
 TEST_F(Tool, ReloadDefaultsOnClassFourAndFive) {
     for (SimProfile profile : {SimProfile::Class4, SimProfile::Class5}) {
         SCOPED_TRACE(sim::profileName(profile));

@@ -546,6 +546,13 @@ TEST(EndToEnd, TraceOfAReadOutMatchesTheSimulatorsLog) {
     EXPECT_EQ(
         bad.err,
         "vorlantctl: cannot open the trace file '/nonexistent-dir/trace.txt': No such file or directory\n");
+    // Nor does a limit that cannot be read.
+    ::setenv("VORLANT_TRACE_LIMIT_MB", "lots", 1);
+    const ToolRun unbounded = runTool({"readout", "--port", "/dev/null", "--trace", trace.c_str()});
+    ::unsetenv("VORLANT_TRACE_LIMIT_MB");
+    EXPECT_EQ(unbounded.code, 1);
+    EXPECT_EQ(unbounded.err,
+              "vorlantctl: VORLANT_TRACE_LIMIT_MB is 'lots': a whole number of MiB from 1 to 4096\n");
     std::remove(log.c_str());
     std::remove(trace.c_str());
 }

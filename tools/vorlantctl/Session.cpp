@@ -224,7 +224,10 @@ Outcome Session::run(const std::function<void(TelescopeControl&)>& post, const s
             return false;
         },
         r);
-    if (!answered) return Outcome::failure(kExitLost, what + ": no reply from the controller");
+    // A refusal came before the drain (above); status 10 now is the engine
+    // giving up an exchange the controller left unanswered.
+    if (!answered || r.isStatus(StatusCode::CommunicationError))
+        return Outcome::failure(kExitLost, what + ": no reply from the controller");
     if (r.kind == Report::Kind::Status && isFailureStatus(r.value)) {
         if (r.value == StatusCode::ConnectionClosed || r.value == StatusCode::ConnectTimeout)
             portOpen_ = false;

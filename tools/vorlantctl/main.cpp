@@ -1,12 +1,16 @@
 // vorlantctl: the controller engine on the command line.
 //
 // --trace FILE, or else VORLANT_TRACE=FILE, traces the serial link into
-// FILE (engine/LinkTrace.h); a file that cannot be opened is an error before
-// anything is connected. VORLANT_PORT=PORT stands for --port PORT.
+// FILE (engine/LinkTrace.h), at most VORLANT_TRACE_LIMIT_MB MiB (16 by
+// default); a file that cannot be opened or a limit that cannot be read is
+// an error before anything is connected, a write that fails later is said
+// on standard error when it happens. VORLANT_PORT=PORT stands for --port
+// PORT.
 //
 // A person at a terminal sees progress on standard error (not with
 // --quiet) and is asked before reload-defaults and import change the
 // controller (not with --yes); a pipe or a file gets neither.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -44,11 +48,19 @@ int main(int argc, char** argv) {
         if (fromEnvironment) tracePath = fromEnvironment;
     }
     if (!tracePath.empty()) {
-        options.engine.trace = vorlant::LinkTrace::open(tracePath, error);
+        uint64_t limit = 0;
+        if (!vorlant::LinkTrace::limitFromText(std::getenv("VORLANT_TRACE_LIMIT_MB"), limit, error)) {
+            std::fprintf(stderr, "vorlantctl: %s\n", error.c_str());
+            return kExitGeneric;
+        }
+        options.engine.trace = vorlant::LinkTrace::open(tracePath, error, limit);
         if (!options.engine.trace) {
             std::fprintf(stderr, "vorlantctl: %s\n", error.c_str());
             return kExitGeneric;
         }
+        // Said when it happens: the command goes on, its trace does not.
+        options.engine.trace->setWriteErrorHandler(
+            [](const std::string& why) { std::fprintf(stderr, "vorlantctl: %s\n", why.c_str()); });
     }
     using vorlant::platform::isTerminal;
     using vorlant::platform::StandardStream;
