@@ -66,7 +66,8 @@ protected:
         return o;
     }
 
-    Result run(std::vector<const char*> words, const Interaction& interaction = Interaction()) {
+    Result run(std::vector<const char*> words, const Interaction& interaction = Interaction(),
+               std::shared_ptr<Progress> progress = nullptr) {
         words.insert(words.begin(), "vorlantctl");
         words.push_back("--port");
         words.push_back("COM3");
@@ -77,7 +78,9 @@ protected:
             r.outcome = Outcome::failure(kExitUsage, error);
             return r;
         }
-        r.outcome = runCommand(args, options(), r.out, interaction);
+        Session::Options o = options();
+        o.progress = std::move(progress);
+        r.outcome = runCommand(args, o, r.out, interaction);
         return r;
     }
 
@@ -147,6 +150,16 @@ TEST_F(Tool, ReadoutForPeople) {
     // Units where the field has one.
     EXPECT_NE(r.out.find("\nraMaxCurrent     2500 mA\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nraGuideRate      11  (0.6875x sidereal)\n"), std::string::npos) << r.out;
+
+    // On a terminal: the connect, every request of the read-out (class 4
+    // stops after the parameter block) and the command's own step.
+    std::string shown;
+    auto progress = std::make_shared<Progress>(true, [&shown](const std::string& text) { shown += text; });
+    ASSERT_TRUE(run({"voltage"}, Interaction(), progress).outcome.ok());
+    for (const char* text :
+         {"connecting to COM3 (/dev/ttyS2) at 9600 baud", "-> AA 01 15  ReadParameterBlock\n",
+          "reading settings 5/7", "\r\033[Kvoltage", "ReadSupplyVoltage\n"})
+        EXPECT_NE(shown.find(text), std::string::npos) << text << " in " << shown;
 }
 
 TEST_F(Tool, ConnectFailuresByCategory) {

@@ -114,7 +114,7 @@ constexpr const char* kToolFooter =
     "\n"
     "Exit codes:\n"
     "  0  success\n"
-    "  1  refused by the controller or the engine, or another failure\n"
+    "  1  refused by the controller or the engine, not confirmed, or another failure\n"
     "  2  usage error\n"
     "  3  the port cannot be opened (not found, in use, permission)\n"
     "  4  time-out: the controller did not answer the read-out\n"
