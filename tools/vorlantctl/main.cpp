@@ -41,6 +41,15 @@ int main(int argc, char** argv) {
         std::fputs(args.helpText.c_str(), stdout);
         return kExitOk;
     }
+    using vorlant::platform::isTerminal;
+    using vorlant::platform::StandardStream;
+    std::shared_ptr<Progress> progress;
+    if (!args.quiet && isTerminal(StandardStream::Error)) {
+        progress = std::make_shared<Progress>(args.verbose, [](const std::string& text) {
+            std::fputs(text.c_str(), stderr);
+            std::fflush(stderr);
+        });
+    }
     Session::Options options;
     std::string tracePath = args.tracePath;
     if (tracePath.empty()) {
@@ -59,16 +68,12 @@ int main(int argc, char** argv) {
             return kExitGeneric;
         }
         // Said when it happens: the command goes on, its trace does not.
-        options.engine.trace->setWriteErrorHandler(
-            [](const std::string& why) { std::fprintf(stderr, "vorlantctl: %s\n", why.c_str()); });
-    }
-    using vorlant::platform::isTerminal;
-    using vorlant::platform::StandardStream;
-    std::shared_ptr<Progress> progress;
-    if (!args.quiet && isTerminal(StandardStream::Error)) {
-        progress = std::make_shared<Progress>(args.verbose, [](const std::string& text) {
-            std::fputs(text.c_str(), stderr);
-            std::fflush(stderr);
+        options.engine.trace->setWriteErrorHandler([progress](const std::string& why) {
+            const auto say = [&why] { std::fprintf(stderr, "vorlantctl: %s\n", why.c_str()); };
+            if (progress)
+                progress->interject(say);
+            else
+                say();
         });
     }
     options.progress = progress;
