@@ -3,7 +3,7 @@
 # (tools/make-man-page.py), compressed as Debian wants it (gzip -9n, no
 # name or time stamp inside), in the target PROGRAM-TARGET-man, installed
 # to man1.
-set(VORLANT_RELEASE 2.4)
+set(VORLANT_RELEASE ${PROJECT_VERSION})
 
 function(vorlant_man_page program)
   if(NOT Python3_FOUND)

@@ -49,12 +49,6 @@ const RequestName kRequestNames[] = {
     {RequestId::WriteLocation, "WriteLocation"},
 };
 
-const char* requestName(uint8_t id) {
-    for (const RequestName& r : kRequestNames)
-        if (r.id == id) return r.name;
-    return "Unknown";
-}
-
 // By ConnectionState value; the one gap (1) has no name.
 const char* const kStateNames[] = {
     "Idle",
@@ -96,6 +90,12 @@ void appendHex(std::string& line, const uint8_t* bytes, size_t count) {
 }
 
 }  // namespace
+
+const char* requestName(uint8_t id) {
+    for (const RequestName& r : kRequestNames)
+        if (r.id == id) return r.name;
+    return "Unknown";
+}
 
 std::string connectionStateName(int32_t state) {
     const int32_t count = static_cast<int32_t>(sizeof kStateNames / sizeof kStateNames[0]);

@@ -114,6 +114,9 @@ private:
     std::string deferred_;  // lines made while it was handled
 };
 
+// A request's name by its id ("Identify"), or "Unknown".
+const char* requestName(uint8_t id);
+
 // ConnectionState's name ("AwaitIdent"), or "state N" for another value.
 std::string connectionStateName(int32_t state);
 

@@ -97,6 +97,7 @@ void describe(CLI::App& app, SimCommandLine& out, std::string& profile) {
         ->transform(decimalIn(1, 4000000));
     app.add_flag("--once", out.once, "exit when the peer closes the line after a session")
         ->disable_flag_override();
+    app.add_flag("--version", out.version, "print the version and exit")->disable_flag_override();
     app.footer("Profiles:\n" + profileList());
 }
 

@@ -40,6 +40,15 @@ bool endsReadout(int code) {
 }  // namespace
 
 Session::Session(Options options) : options_(std::move(options)) {
+    if (options_.progress) {
+        // Every request the engine writes passes the progress on its way.
+        TelescopeControl::PortFactory inner = options_.engine.portFactory;
+        if (!inner)
+            inner = [] { return std::shared_ptr<platform::SerialPort>(platform::createSerialPort()); };
+        options_.engine.portFactory = [inner, progress = options_.progress] {
+            return reportingPort(inner(), progress);
+        };
+    }
     engine_ = std::make_unique<TelescopeControl>(&log_, options_.engine);
     if (options_.tickMs != 0) {
         ticking_ = ticker_.start(&Session::tickerEntry, this);
@@ -104,6 +113,8 @@ Outcome Session::connect(int portNumber, uint32_t baud, const std::string& portL
     portLabel_ = portLabel;
     if (!ticking_) return Outcome::failure(kExitGeneric, "cannot start the heartbeat thread");
 
+    if (options_.progress)
+        options_.progress->step("connecting to " + portLabel + " at " + std::to_string(baud) + " baud");
     const size_t mark = log_.size();
     engine_->connect(portNumber, baud);
     Report r{};
@@ -180,6 +191,7 @@ Outcome Session::reconnect() {
 
 Outcome Session::run(const std::function<void(TelescopeControl&)>& post, const std::string& what,
                      Expect expect, Report* got) {
+    if (options_.progress) options_.progress->step(what);
     const size_t mark = log_.size();
     post(*engine_);
     if (!engine_->drain(options_.replyTimeoutMs))
