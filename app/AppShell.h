@@ -7,11 +7,14 @@
 // destroys all of them.
 //
 // VORLANT_TRACE=FILE makes the engine trace the serial link into FILE (see
-// engine/LinkTrace.h); a file that cannot be opened means no trace, and the
-// program runs on as without the variable.
+// engine/LinkTrace.h), at most VORLANT_TRACE_LIMIT_MB MiB; a file that
+// cannot be opened means no trace, and the program runs on as without the
+// variable (the status line says why).
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "engine/HeartBeat.h"
@@ -28,12 +31,17 @@ namespace vorlant {
 // trace file that cannot be opened leaves the program untraced and says
 // why in `note` (the window shows it), so a user who asked for a trace is
 // not left believing one is written.
+// VORLANT_TRACE_LIMIT_MB bounds the file (16 MiB by default); a limit that
+// cannot be read means no trace either, said the same way.
 inline TelescopeControl::Options engineOptionsFromEnvironment(std::string* note = nullptr) {
     TelescopeControl::Options options;
     const char* path = std::getenv("VORLANT_TRACE");
+    if (!path || !*path) return options;
     std::string error;
-    if (path && *path) options.trace = LinkTrace::open(path, error);
-    if (path && *path && !options.trace && note) *note = "No trace: " + error;
+    uint64_t limit = 0;
+    if (LinkTrace::limitFromText(std::getenv("VORLANT_TRACE_LIMIT_MB"), limit, error))
+        options.trace = LinkTrace::open(path, error, limit);
+    if (!options.trace && note) *note = "No trace: " + error;
     return options;
 }
 
@@ -52,11 +60,17 @@ void runApplication(MakeWindow makeWindow, RunWindow runWindow) {
     auto* bridge = new AppModel();
     // The engine thread runs from here.
     std::string traceNote;
-    auto* engine = new TelescopeControl(bridge, engineOptionsFromEnvironment(&traceNote));
+    const TelescopeControl::Options engineOptions = engineOptionsFromEnvironment(&traceNote);
+    const std::shared_ptr<LinkTrace> engineOptionsTrace = engineOptions.trace;
+    auto* engine = new TelescopeControl(bridge, engineOptions);
     heartBeat->setListener(engine);
     heartBeat->start();
     auto* dialog = new DlgConfig(*engine, *bridge);
     dialog->setStartNote(traceNote);
+    // A trace write that fails later shows in the status line as it is
+    // found (the window's report timer looks).
+    if (const std::shared_ptr<LinkTrace> trace = engineOptionsTrace)
+        dialog->setTraceErrorSource([trace] { return trace->writeError(); });
     explainPortErrors(*dialog, *engine);
     auto* window = makeWindow(*dialog, *bridge);
     bridge->setDialogCallback(dialog);

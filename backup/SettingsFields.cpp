@@ -1,5 +1,6 @@
 #include "backup/SettingsFields.h"
 
+#include <cstdio>
 #include <limits>
 #include <type_traits>
 
@@ -56,6 +57,7 @@ constexpr uint32_t kReverseLimits = 2;
 // clang-format on
 
 const FieldStyle P = FieldStyle::Plain;
+const FieldStyle MA = FieldStyle::Milliamps;
 
 const SettingsField kFields[] = {
     VORLANT_WRITABLE(mountType, 1, Advanced, 5, 0, 2, kChangeMountType, P),
@@ -84,14 +86,14 @@ const SettingsField kFields[] = {
     VORLANT_WRITABLE(reverseRotation, 2, ReverseFlags, 2, 0, 3, kReverseRotation, P),
     VORLANT_WRITABLE(reverseGuiding, 2, ReverseFlags, 2, 0, 3, kReverseGuiding, P),
     VORLANT_WRITABLE(reverseLimits, 3, ReverseFlags, 3, 0, 3, kReverseLimits, P),
-    VORLANT_READ_ONLY(raMaxCurrent, 2, P),
-    VORLANT_READ_ONLY(deMaxCurrent, 2, P),
-    VORLANT_WRITABLE(raIdleCurrent, 2, Current, 2, 0, kU16Max, kAxisRa + kChannelIdle, P),
-    VORLANT_WRITABLE(raTrackCurrent, 2, Current, 2, 0, kU16Max, kAxisRa + kChannelTrack, P),
-    VORLANT_WRITABLE(raRunCurrent, 2, Current, 2, 0, kU16Max, kAxisRa + kChannelRun, P),
-    VORLANT_WRITABLE(deIdleCurrent, 2, Current, 2, 0, kU16Max, kAxisDe + kChannelIdle, P),
-    VORLANT_WRITABLE(deTrackCurrent, 2, Current, 2, 0, kU16Max, kAxisDe + kChannelTrack, P),
-    VORLANT_WRITABLE(deRunCurrent, 2, Current, 2, 0, kU16Max, kAxisDe + kChannelRun, P),
+    VORLANT_READ_ONLY(raMaxCurrent, 2, MA),
+    VORLANT_READ_ONLY(deMaxCurrent, 2, MA),
+    VORLANT_WRITABLE(raIdleCurrent, 2, Current, 2, 0, kU16Max, kAxisRa + kChannelIdle, MA),
+    VORLANT_WRITABLE(raTrackCurrent, 2, Current, 2, 0, kU16Max, kAxisRa + kChannelTrack, MA),
+    VORLANT_WRITABLE(raRunCurrent, 2, Current, 2, 0, kU16Max, kAxisRa + kChannelRun, MA),
+    VORLANT_WRITABLE(deIdleCurrent, 2, Current, 2, 0, kU16Max, kAxisDe + kChannelIdle, MA),
+    VORLANT_WRITABLE(deTrackCurrent, 2, Current, 2, 0, kU16Max, kAxisDe + kChannelTrack, MA),
+    VORLANT_WRITABLE(deRunCurrent, 2, Current, 2, 0, kU16Max, kAxisDe + kChannelRun, MA),
     VORLANT_WRITABLE(raIdleDecay, 2, Decay, 2, 0, kU8Max, kAxisRa + kChannelIdle, P),
     VORLANT_WRITABLE(raTrackDecay, 2, Decay, 2, 0, kU8Max, kAxisRa + kChannelTrack, P),
     VORLANT_WRITABLE(raRunDecay, 2, Decay, 2, 0, kU8Max, kAxisRa + kChannelRun, P),
@@ -111,8 +113,8 @@ const SettingsField kFields[] = {
     VORLANT_WRITABLE(deIncCurrentAt, 3, IncCurrentAt, 3, 0, kU16Max, kAxisDe, P),
     VORLANT_READ_ONLY(deIncCurrentAux, 3, P),
     // Guiding corrections in 1/16 of the sidereal rate: 1/16 up to 1x.
-    VORLANT_WRITABLE(raGuideRate, 3, GuideRates, 3, 1, 16, kAxisRa, P),
-    VORLANT_WRITABLE(deGuideRate, 3, GuideRates, 3, 1, 16, kAxisDe, P),
+    VORLANT_WRITABLE(raGuideRate, 3, GuideRates, 3, 1, 16, kAxisRa, FieldStyle::GuideRate),
+    VORLANT_WRITABLE(deGuideRate, 3, GuideRates, 3, 1, 16, kAxisDe, FieldStyle::GuideRate),
     VORLANT_READ_ONLY(raAuxByte, 2, P),
     VORLANT_READ_ONLY(deAuxByte, 2, P),
     VORLANT_READ_ONLY(raAuxLong, 2, P),
@@ -166,6 +168,12 @@ std::string describeValue(const SettingsField& field, int64_t value) {
         out += "  (";
         out += angle;
         out += ")";
+    } else if (field.style == FieldStyle::Milliamps) {
+        out += " mA";
+    } else if (field.style == FieldStyle::GuideRate) {
+        char multiple[32];
+        std::snprintf(multiple, sizeof multiple, "  (%.4gx sidereal)", static_cast<double>(value) / 16.0);
+        out += multiple;
     }
     return out;
 }

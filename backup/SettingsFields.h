@@ -29,8 +29,10 @@ enum class FieldWriter : uint8_t {
     Advanced,       // applyAdvancedSettings (changeMask bit), answered by "Settings done."
 };
 
-// How a value is best shown to a person.
-enum class FieldStyle : uint8_t { Plain, Version, Angle };
+// How a value is best shown to a person: as it is, as a dotted version, as
+// an angle, a current in mA, or a guiding rate in 1/16 of the sidereal rate
+// (also shown as a multiple of that rate).
+enum class FieldStyle : uint8_t { Plain, Version, Angle, Milliamps, GuideRate };
 
 struct SettingsField {
     const char* name;
@@ -65,7 +67,8 @@ inline bool isWritable(const SettingsField& f) {
 std::string dottedVersion(uint32_t value);
 
 // A value for a person: the number, with the angle in D:MM:SS after it
-// for latitude and longitude, or the dotted form for versions.
+// for latitude and longitude, the dotted form for versions, "mA" after a
+// current and the multiple of the sidereal rate after a guiding rate.
 std::string describeValue(const SettingsField& field, int64_t value);
 
 }  // namespace vorlant::backup

@@ -179,6 +179,18 @@ public:
     bool waitVoltage(const Mark& since, uint32_t ms) {
         return waitFor(ms, [&] { return voltages_.size() > since.voltages; });
     }
+    // A voltage report, or status `code`, after the mark; whichever came.
+    enum class Answer { None, Voltage, Status };
+    Answer waitVoltageOrStatus(const Mark& since, int code, uint32_t ms) {
+        Answer got = Answer::None;
+        waitFor(ms, [&] {
+            if (voltages_.size() > since.voltages) got = Answer::Voltage;
+            for (size_t i = since.statuses; got == Answer::None && i < statuses_.size(); ++i)
+                if (statuses_[i] == code) got = Answer::Status;
+            return got != Answer::None;
+        });
+        return got;
+    }
     int versionClass() const { return versionClass_; }
     // Keeps the record lists short: only what a mark can still refer to.
     void forget() {
@@ -281,10 +293,17 @@ private:
         return true;
     }
 
+    // The voltage is asked for once any exchange still running (a gear
+    // write and its re-read, the advanced job) has ended: the engine
+    // refuses it with status 10 until then, and the request is repeated.
     bool checkpoint(const char* after) {
-        const Listener::Mark m = listener_.mark();
-        engine().measureSupplyVoltage();
-        if (listener_.waitVoltage(m, 5000)) return true;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < until) {
+            const Listener::Mark m = listener_.mark();
+            engine().measureSupplyVoltage();
+            if (listener_.waitVoltageOrStatus(m, 10, 5000) == Listener::Answer::Voltage) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         fail(std::string("no voltage reply after ") + after);
         return false;
     }

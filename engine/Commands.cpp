@@ -152,10 +152,6 @@ uint32_t argU32(const uint8_t* m, size_t at) {
            (static_cast<uint32_t>(m[at + 2]) << 16) | (static_cast<uint32_t>(m[at + 3]) << 24);
 }
 
-bool inReadout(int32_t state) {
-    return state >= ConnectionState::Pause && state <= ConnectionState::AwaitLocation;
-}
-
 }  // namespace
 
 int EngineCore::executeCommand(const uint8_t* m) {
@@ -163,11 +159,12 @@ int EngineCore::executeCommand(const uint8_t* m) {
     // 32 bytes, so reading an argument a short message did not carry reads
     // left-over zeros of this buffer, never outside it.
     const uint8_t id = m[1];
+    // Every command that awaits a reply needs Ready: replies carry no tag,
+    // so one started while another exchange (or the re-read after a
+    // defaults reload) is outstanding would take that exchange's reply as
+    // its own and lose the other's report. Motion, stop, tracking and
+    // exposure expect no reply and go out in every state.
     const bool ready = state_ == ConnectionState::Ready;
-    // Commands that start an exchange without needing Ready must still not
-    // cut into a running read-out (the re-read after a defaults reload):
-    // its replies would be misread and its report lost.
-    const bool readoutRunning = inReadout(state_);
     // On class 1 the parameter block was not decoded: a paired write would
     // send the other axis a 0 the program never read.
     const bool pairedWritesSafe = settings_.versionClass >= 2;
@@ -190,7 +187,7 @@ int EngineCore::executeCommand(const uint8_t* m) {
             return 0;
         case CommandId::StoreParameters:
             if (!ready) break;
-            state_ = ConnectionState::AwaitStore;
+            awaitReply(ConnectionState::AwaitStore);
             sendFrame(buildRequest(RequestId::StoreParameters, 1));
             return 0;
         case CommandId::SendRequest11:
@@ -198,13 +195,13 @@ int EngineCore::executeCommand(const uint8_t* m) {
             sendFrame(buildRequest(RequestId::Request11));
             return 0;
         case CommandId::ReloadDefaults:
-            if (readoutRunning) break;
-            state_ = ConnectionState::AwaitDefaults;
+            if (!ready) break;
+            awaitReply(ConnectionState::AwaitDefaults);
             sendFrame(buildRequest(RequestId::ReloadDefaults, 1));
             return 0;
         case CommandId::SetGearRatios:
             if (!ready) break;
-            state_ = ConnectionState::AwaitGearWrite;
+            awaitReply(ConnectionState::AwaitGearWrite);
             sendFrame(
                 buildRequestBBU32U32(RequestId::WriteGearRatios, 1, kAxisBoth, argU32(m, 2), argU32(m, 6)));
             return 0;
@@ -252,26 +249,26 @@ int EngineCore::executeCommand(const uint8_t* m) {
             sendFrame(buildRequest(RequestId::WriteGuideRates, 0, kAxisBoth, m[2], m[3]));
             return 0;
         case CommandId::SetLocation:
-            if (readoutRunning) break;
-            state_ = ConnectionState::AwaitLocationSet;
+            if (!ready) break;
+            awaitReply(ConnectionState::AwaitLocationSet);
             sendFrame(buildRequestBU32U32(RequestId::WriteLocation, 0, argU32(m, 2), argU32(m, 6)));
             return 0;
         case CommandId::ApplyAdvancedSettings:
-            if (readoutRunning) break;
+            if (!ready) break;
             advancedSettingsStep();
             return 0;
         case CommandId::MeasureSupplyVoltage:
-            if (readoutRunning) break;
-            state_ = ConnectionState::AwaitVoltage;
+            if (!ready) break;
+            awaitReply(ConnectionState::AwaitVoltage);
             sendFrame(buildRequestU16(RequestId::ReadSupplyVoltage, 0));
             return 0;
         case CommandId::SetParkPosition:
-            if (readoutRunning) break;
+            if (!ready) break;
             if (settings_.versionClass < 4) {
                 report(StatusCode::ParkingUnsupported);
                 return 0;
             }
-            state_ = ConnectionState::AwaitParkSet;
+            awaitReply(ConnectionState::AwaitParkSet);
             sendFrame(buildRequest(RequestId::SetParkPosition, 1, 0, axisMode_ == 6 ? 1 : 0));
             return 0;
         default:
@@ -304,7 +301,7 @@ void EngineCore::advancedSettingsStep() {
 
 void EngineCore::locationStepOrNext() {
     if (workingAdvanced_.changeMask & (kChangeLatitude | kChangeLongitude)) {
-        state_ = ConnectionState::AwaitJobLocation;
+        awaitReply(ConnectionState::AwaitJobLocation);
         sendFrame(buildRequestBU32U32(RequestId::WriteLocation, 1,
                                       static_cast<uint32_t>(workingAdvanced_.latitude),
                                       static_cast<uint32_t>(workingAdvanced_.longitude)));
@@ -317,7 +314,7 @@ void EngineCore::locationStepOrNext() {
 
 bool EngineCore::mountStep() {
     if (!(workingAdvanced_.changeMask & kChangeMountType)) return false;
-    state_ = ConnectionState::AwaitJobMount;
+    awaitReply(ConnectionState::AwaitJobMount);
     settings_.mountType = workingAdvanced_.mountType;
     sendFrame(buildRequest(RequestId::WriteMountType, 1, workingAdvanced_.mountType));
     return true;
@@ -325,7 +322,7 @@ bool EngineCore::mountStep() {
 
 bool EngineCore::flipStep() {
     if (!(workingAdvanced_.changeMask & kChangeHysteresis)) return false;
-    state_ = ConnectionState::AwaitJobFlip;
+    awaitReply(ConnectionState::AwaitJobFlip);
     settings_.flipHysteresis = workingAdvanced_.flipHysteresis;
     sendFrame(buildRequest(RequestId::WriteFlipBlock, 1, 1, settings_.flipParamA, settings_.flipParamB,
                            workingAdvanced_.flipHysteresis));

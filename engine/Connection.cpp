@@ -76,6 +76,13 @@ int EngineCore::heartbeatStep() {
             state_ <= ConnectionState::AwaitLocation) {
             report(StatusCode::ConnectTimeout);
             result = 2;
+        } else if (replyTimeoutTicks_ == 0 && state_ >= ConnectionState::AwaitGearWrite &&
+                   state_ <= ConnectionState::AwaitJobFlip) {
+            // A command's reply that never came (a controller that stopped
+            // answering while the adapter stays plugged in): give the
+            // exchange up but keep the link, so the next command goes out.
+            enterReady();
+            report(StatusCode::CommunicationError);
         }
     }
     if (state_ != ConnectionState::Pause) return result;
@@ -110,6 +117,11 @@ void EngineCore::sendStateRequest() {
     }
     replyTimeoutTicks_ = kReplyTimeoutTicks;
     sendFrame(buildRequest(id));
+}
+
+void EngineCore::awaitReply(int32_t state) {
+    state_ = state;
+    replyTimeoutTicks_ = kReplyTimeoutTicks;
 }
 
 void EngineCore::enterReady() {

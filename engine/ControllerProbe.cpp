@@ -252,6 +252,7 @@ struct ScanState {
     std::vector<ProbeTarget> targets;
     ProbePortFactory factory;
     ProbeTimings timings;
+    ProbeReportListener onReport;
     platform::Lock lock;
     std::size_t next = 0;              // under lock: the next target to probe
     std::size_t finished = 0;          // under lock
@@ -260,6 +261,12 @@ struct ScanState {
     std::vector<bool> done;            // under lock, by target
     platform::Event allDone{platform::Event::Reset::Manual};
 };
+
+// An unlisted port (a guess) that does not exist is no port at all.
+bool isLeftOut(const ProbeReport& report) {
+    return !report.target.listed && report.verdict == ProbeVerdict::CannotOpen &&
+           report.error == platform::PortError::NotFound;
+}
 
 // One worker: probes the next target not yet taken until none is left.
 void scanWorker(void* raw) {
@@ -275,6 +282,7 @@ void scanWorker(void* raw) {
         }
         ProbeReport report = probePort(state->targets[index], state->factory, state->timings);
         platform::LockGuard guard(state->lock);
+        if (state->onReport && !state->abandoned && !isLeftOut(report)) state->onReport(report);
         state->reports[index] = std::move(report);
         state->done[index] = true;
         if (++state->finished == state->targets.size()) state->allDone.set();
@@ -284,11 +292,12 @@ void scanWorker(void* raw) {
 }  // namespace
 
 std::vector<ProbeReport> scanPorts(const std::vector<ProbeTarget>& targets, const ProbePortFactory& factory,
-                                   const ProbeTimings& timings) {
+                                   const ProbeTimings& timings, const ProbeReportListener& onReport) {
     auto state = std::make_shared<ScanState>();
     state->targets = targets;
     state->factory = factory;
     state->timings = timings;
+    state->onReport = onReport;
     state->reports.resize(targets.size());
     state->done.assign(targets.size(), false);
     if (targets.empty()) state->allDone.set();
@@ -337,9 +346,7 @@ std::vector<ProbeReport> scanPorts(const std::vector<ProbeTarget>& targets, cons
                     report.timedOut = true;
                 }
             }
-            if (!report.target.listed && report.verdict == ProbeVerdict::CannotOpen &&
-                report.error == platform::PortError::NotFound)
-                continue;
+            if (isLeftOut(report)) continue;
             reports.push_back(std::move(report));
         }
     }

@@ -121,9 +121,14 @@ ProbeReport probePort(const ProbeTarget& target, const ProbePortFactory& factory
 // order, without the unlisted ports that do not exist. A probe that
 // overruns its bound (a driver that hangs) is reported as timedOut and left
 // to end on its own, as is a port no worker reached in time; with no thread
-// to run on, a port is reported as not openable.
+// to run on, a port is reported as not openable. onReport, when set, is
+// called with each port's report as soon as its probe ends (on a worker
+// thread, one call at a time, never after scanPorts returns), except for
+// the reports left out.
+using ProbeReportListener = std::function<void(const ProbeReport&)>;
 std::vector<ProbeReport> scanPorts(const std::vector<ProbeTarget>& targets, const ProbePortFactory& factory,
-                                   const ProbeTimings& timings = ProbeTimings());
+                                   const ProbeTimings& timings = ProbeTimings(),
+                                   const ProbeReportListener& onReport = ProbeReportListener());
 
 // The longest a probe may take with these timings (both rates, every
 // request waited for), which scanPorts() allows each before giving up.

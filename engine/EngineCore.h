@@ -72,6 +72,10 @@ public:
     void portLostStep(uint8_t generation);
     void setVersionClass(uint8_t versionClass);
     void enterReady();
+    // Enters a state that waits for the controller's answer and arms the
+    // reply time-out for it: every request that expects a reply is
+    // supervised, so no exchange waits for ever.
+    void awaitReply(int32_t state);
 
     // --- replies (Replies.cpp) ---
     int feedReplyBytes(const uint8_t* bytes, size_t count);

@@ -49,12 +49,6 @@ const RequestName kRequestNames[] = {
     {RequestId::WriteLocation, "WriteLocation"},
 };
 
-const char* requestName(uint8_t id) {
-    for (const RequestName& r : kRequestNames)
-        if (r.id == id) return r.name;
-    return "Unknown";
-}
-
 // By ConnectionState value; the one gap (1) has no name.
 const char* const kStateNames[] = {
     "Idle",
@@ -97,13 +91,33 @@ void appendHex(std::string& line, const uint8_t* bytes, size_t count) {
 
 }  // namespace
 
+const char* requestName(uint8_t id) {
+    for (const RequestName& r : kRequestNames)
+        if (r.id == id) return r.name;
+    return "Unknown";
+}
+
 std::string connectionStateName(int32_t state) {
     const int32_t count = static_cast<int32_t>(sizeof kStateNames / sizeof kStateNames[0]);
     if (state >= 0 && state < count && *kStateNames[state]) return kStateNames[state];
     return "state " + std::to_string(state);
 }
 
-std::shared_ptr<LinkTrace> LinkTrace::open(const std::string& path, std::string& error) {
+bool LinkTrace::limitFromText(const char* text, uint64_t& limitBytes, std::string& error) {
+    limitBytes = kDefaultLimitBytes;
+    if (text == nullptr || *text == '\0') return true;
+    uint64_t mb = 0;
+    const char* c = text;
+    for (; *c >= '0' && *c <= '9' && mb <= 4096; ++c) mb = mb * 10 + static_cast<uint64_t>(*c - '0');
+    if (*c != '\0' || mb < 1 || mb > 4096) {
+        error = std::string("VORLANT_TRACE_LIMIT_MB is '") + text + "': a whole number of MiB from 1 to 4096";
+        return false;
+    }
+    limitBytes = mb << 20;
+    return true;
+}
+
+std::shared_ptr<LinkTrace> LinkTrace::open(const std::string& path, std::string& error, uint64_t limitBytes) {
     // "-": standard output, which the trace then never closes.
     const bool standardOutput = path == "-";
     std::FILE* file = standardOutput ? stdout : path.empty() ? nullptr : std::fopen(path.c_str(), "w");
@@ -112,7 +126,7 @@ std::shared_ptr<LinkTrace> LinkTrace::open(const std::string& path, std::string&
                 "': " + (path.empty() ? "no file name" : std::strerror(errno));
         return nullptr;
     }
-    std::shared_ptr<LinkTrace> trace(new LinkTrace(file, !standardOutput));
+    std::shared_ptr<LinkTrace> trace(new LinkTrace(file, path, limitBytes, !standardOutput));
     char started[32] = "unknown";
     const std::time_t now = std::time(nullptr);
     if (const std::tm* utc = std::gmtime(&now))
@@ -121,11 +135,26 @@ std::shared_ptr<LinkTrace> LinkTrace::open(const std::string& path, std::string&
                          " UTC: [seconds since] state, -> sent, <- received, => report\n";
     platform::LockGuard guard(trace->lock_);
     trace->writeOut(header);
+    if (trace->cut_) {
+        // Not even the header fits (a full disk): as good as no file.
+        error = "cannot write the trace file '" + path +
+                "': " + (trace->writeErrno_ != 0 ? std::strerror(trace->writeErrno_) : "write error");
+        return nullptr;
+    }
     return trace;
 }
 
-LinkTrace::LinkTrace(std::FILE* file, bool owned)
-    : file_(file), owned_(owned), startNs_(platform::monotonicNs()) {}
+LinkTrace::LinkTrace(std::FILE* file, std::string path, uint64_t limitBytes, bool owned)
+    : file_(file),
+      path_(std::move(path)),
+      limitBytes_(limitBytes),
+      owned_(owned),
+      startNs_(platform::monotonicNs()) {}
+
+std::string LinkTrace::writeError() const {
+    platform::LockGuard guard(lock_);
+    return writeError_;
+}
 
 LinkTrace::~LinkTrace() {
     if (owned_)
@@ -235,8 +264,40 @@ void LinkTrace::voltage(int32_t state, int centivolts) {
 void LinkTrace::writeOut(const std::string& lines) {
     // One buffered write and a flush: the engine thread waits for this
     // write alone, and the file holds every line made so far.
-    std::fwrite(lines.data(), 1, lines.size(), file_);
+    if (cut_) return;
+    if (written_ + lines.size() > limitBytes_) {
+        cut_ = true;
+        char limit[32];
+        std::snprintf(limit, sizeof limit, "%llu", static_cast<unsigned long long>(limitBytes_ >> 20));
+        const std::string last =
+            limitBytes_ % (uint64_t{1} << 20) == 0
+                ? "# trace cut: it reached its size limit of " + std::string(limit) +
+                      " MiB (VORLANT_TRACE_LIMIT_MB)\n"
+                : "# trace cut: it reached its size limit of " + std::to_string(limitBytes_) + " bytes\n";
+        std::fwrite(last.data(), 1, last.size(), file_);
+        std::fflush(file_);
+        return;
+    }
+    errno = 0;
+    const size_t put = std::fwrite(lines.data(), 1, lines.size(), file_);
+    const bool flushed = std::fflush(file_) == 0;
+    if (put == lines.size() && flushed) {
+        written_ += lines.size();
+        return;
+    }
+    // A disk that is full (or gone) keeps failing: say so once, leave what
+    // the file still takes as its last line, and write nothing more.
+    const int cause = errno;
+    writeErrno_ = cause;
+    cut_ = true;
+    writeError_ = "writing the trace file '" + path_ + "' failed (" +
+                  (cause != 0 ? std::strerror(cause) : "write error") + "); the trace ends there";
+    // On a line of its own, after whatever part of the failed line got out.
+    const std::string last = "\n# trace cut: " + writeError_ + "\n";
+    std::clearerr(file_);
+    std::fwrite(last.data(), 1, last.size(), file_);
     std::fflush(file_);
+    if (onWriteError_) onWriteError_(writeError_);
 }
 
 }  // namespace vorlant

@@ -32,11 +32,20 @@
 // 0x55) appear as "<-" lines ending in "(skipped: not in a frame)". Reports:
 // "status N TEXT", "settings KIND" (ReadoutComplete, DefaultsReloaded,
 // DeviceTooOld, GearRatiosChanged), "voltage V.VV V".
+//
+// A trace is bounded (16 MiB unless the opener says otherwise; the shells
+// take VORLANT_TRACE_LIMIT_MB): a line that would take the file past its
+// limit is not written, and a last line starting "# trace cut:" says the
+// limit was reached. A write that fails (a full disk) ends the trace the
+// same way, as far as the file still takes it, and the failure is kept
+// and handed once to the write-error handler, so the user learns that the
+// trace is incomplete when it happens.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,10 +56,28 @@ namespace vorlant {
 
 class LinkTrace {
 public:
+    static constexpr uint64_t kDefaultLimitBytes = uint64_t{16} << 20;
+
     // Opens (replacing) the file at path, or standard output for "-", and
-    // writes the header. Null, with a one-line reason in `error`, when it
-    // cannot be opened.
-    static std::shared_ptr<LinkTrace> open(const std::string& path, std::string& error);
+    // writes the header; the file
+    // never grows past limitBytes but for its last, "trace cut" line. Null,
+    // with a one-line reason in `error`, when it cannot be opened or not
+    // even its header can be written.
+    static std::shared_ptr<LinkTrace> open(const std::string& path, std::string& error,
+                                           uint64_t limitBytes = kDefaultLimitBytes);
+    // The limit VORLANT_TRACE_LIMIT_MB asks for: a whole number of MiB from
+    // 1 to 4096; none (null or empty) is the default. False, with the
+    // reason in `error`, for any other text.
+    static bool limitFromText(const char* text, uint64_t& limitBytes, std::string& error);
+
+    // Called once, on the thread whose write failed (the engine thread),
+    // under the trace's lock, with why the trace stopped. Set before the
+    // trace is handed to an engine; it must call neither the trace nor the
+    // engine (printing the text is what it is for).
+    using WriteErrorHandler = std::function<void(const std::string&)>;
+    void setWriteErrorHandler(WriteErrorHandler handler) { onWriteError_ = std::move(handler); }
+    // Why writing the trace failed; empty while it has not. Any thread.
+    std::string writeError() const;
     ~LinkTrace();
     LinkTrace(const LinkTrace&) = delete;
     LinkTrace& operator=(const LinkTrace&) = delete;
@@ -67,20 +94,30 @@ public:
     void voltage(int32_t state, int centivolts);
 
 private:
-    LinkTrace(std::FILE* file, bool owned);
+    LinkTrace(std::FILE* file, std::string path, uint64_t limitBytes, bool owned);
     std::string lineStart(int32_t state) const;
     void report(int32_t state, const std::string& text);
     void writeOut(const std::string& lines);  // caller holds lock_
 
     std::FILE* const file_;
+    const std::string path_;
+    const uint64_t limitBytes_;
     const bool owned_;  // closed with the trace; standard output is not
     const uint64_t startNs_;
-    platform::Lock lock_;
+    WriteErrorHandler onWriteError_;
+    mutable platform::Lock lock_;
+    uint64_t written_ = 0;  // bytes handed to the file so far
+    bool cut_ = false;      // the last line is written: nothing more goes
+    std::string writeError_;
+    int writeErrno_ = 0;
     bool replyOpen_ = false;
     bool replyReported_ = false;
     std::string reply_;     // the received frame's line while it is handled
     std::string deferred_;  // lines made while it was handled
 };
+
+// A request's name by its id ("Identify"), or "Unknown".
+const char* requestName(uint8_t id);
 
 // ConnectionState's name ("AwaitIdent"), or "state N" for another value.
 std::string connectionStateName(int32_t state);

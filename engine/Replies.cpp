@@ -101,7 +101,7 @@ int EngineCore::handleReply(const ReplyView& reply) {
                                : SettingsReportKind::ReadoutComplete);
             return 1;
         case ConnectionState::AwaitGearWrite:
-            state_ = ConnectionState::AwaitGearReread;
+            awaitReply(ConnectionState::AwaitGearReread);
             sendFrame(buildRequest(RequestId::ReadGearBlock));
             return 0;
         case ConnectionState::AwaitGearReread:

@@ -19,6 +19,10 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick xdotool
   # Linux front end
   qt6-base-dev desktop-file-utils
+  # its Debian package (cpack's dependency list needs file and
+  # dpkg-shlibdeps) and the package's checks (lintian, AppStream, a clean
+  # chroot to install it in)
+  dpkg-dev file lintian appstream debootstrap
 )
 
 say() { printf 'setup: %s\n' "$*"; }

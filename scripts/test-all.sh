@@ -118,7 +118,7 @@ configure() {
 build() {
   local name=$1
   shift
-  step_begin "build build/$name"
+  step_begin "build build/$name${1:+ $*}"
   if ! "${PREFIX_CMD[@]}" ninja -C "$BUILD/$name" -j"$JOBS" -k 0 "$@" >"$LOGS/$name-build.log" 2>&1; then
     step_fail
     # The failed steps with the compiler's messages, else the log's end.

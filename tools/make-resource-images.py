@@ -7,10 +7,17 @@ The four arrow bitmaps of the manual-motion pad (16 x 16, one bit per
 pixel, a solid black triangle on white) and the application icon (16 x 16
 and 32 x 32, 32-bit with alpha). The outputs are committed; run this again
 only to change them. Deterministic: the same bytes every run.
+
+    tools/make-resource-images.py --icon-theme OUTPUT-FOLDER NAME
+
+The same icon for a Linux desktop, in an icon theme's layout (run by the
+build): OUTPUT-FOLDER/<n>x<n>/apps/NAME.png for each of THEME_SIZES, drawn
+at that size, and OUTPUT-FOLDER/scalable/apps/NAME.svg.
 """
 import os
 import struct
 import sys
+import zlib
 
 SIZE = 16
 
@@ -100,7 +107,57 @@ def ico(sizes):
     return out + entries + data
 
 
+THEME_SIZES = (16, 32, 48, 64, 128, 256)
+
+
+def png(size):
+    """The icon as an 8-bit RGBA PNG."""
+    raw = b""
+    for row in icon_image(size):
+        raw += b"\0" + b"".join(bytes((r, g, b, a)) for (b, g, r, a) in row)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+
+
+def svg():
+    """The icon's drawing as vectors, on a 256 unit square with
+    icon_image's proportions: the disc, the cross-hair, and the rim drawn
+    last over the bars' ends (no clipping, which some renderers lack)."""
+    size = 256
+    c = size / 2.0
+    ring = size // 16
+    bar = size / 10.0 + 1
+    return (
+        '<?xml version="1.0" encoding="UTF-8"?>\n'
+        '<svg xmlns="http://www.w3.org/2000/svg" width="{s}" height="{s}" viewBox="0 0 {s} {s}">\n'
+        '  <circle cx="{c}" cy="{c}" r="{c}" fill="#143278"/>\n'
+        '  <rect x="{b0}" y="{w}" width="{b}" height="{l}" fill="#ffffff"/>\n'
+        '  <rect x="{w}" y="{b0}" width="{l}" height="{b}" fill="#ffffff"/>\n'
+        '  <circle cx="{c}" cy="{c}" r="{m}" fill="none" stroke="#282828" stroke-width="{w}"/>\n'
+        '</svg>\n'
+    ).format(s=size, c=c, b=bar, b0=c - bar / 2, w=ring, l=size - 2 * ring, m=c - ring / 2.0)
+
+
+def icon_theme(out, name):
+    for size in THEME_SIZES:
+        folder = os.path.join(out, "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, name + ".png"), "wb") as f:
+            f.write(png(size))
+    folder = os.path.join(out, "scalable", "apps")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name + ".svg"), "w", encoding="utf-8") as f:
+        f.write(svg())
+
+
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--icon-theme":
+        icon_theme(sys.argv[2], sys.argv[3])
+        return
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "ui", "resources")
     os.makedirs(out, exist_ok=True)

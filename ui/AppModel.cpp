@@ -9,12 +9,14 @@ namespace vorlant {
 void AppModel::enqueue(const Report& report) {
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (pending_.size() >= kQueueCap) {
-            // Status and voltage reports are superseded by later ones; a
-            // settings report is what fills the dialog, so it stays.
-            auto oldest = std::find_if(pending_.begin(), pending_.end(),
-                                       [](const Report& r) { return r.kind != ReportKind::Settings; });
-            if (oldest != pending_.end()) pending_.erase(oldest);
+        if (pending_.size() >= kQueueCap && report.kind == ReportKind::SupplyVoltage) {
+            // A newer voltage supersedes a pending one. Status and settings
+            // reports change what the window shows and allows (a lost
+            // "Connection closed" would leave controls live), so they are
+            // never dropped, even past the cap.
+            auto older = std::find_if(pending_.begin(), pending_.end(),
+                                      [](const Report& r) { return r.kind == ReportKind::SupplyVoltage; });
+            if (older != pending_.end()) pending_.erase(older);
         }
         pending_.push_back(report);
     }

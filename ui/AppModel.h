@@ -31,9 +31,9 @@ struct ReportKind {
 
 class AppModel : public TelescopeListener {
 public:
-    // Reports kept at most before the oldest status or voltage report is
-    // dropped; settings reports are never dropped. Far more than a read-out
-    // makes, so only a window thread stalled for minutes reaches it.
+    // Reports queued before a new voltage report replaces a pending one;
+    // status and settings reports are never dropped. Far more than a
+    // read-out makes, so only a window thread stalled for minutes reaches it.
     static constexpr std::size_t kQueueCap = 4096;
 
     AppModel() = default;

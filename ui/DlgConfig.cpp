@@ -183,6 +183,13 @@ void DlgConfig::pollReports() {
     if (controls_ == nullptr) return;
     bridge_.deliverAll();
     finishScan();
+    if (traceErrorSource_ && !traceErrorShown_) {
+        const std::string why = traceErrorSource_();
+        if (!why.empty()) {
+            traceErrorShown_ = true;
+            controls_->setText(MainId::StatusLine, "Trace stopped: " + why);
+        }
+    }
 }
 
 // ---- Menu commands -------------------------------------------------------

@@ -66,7 +66,8 @@ public:
     // only on class 5.
     void setControlsEnabled(bool enable, int versionClass);
     // The window side's timer (every 250 ms or so): delivers any report
-    // whose announcement was lost on the way.
+    // whose announcement was lost on the way, and shows a trace that
+    // stopped being written.
     void pollReports();
     // Why the port could not be opened or was lost (the engine's record);
     // the status line adds it to "Cannot open port." and, when the device
@@ -78,6 +79,10 @@ public:
     // a source the line names none (Windows: the list shows the COM name).
     using PortNameSource = std::function<std::string(int portNumber)>;
     void setPortNameSource(PortNameSource source) { portNameSource_ = std::move(source); }
+    // Why the link trace stopped being written (empty while it has not);
+    // pollReports shows it in the status line once, when it first appears.
+    using TraceErrorSource = std::function<std::string()>;
+    void setTraceErrorSource(TraceErrorSource source) { traceErrorSource_ = std::move(source); }
     // The reason as the status line words it, naming `port` when it is not
     // empty; empty for none. Permission denied shows how to get access
     // only where joining the device's group would grant it.
@@ -122,6 +127,8 @@ private:
     AppModel& bridge_;
     PortErrorSource portErrorSource_;
     PortNameSource portNameSource_;
+    TraceErrorSource traceErrorSource_;
+    bool traceErrorShown_ = false;
     DialogControls* controls_ = nullptr;  // none until initDialog
     DialogHost* host_ = nullptr;
     std::string startNote_;

@@ -130,7 +130,11 @@ void SettingsTransfer::onStatus(int code) {
         case Step::Answer:
         case Step::Barrier:
             if (failsCommand(low)) {
-                fail(std::string("sending the settings ended with \"") + statusTextAscii(low) + "\"");
+                // Name the step: an exchange the controller left unanswered
+                // ends here too (the engine gives it up after its time-out).
+                const std::string stepName = step_ == Step::Barrier ? std::string("confirming delivery")
+                                                                    : "sending " + plan_[next_ - 1].fields;
+                fail(stepName + " ended with \"" + statusTextAscii(low) + "\"");
                 return;
             }
             if (step_ == Step::Answer && low == StatusCode::SettingsDone &&

@@ -9,14 +9,55 @@
 // opens. VORLANT_EXTRA_PORTS=/dev/pts/N (several separated by ':') adds
 // devices at the top of the list, for example the simulator's pty.
 //
+// --help prints the usage and --version the version, instead of opening the
+// window (the manual page is made from the help text).
+//
 // The process exit code is always 0.
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <cstring>
 
 #include "app/AppShell.h"
 #include "ui/qt/QtMainWindow.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "vorlant-qt configures a Brask telescope-mount controller on a serial port: gear\n"
+    "ratios, speeds, motor currents, guiding rates and the site. Choose the port\n"
+    "and connect; the window reads the controller out and shows its settings, and\n"
+    "its Tools menu exports them to a file and imports them from one.\n"
+    "\n"
+    "Usage: vorlant-qt [--help] [--version] [Qt options such as -platform NAME]\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     this help\n"
+    "  --version      print the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  VORLANT_EXTRA_PORTS  devices to list first in the port list, separated by\n"
+    "                       ':', for example a simulator's /dev/pts/N\n"
+    "  VORLANT_TRACE        write every frame sent and received to FILE, one line\n"
+    "                       each\n"
+    "  VORLANT_TRACE_LIMIT_MB  the most the trace may grow to, in MiB (1..4096, 16\n"
+    "                       when not set)\n"
+    "\n"
+    "A port that cannot be opened is named in the status line with the reason.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("vorlant-qt " VORLANT_VERSION "\n", stdout);
+            return 0;
+        }
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorlant-qt"));
     QApplication::setDesktopFileName(QStringLiteral("vorlant-qt"));

@@ -241,23 +241,34 @@ TEST(ProgramShell, TraceOnlyWhenAskedForAndOpenable) {
     const std::string good = ::testing::TempDir() + "vorlant_shell_trace.txt";
     const struct {
         const char* value;  // null: unset
+        const char* limit;  // VORLANT_TRACE_LIMIT_MB; null: unset
         bool traced;
-        bool noted;  // the window is told there is no trace
-    } cases[] = {{nullptr, false, false},
-                 {"", false, false},
-                 {"/nonexistent-dir/trace.txt", false, true},
-                 {good.c_str(), true, false}};
+        const char* note;  // how the window is told there is no trace; null: not at all
+    } cases[] = {{nullptr, nullptr, false, nullptr},
+                 {"", "lots", false, nullptr},
+                 {"/nonexistent-dir/trace.txt", nullptr, false, "No trace: cannot open the trace file"},
+                 {good.c_str(), nullptr, true, nullptr},
+                 {good.c_str(), "2", true, nullptr},
+                 {good.c_str(), "0", false, "No trace: VORLANT_TRACE_LIMIT_MB is '0'"}};
     for (const auto& c : cases) {
-        if (c.value)
-            ::setenv("VORLANT_TRACE", c.value, 1);
-        else
-            ::unsetenv("VORLANT_TRACE");
+        const auto put = [](const char* name, const char* value) {
+            if (value)
+                ::setenv(name, value, 1);
+            else
+                ::unsetenv(name);
+        };
+        put("VORLANT_TRACE", c.value);
+        put("VORLANT_TRACE_LIMIT_MB", c.limit);
         std::string note;
         EXPECT_EQ(engineOptionsFromEnvironment(&note).trace != nullptr, c.traced)
             << (c.value ? c.value : "unset");
-        EXPECT_EQ(note.rfind("No trace: cannot open the trace file", 0) == 0, c.noted) << note;
+        if (c.note)
+            EXPECT_EQ(note.rfind(c.note, 0), 0u) << note;
+        else
+            EXPECT_EQ(note, "");
     }
     ::unsetenv("VORLANT_TRACE");
+    ::unsetenv("VORLANT_TRACE_LIMIT_MB");
     std::remove(good.c_str());
 #endif
 }

@@ -184,10 +184,16 @@ TEST(ScanPorts, ReportsBusyAndMissingPortsAndDropsMissingGuesses) {
     const std::vector<ProbeTarget> targets = {
         {1, "COM1", true}, {2, "COM2", true}, {3, "COM3", false}, {4, "COM4", true}};
     const test::NumberedPort::Ports ports = {{1, busy}, {2, missing}, {3, missing}, {4, found}};
+    // Each port is told as its probe ends (in any order), the dropped
+    // guess not at all.
+    std::vector<std::string> told;
     const std::vector<ProbeReport> reports = scanPorts(
-        targets, [&] { return std::make_unique<test::NumberedPort>(ports); }, quick);
+        targets, [&] { return std::make_unique<test::NumberedPort>(ports); }, quick,
+        [&told](const ProbeReport& r) { told.push_back(describeProbe(r)); });
     std::vector<std::string> lines;
     for (const ProbeReport& r : reports) lines.push_back(describeProbe(r));
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, lines);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "COM1: in use by another program, skipped",
                          "COM2: cannot open: no such port",

@@ -344,6 +344,53 @@ TEST_F(Gui, TimeOutDuringTheReReadLeavesNoControlLive) {
     EXPECT_TRUE(c().isEnabled(MainId::Connect));
 }
 
+// The controller stops answering after the read-out (a power dip with the
+// adapter still plugged in): the voltage request runs into its time-out,
+// the window says so, and the next command still goes out.
+TEST_F(Gui, AnUnansweredRequestEndsAndTheNextCommandGoesOut) {
+    START_FOR("class5-mute7");
+    connect();
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
+    requests(kClass5ReadOut.size());
+    const std::string volts = c().text(MainId::VoltageDisplay);
+    gui::clickControl(main_, MainId::MeasureVoltage);
+    EXPECT_EQ(requests(1), Frames{"AA 03 2B 00 00"});
+    const DWORD asked = GetTickCount();
+    ASSERT_TRUE(waitStatus("Error: Communication error", 15000)) << status();
+    const DWORD waited = GetTickCount() - asked;
+    EXPECT_GE(waited, 7000u);  // 32 heartbeat ticks of 250 ms, less the log's delay
+    EXPECT_LE(waited, 11000u);
+    EXPECT_EQ(c().text(MainId::VoltageDisplay), volts);
+    EXPECT_TRUE(c().isEnabled(MainId::Disconnect));
+    gui::clickControl(main_, MainId::SaveSettings);
+    EXPECT_EQ(requests(1), Frames{"AA 02 0D 01"});
+}
+
+// A voltage click while the gear write awaits its (slow) acknowledgement is
+// refused and changes nothing: the re-read follows and shows the new ratio.
+TEST_F(Gui, AVoltageClickDuringAGearWriteIsRefused) {
+    START_FOR("class5-slow");
+    connect();
+    ASSERT_TRUE(waitStatus("Connection established.")) << status();
+    requests(kClass5ReadOut.size());
+    const std::string volts = c().text(MainId::VoltageDisplay);
+    HWND gear = open(MainId::ChangeGearRatio, L"Set gear ratio");
+    ASSERT_NE(gear, nullptr);
+    gui::replaceEditText(gear, GearRatioId::RaEdit, "2000000");
+    closeWith(gear, GearRatioId::Ok);
+    // Each reply comes 4 s after its request: the write and its re-read are
+    // outstanding for about 8 s after Ok.
+    gui::clickControl(main_, MainId::MeasureVoltage);
+    EXPECT_TRUE(waitStatus("Error: Communication error", 3000)) << status();
+    const Frames sent = requests(2, 15000);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].substr(0, 8), "AA 0B 1A");
+    EXPECT_EQ(sent[1], "AA 01 14");
+    EXPECT_TRUE(gui::waitFor([&] { return c().text(MainId::RaGearRatio) == "2000000"; }, 10000))
+        << c().text(MainId::RaGearRatio);
+    EXPECT_EQ(c().text(MainId::VoltageDisplay), volts);
+}
+
 // The simulator closes the line mid-session (after 8 requests): the window
 // answers and says so.
 TEST_F(Gui, ControllerVanishingMidSession) {

@@ -23,12 +23,13 @@ TEST(SimCommandLineTest, DefaultsAndEveryOption) {
     EXPECT_EQ(cl.options.muteAfterRequests, 0);
     EXPECT_FALSE(cl.once);
 
-    ASSERT_TRUE(parse({"--profile", "slow", "--delay-ms", "250", "--vanish-after=3", "--mute-after", "8",
-                       "--log", "-", "--once", "--link", "/tmp/x"},
+    ASSERT_TRUE(parse({"--profile", "slow", "--delay-ms", "250", "--delay-after", "7", "--vanish-after=3",
+                       "--mute-after", "8", "--log", "-", "--once", "--link", "/tmp/x"},
                       cl, error))
         << error;
     EXPECT_EQ(cl.profile, SimProfile::Slow);
     EXPECT_EQ(cl.options.replyDelayMs, 250);
+    EXPECT_EQ(cl.options.delayAfterRequests, 7);
     EXPECT_EQ(cl.options.vanishAfterRequests, 3);
     EXPECT_EQ(cl.options.muteAfterRequests, 8);
     EXPECT_EQ(cl.logPath, "-");

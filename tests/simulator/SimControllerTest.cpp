@@ -565,6 +565,16 @@ TEST(SimControllerTest, SlowProfileDelaysEveryReply) {
     EXPECT_EQ(tuned.nextDueNs(), t0 + 20000000ull);
     // Without a time every queued byte is handed out.
     EXPECT_EQ(tuned.takeOutput().size(), 7u);
+
+    // A quick start, then the delay.
+    SimOptions later;
+    later.delayAfterRequests = 1;
+    SimController slowLater(SimProfile::Slow, later);
+    slowLater.receive(identify, sizeof identify, t0);
+    EXPECT_EQ(slowLater.nextDueNs(), t0);
+    EXPECT_EQ(slowLater.takeOutput().size(), 7u);
+    slowLater.receive(identify, sizeof identify, t0);
+    EXPECT_EQ(slowLater.nextDueNs(), t0 + 1500000000ull);
 }
 
 TEST(SimControllerTest, VanishAfterTheGearBlockByDefault) {

@@ -8,9 +8,11 @@
 namespace vorlant::ctl {
 namespace {
 
-bool parse(std::vector<const char*> words, CliArgs& out, std::string& error, bool allowPath = true) {
+bool parse(std::vector<const char*> words, CliArgs& out, std::string& error, bool allowPath = true,
+           const char* portFromEnvironment = nullptr) {
     words.insert(words.begin(), "vorlantctl");
-    return parseCommandLine(static_cast<int>(words.size()), words.data(), allowPath, out, error);
+    return parseCommandLine(static_cast<int>(words.size()), words.data(), allowPath, out, error,
+                            portFromEnvironment);
 }
 
 TEST(CommandLine, AcceptsOptionsAnywhere) {
@@ -57,8 +59,13 @@ TEST(CommandLine, UsageErrors) {
         {{"readout", "--port", "COM1", "--baud", "19200"},
          "--baud: value '19200' is not allowed (9600 or 115200)",
          "readout"},
-        {{"readout", "--port", "COM1", "--verbose"}, "unknown option '--verbose'", "readout"},
-        {{"--verbose", "readout", "--port", "COM1"}, "unknown option '--verbose'", "readout"},
+        {{"readout", "--port", "COM1", "--loud"}, "unknown option '--loud'", "readout"},
+        {{"--loud", "readout", "--port", "COM1"}, "unknown option '--loud'", "readout"},
+        {{"readout", "-p", "COM1", "--quiet", "-v"}, "excludes", "readout"},
+        {{"readout", "--fields", "--json"}, "excludes", "readout"},
+        {{"store", "--port", "COM1", "--yes"}, "unknown option '--yes'", "store"},
+        {{"diff", "f", "--port", "COM1", "--dry-run"}, "unknown option '--dry-run'", "diff"},
+        {{"help", "frobnicate"}, "unknown command 'frobnicate'", "help"},
         {{"readout", "--port", "COM1", "extra"}, "unexpected argument 'extra'", "readout"},
         {{"set", "--port", "COM1"}, "no FIELD VALUE given", "set"},
         {{"set", "--port", "COM1", "raMaxSpeed"}, "no value for 'raMaxSpeed'", "set"},
@@ -83,6 +90,50 @@ TEST(CommandLine, UsageErrors) {
     EXPECT_EQ(usageLine(""),
               "usage: vorlantctl COMMAND [ARGS...] --port PORT [--baud 9600|115200]  "
               "(vorlantctl --help for more)");
+}
+
+TEST(CommandLine, ConventionsOfSerialTools) {
+    struct Case {
+        std::vector<const char*> words;
+        const char* environment;  // VORLANT_PORT
+        const char* error;        // empty: accepted
+        int port;                 // with a port: its number
+        uint32_t baud;
+    };
+    const Case cases[] = {
+        {{"readout", "-p", "COM4", "-b", "115200"}, nullptr, "", 4, 115200},
+        {{"voltage"}, "COM5", "", 5, 9600},
+        {{"voltage", "--port", "COM6"}, "COM5", "", 6, 9600},  // the command line wins
+        {{"voltage"}, "", "--port PORT is required (or set VORLANT_PORT)", 0, 0},
+        {{"voltage"}, "ttyUSB0", "VORLANT_PORT: 'ttyUSB0' is not a port", 0, 0},
+        {{"scan"}, "COM5", "", 0, 0},                  // scan tries every port whatever the default
+        {{"readout", "--fields"}, nullptr, "", 0, 0},  // the field list needs no controller
+    };
+    for (const Case& c : cases) {
+        CliArgs a;
+        std::string error;
+        SCOPED_TRACE(c.words[0]);
+        EXPECT_EQ(parse(c.words, a, error, true, c.environment), *c.error == '\0') << error;
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+        if (*c.error == '\0' && c.port != 0) {
+            EXPECT_EQ(a.port.number, c.port);
+            EXPECT_EQ(a.baud, c.baud);
+        }
+    }
+
+    // The flags reach the command.
+    CliArgs a;
+    std::string error;
+    ASSERT_TRUE(parse({"import", "f.json", "--dry-run", "-y", "-q", "-p", "COM1"}, a, error)) << error;
+    EXPECT_TRUE(a.dryRun && a.yes && a.quiet && !a.verbose);
+    ASSERT_TRUE(parse({"--version"}, a, error)) << error;
+    EXPECT_TRUE(a.version);
+
+    // `help [COMMAND]` is --help said another way.
+    ASSERT_TRUE(parse({"help"}, a, error)) << error;
+    EXPECT_EQ(a.helpText, helpText());
+    ASSERT_TRUE(parse({"help", "import"}, a, error)) << error;
+    EXPECT_EQ(a.helpText, helpText("import"));
 }
 
 TEST(CommandLine, PortForms) {

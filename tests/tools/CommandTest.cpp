@@ -72,7 +72,8 @@ protected:
         return o;
     }
 
-    Result run(std::vector<const char*> words) {
+    Result run(std::vector<const char*> words, const Interaction& interaction = Interaction(),
+               std::shared_ptr<Progress> progress = nullptr) {
         words.insert(words.begin(), "vorlantctl");
         words.push_back("--port");
         words.push_back("COM3");
@@ -83,7 +84,9 @@ protected:
             r.outcome = Outcome::failure(kExitUsage, error);
             return r;
         }
-        r.outcome = runCommand(args, options(), r.out);
+        Session::Options o = options();
+        o.progress = std::move(progress);
+        r.outcome = runCommand(args, o, r.out, interaction);
         return r;
     }
 
@@ -151,6 +154,19 @@ TEST_F(Tool, ReadoutForPeople) {
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
               "Brask hardware 0.5.1.4, firmware 1.0.0.4, port type 4, class 4");
     EXPECT_NE(r.out.find("\nraMaxSpeed       800\n"), std::string::npos) << r.out;
+    // Units where the field has one.
+    EXPECT_NE(r.out.find("\nraMaxCurrent     2500 mA\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nraGuideRate      11  (0.6875x sidereal)\n"), std::string::npos) << r.out;
+
+    // On a terminal: the connect, every request of the read-out (class 4
+    // stops after the parameter block) and the command's own step.
+    std::string shown;
+    auto progress = std::make_shared<Progress>(true, [&shown](const std::string& text) { shown += text; });
+    ASSERT_TRUE(run({"voltage"}, Interaction(), progress).outcome.ok());
+    for (const char* text :
+         {"connecting to COM3 (/dev/ttyS2) at 9600 baud", "-> AA 01 15  ReadParameterBlock\n",
+          "reading settings 5/7", "\r\033[Kvoltage", "ReadSupplyVoltage\n"})
+        EXPECT_NE(shown.find(text), std::string::npos) << text << " in " << shown;
 }
 
 TEST_F(Tool, ConnectFailuresByCategory) {
@@ -275,7 +291,18 @@ TEST_F(Tool, SetRefusalsSendNothing) {
          kExitUsage,
          "latitude: value S90:00:01 is out of range (-90:00:00..90:00:00)"},
         {SimProfile::Class5, {"move", "up", "32"}, kExitUsage, "POSITION: value 32 is out of range (0..31)"},
-        {SimProfile::Class5, {"gear", "1", "-1"}, kExitUsage, "DE: value -1 is out of range (0..4294967295)"},
+        {SimProfile::Class5, {"gear", "1", "-1"}, kExitUsage, "DE: value -1 is out of range (1..4294967295)"},
+        // A ratio of 0 steps per revolution is no mount.
+        {SimProfile::Class5, {"gear", "0", "0"}, kExitUsage, "RA: value 0 is out of range (1..4294967295)"},
+        {SimProfile::Class5,
+         {"set", "deGearRatio", "0"},
+         kExitUsage,
+         "deGearRatio: value 0 is out of range (1.."},
+        {SimProfile::Class5,
+         {"set", "raacceleration", "5"},
+         kExitUsage,
+         "unknown field 'raacceleration' (did you mean raAcceleration? readout --fields lists them)"},
+        {SimProfile::Class5, {"set", "frobnicate", "5"}, kExitUsage, "unknown field 'frobnicate' (readout"},
         {SimProfile::Class5,
          {"location", "N91:00:00", "0"},
          kExitUsage,
@@ -320,6 +347,19 @@ TEST_F(Tool, ExchangesAndTheirReplies) {
     EXPECT_EQ(port->inspect([](sim::SimController& c) { return c.lastLocationFlag(); }), 1u);
 }
 
+TEST_F(Tool, AnExchangeTheControllerLeavesUnansweredIsNoReply) {
+    // The controller hangs after the class-5 read-out's seven requests; the
+    // engine gives the exchange up (status 10), which is no refusal.
+    for (const char* command : {"voltage", "store", "park"}) {
+        sim::SimOptions mute;
+        mute.muteAfterRequests = 7;
+        useProfile(SimProfile::Class5, mute);
+        SCOPED_TRACE(command);
+        const Result r = run({command});
+        EXPECT_OUTCOME(r, kExitLost, "no reply from the controller");
+    }
+}
+
 TEST_F(Tool, ReloadDefaultsOnClassFourAndFive) {
     for (SimProfile profile : {SimProfile::Class4, SimProfile::Class5}) {
         SCOPED_TRACE(sim::profileName(profile));
@@ -329,6 +369,19 @@ TEST_F(Tool, ReloadDefaultsOnClassFourAndFive) {
         EXPECT_EQ(r.out, "Default settings reloaded\n");
         EXPECT_TRUE(port->state() == sim::factoryDefaults(profile));
     }
+    // Asked on a terminal and refused: the port is not even opened.
+    useProfile(SimProfile::Class5);
+    Interaction refuse;
+    std::string asked;
+    refuse.confirm = [&asked](const std::string& question) {
+        asked = question;
+        return false;
+    };
+    const Result r = run({"reload-defaults"}, refuse);
+    EXPECT_OUTCOME(r, kExitGeneric, "reload-defaults not confirmed; nothing was sent");
+    EXPECT_EQ(asked,
+              "Reload the factory defaults on COM3 (/dev/ttyS2)? They replace the current settings at once.");
+    EXPECT_EQ(port->openCalls(), 0u);
 }
 
 TEST_F(Tool, MotionTrackingAndExposure) {
@@ -386,9 +439,29 @@ TEST_F(Tool, ExportThenImportRestoresEveryField) {
     ASSERT_TRUE(r.outcome.ok()) << r.outcome.message;
     ASSERT_FALSE(port->state() == sim::initialState(SimProfile::Class5));
 
+    // A dry run, and an import refused at the question, show the plan and
+    // send nothing; the import itself shows the same lines, as set does.
+    const sim::SimState changed = port->state();
+    const std::string plan = "mountType: 2 -> 1\nraGearRatio: 1000 -> 1728000\n";
+    r = run({"import", file.c_str(), "--dry-run"});
+    ASSERT_TRUE(r.outcome.ok()) << r.outcome.message;
+    EXPECT_NE(r.out.find(plan), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("dry run: 13 fields would change; nothing was sent\n"), std::string::npos) << r.out;
+    Interaction refuse;
+    std::string asked;
+    refuse.confirm = [&asked](const std::string& question) {
+        asked = question;
+        return false;
+    };
+    r = run({"import", file.c_str()}, refuse);
+    EXPECT_OUTCOME(r, kExitGeneric, "import not confirmed; nothing was sent");
+    EXPECT_EQ(asked.rfind(plan, 0), 0u) << asked;
+    EXPECT_TRUE(port->state() == changed);
+
     r = run({"import", file.c_str()});
     ASSERT_TRUE(r.outcome.ok()) << r.outcome.message;
     EXPECT_TRUE(port->state() == sim::initialState(SimProfile::Class5));
+    EXPECT_EQ(r.out.rfind(plan, 0), 0u) << r.out;
     EXPECT_NE(r.out.find("13 fields changed, read back and confirmed"), std::string::npos) << r.out;
 
     // Nothing differs any more: a second import sends nothing.

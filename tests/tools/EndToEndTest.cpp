@@ -41,10 +41,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t spawn(std::vector<std::string> args, int out, int err, const std::string& in = "/dev/null") {
+// Standard input from `in`, or /dev/null when it is -1.
+pid_t spawn(std::vector<std::string> args, int out, int err, int in = -1) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    if (in < 0)
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, in, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
     std::vector<char*> argv;
@@ -113,13 +117,16 @@ struct ToolRun {
 // A started vorlantctl; finish() collects its output and exit code.
 class Tool {
 public:
-    // `in`: the file standard input reads.
-    explicit Tool(std::vector<std::string> args, const std::string& in = "/dev/null") {
-        args.insert(args.begin(), VORLANTCTL_PATH);
+    // `input`: a file for standard input to read (else /dev/null).
+    explicit Tool(std::vector<std::string> args, const char* program = VORLANTCTL_PATH,
+                  const std::string& input = std::string()) {
+        args.insert(args.begin(), program);
         int o[2], e[2];
         if (pipe(o) != 0 || pipe(e) != 0) return;
         start_ = Clock::now();
+        const int in = input.empty() ? -1 : ::open(input.c_str(), O_RDONLY);
         pid_ = spawn(args, o[1], e[1], in);
+        if (in >= 0) ::close(in);
         ::close(o[1]);
         ::close(e[1]);
         out_ = o[0];
@@ -253,7 +260,24 @@ TEST(EndToEnd, UsageErrorsAndHelpAsTheUserSeesThem) {
         const char* out;  // the start of standard output
         const char* err;  // standard error, whole
     };
+    const std::string moveHelp = runTool({"move", "--help"}).out;
     const Case cases[] = {
+        {{"--version"}, 0, "vorlantctl 2.4\n", ""},
+        {{"help", "move"}, 0, moveHelp.c_str(), ""},
+        {{"gear", "0", "0", "-p", "COM1"},
+         2,
+         "",
+         "vorlantctl: RA: value 0 is out of range (1..4294967295)\n"
+         "usage: vorlantctl gear RA DE --port PORT [--baud 9600|115200]  (vorlantctl gear --help for "
+         "more)\n"},
+        {{"set", "raacceleration", "1", "-p", "COM1"},
+         2,
+         "",
+         "vorlantctl: unknown field 'raacceleration' (did you mean raAcceleration? readout --fields lists "
+         "them)\n"
+         "usage: vorlantctl set FIELD VALUE [FIELD VALUE...] --port PORT [--baud 9600|115200]  "
+         "(vorlantctl set --help for more)\n"},
+        {{"readout", "--fields"}, 0, "mountType        0..2 ", ""},
         {{"set", "raAcceleration", "999", "--port", "COM1"},
          2,
          "",
@@ -285,6 +309,84 @@ TEST(EndToEnd, UsageErrorsAndHelpAsTheUserSeesThem) {
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << r.out;
     }
+    const ToolRun sim = Tool({"--version"}, VORLANT_SIM_PATH).finish();
+    EXPECT_EQ(sim.code, 0);
+    EXPECT_EQ(sim.out, "vorlant-sim 2.4\n");
+}
+
+// vorlantctl with standard input and standard error on a terminal (a
+// pseudo terminal the test holds), standard output on a pipe; `typed` is
+// what the person types. The terminal's text comes back in `err`.
+ToolRun runOnTerminal(std::vector<std::string> args, const std::string& typed) {
+    ToolRun r;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return r;
+    const int terminal = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    int o[2];
+    if (terminal < 0 || pipe(o) != 0) return r;
+    args.insert(args.begin(), VORLANTCTL_PATH);
+    const pid_t pid = spawn(args, o[1], terminal, terminal);
+    ::close(o[1]);
+    ::close(terminal);
+    if (!typed.empty() && ::write(master, typed.data(), typed.size()) < 0) return r;
+    const auto end = Clock::now() + std::chrono::seconds(30);
+    bool outOpen = true;
+    int status = 0;
+    bool exited = false;
+    while (Clock::now() < end && !(exited && !outOpen)) {
+        pollfd p[2] = {{master, POLLIN, 0}, {outOpen ? o[0] : -1, POLLIN, 0}};
+        poll(p, 2, 50);
+        char buffer[4096];
+        if (p[0].revents & POLLIN) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) r.err.append(buffer, static_cast<size_t>(n));
+        }
+        if (outOpen && (p[1].revents & (POLLIN | POLLHUP))) {
+            const ssize_t n = ::read(o[0], buffer, sizeof buffer);
+            if (n > 0)
+                r.out.append(buffer, static_cast<size_t>(n));
+            else
+                outOpen = false;
+        }
+        if (!exited && waitpid(pid, &status, WNOHANG) == pid) exited = true;
+    }
+    if (!exited) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    ::close(o[0]);
+    ::close(master);
+    r.code = exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+TEST(EndToEnd, APersonAtATerminalSeesProgressAndIsAsked) {
+    const std::string log = tempPath("sim.log");
+    Simulator sim("class5", {"--log", log});
+    ASSERT_FALSE(sim.pty().empty());
+    ::setenv("VORLANT_PORT", sim.pty().c_str(), 1);
+
+    // The steps on the terminal, the listing alone on standard output (a
+    // pipe gets no progress: the other tests see an empty standard error).
+    ToolRun r = runOnTerminal({"readout"}, "");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("connecting to " + sim.pty() + " at 9600 baud"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("reading settings 7/7"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.rfind("Brask hardware", 0), 0u) << r.out;
+    EXPECT_EQ(runOnTerminal({"readout", "--quiet"}, "").err, "");
+
+    // Asked before reload-defaults; "n" leaves the controller alone.
+    const size_t before = loggedRequests(log).size();
+    r = runOnTerminal({"reload-defaults"}, "n\n");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find("Reload the factory defaults on " + sim.pty() + "? "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("reload-defaults not confirmed; nothing was sent"), std::string::npos) << r.err;
+    EXPECT_EQ(loggedRequests(log).size(), before) << "the port was not even opened";
+    r = runOnTerminal({"reload-defaults", "--yes", "-q"}, "");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    ::unsetenv("VORLANT_PORT");
+    std::remove(log.c_str());
 }
 
 TEST(EndToEnd, RejectedControllers) {
@@ -456,6 +558,13 @@ TEST(EndToEnd, TraceOfAReadOutMatchesTheSimulatorsLog) {
     EXPECT_EQ(
         bad.err,
         "vorlantctl: cannot open the trace file '/nonexistent-dir/trace.txt': No such file or directory\n");
+    // Nor does a limit that cannot be read.
+    ::setenv("VORLANT_TRACE_LIMIT_MB", "lots", 1);
+    const ToolRun unbounded = runTool({"readout", "--port", "/dev/null", "--trace", trace.c_str()});
+    ::unsetenv("VORLANT_TRACE_LIMIT_MB");
+    EXPECT_EQ(unbounded.code, 1);
+    EXPECT_EQ(unbounded.err,
+              "vorlantctl: VORLANT_TRACE_LIMIT_MB is 'lots': a whole number of MiB from 1 to 4096\n");
     std::remove(log.c_str());
     std::remove(trace.c_str());
 }
@@ -510,7 +619,7 @@ TEST(EndToEnd, BadPathsArgumentsAndFilesEachSayWhatIsWrong) {
     ToolRun r = runTool({"readout", "--json", "--port", sim.pty()});
     ASSERT_EQ(r.code, 0) << r.err;
     std::ofstream("good.json") << r.out;
-    r = Tool({"import", "-", "--port", sim.pty()}, "good.json").finish();
+    r = Tool({"import", "-", "--port", sim.pty()}, VORLANTCTL_PATH, "good.json").finish();
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("imported standard input: 0 fields changed"), std::string::npos) << r.out;
 

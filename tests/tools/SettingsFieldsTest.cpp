@@ -7,6 +7,7 @@
 
 #include "backup/SettingsFields.h"
 #include "tools/vorlantctl/Commands.h"
+#include "tools/vorlantctl/FieldNames.h"
 
 namespace vorlant::ctl {
 using namespace backup;
@@ -111,6 +112,9 @@ TEST(SettingsFields, ValuesForPeople) {
     EXPECT_EQ(describeValue(*findField("latitude"), -(33 * 86400 + 52 * 1440 + 6 * 24)),
               "-2926224  (-33:52:06)");
     EXPECT_EQ(describeValue(*findField("raOvertone"), -7), "-7");
+    EXPECT_EQ(describeValue(*findField("deRunCurrent"), 900), "900 mA");
+    EXPECT_EQ(describeValue(*findField("deGuideRate"), 8), "8  (0.5x sidereal)");
+    EXPECT_EQ(describeValue(*findField("raGuideRate"), 16), "16  (1x sidereal)");
     EXPECT_EQ(formatVoltage(1234), "12.34V");
     EXPECT_EQ(formatVoltage(905), " 9.05V");
     EXPECT_EQ(formatVoltage(0), " 0.00V");
@@ -141,6 +145,41 @@ TEST(SettingsFields, ReadoutListing) {
     }
     EXPECT_EQ(listed, count);
     EXPECT_NE(text.find("\nraAcceleration   70\n"), std::string::npos) << text;
+}
+
+TEST(SettingsFields, TheWritableFieldsWithTheirRanges) {
+    const std::string list = formatFieldList();
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    for (size_t i = 0; i < count; ++i) {
+        const bool listed = list.find(std::string(fields[i].name) + " ") != std::string::npos;
+        EXPECT_EQ(listed, isWritable(fields[i])) << fields[i].name;
+    }
+    for (const char* line : {"\nraGearRatio      1..4294967295 ", "\nraAcceleration   0..255 ",
+                             "\nlatitude         -7776000..7776000    1/86400 degree (-90:00:00..90:00:00)",
+                             "\nraGuideRate      1..16                1/16 of the sidereal rate"})
+        EXPECT_NE(list.find(line), std::string::npos) << line << "\n" << list;
+}
+
+TEST(SettingsFields, TheNearestNameOfAMisspeltField) {
+    const struct {
+        const char* typed;
+        bool writableOnly;
+        const char* meant;  // nullptr: nothing close enough
+    } cases[] = {
+        {"raacceleration", true, "raAcceleration"},
+        {"DEGUIDERATE", true, "deGuideRate"},
+        {"raGuidRate", true, "raGuideRate"},
+        {"latitud", true, "latitude"},
+        {"raMaxCurent", true, nullptr},  // read-only raMaxCurrent is not offered to set
+        {"raMaxCurent", false, "raMaxCurrent"},
+        {"speed", true, nullptr},
+        {"x", true, nullptr},
+    };
+    for (const auto& c : cases) {
+        const SettingsField* f = nearestField(c.typed, c.writableOnly);
+        EXPECT_STREQ(f ? f->name : nullptr, c.meant) << c.typed;
+    }
 }
 
 }  // namespace

@@ -110,18 +110,23 @@ TEST_F(Bridge, ANullRecordIsIgnoredAndTheQueueIsBounded) {
     EXPECT_TRUE(dialog.posts.empty());
     EXPECT_EQ(model.pendingCount(), 0u);
 
-    // Past the cap the oldest status or voltage report goes, never a
-    // settings report.
+    // Past the cap only a newer voltage replaces a pending one; no status
+    // or settings report is ever dropped.
+    using Call = FakeDialog::Call;
     const ControllerSettings s = record(9);
-    model.onStatus(0);
+    model.onSupplyVoltage(1);
     model.onSettings(&s, SettingsReportKind::ReadoutComplete);
-    for (std::size_t i = 1; i < AppModel::kQueueCap + 10; ++i) model.onStatus(static_cast<int>(i));
-    EXPECT_EQ(model.pendingCount(), AppModel::kQueueCap);
+    for (std::size_t i = 2; i < AppModel::kQueueCap; ++i) model.onStatus(StatusCode::ManualMovement);
+    model.onSupplyVoltage(2);  // the cap reached: replaces 1
+    model.onStatus(StatusCode::ConnectionClosed);
+    model.onSupplyVoltage(3);  // replaces 2
+    EXPECT_EQ(model.pendingCount(), AppModel::kQueueCap + 1);
     deliver();
-    ASSERT_EQ(dialog.calls.size(), AppModel::kQueueCap);
-    EXPECT_EQ(dialog.calls[0], (FakeDialog::Call{2, 1, 9}));
-    EXPECT_EQ(dialog.calls[1], (FakeDialog::Call{1, 11, 0}));
-    EXPECT_EQ(dialog.calls.back(), (FakeDialog::Call{1, static_cast<int32_t>(AppModel::kQueueCap + 9), 0}));
+    ASSERT_EQ(dialog.calls.size(), AppModel::kQueueCap + 1);
+    EXPECT_EQ(dialog.calls[0], (Call{2, 1, 9}));
+    EXPECT_EQ(dialog.calls[AppModel::kQueueCap - 2], (Call{1, StatusCode::ManualMovement, 0}));
+    EXPECT_EQ(dialog.calls[AppModel::kQueueCap - 1], (Call{1, StatusCode::ConnectionClosed, 0}));
+    EXPECT_EQ(dialog.calls.back(), (Call{3, 3, 0}));
 }
 
 TEST_F(Bridge, OtherMessagesAndNoCallback) {

@@ -115,18 +115,29 @@ TEST_F(DlgConfigTest, OpensDisconnectedWithDefaults) {
 }
 
 // What the shell found at start-up stands in the status line until the
-// first report.
-TEST(DlgConfigStartNote, ShownAtInitialisationUntilTheFirstReport) {
+// first report; a trace that stops being written later is said once, by
+// the report timer that finds it.
+TEST(DlgConfigStartNote, ShownAtInitialisationUntilTheFirstReportAndAStoppedTraceOnce) {
     FakeControls controls{kDialogMain};
     FakeHost host;
     FakeEngine engine;
     AppModel bridge;
     DlgConfig dlg{engine, bridge};
+    std::string traceError;
     dlg.setStartNote("No trace: cannot open the trace file 'x'");
+    dlg.setTraceErrorSource([&traceError] { return traceError; });
     dlg.initDialog(controls, host);
+    EXPECT_EQ(controls.text(MainId::StatusLine), "No trace: cannot open the trace file 'x'");
+    dlg.pollReports();
     EXPECT_EQ(controls.text(MainId::StatusLine), "No trace: cannot open the trace file 'x'");
     dlg.showStatus(StatusCode::Connecting);
     EXPECT_EQ(controls.text(MainId::StatusLine), "Connecting...");
+    traceError = "writing the trace file 't' failed (No space left on device); the trace ends there";
+    dlg.pollReports();
+    EXPECT_EQ(controls.text(MainId::StatusLine), "Trace stopped: " + traceError);
+    dlg.showStatus(StatusCode::Ready);
+    dlg.pollReports();
+    EXPECT_EQ(controls.text(MainId::StatusLine), "Ready");
 }
 
 TEST_F(DlgConfigTest, TrackBarRangesAndStartPositions) {

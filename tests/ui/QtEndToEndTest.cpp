@@ -36,6 +36,7 @@
 #include "ui/DialogNotify.h"
 #include "ui/DlgConfig.h"
 #include "ui/MainDialogIds.h"
+#include "ui/SecondaryDialogIds.h"
 #include "ui/qt/QtMainWindow.h"
 
 namespace vorlant {
@@ -300,6 +301,64 @@ TEST_F(QtEndToEnd, TimeOutDuringTheReReadLeavesNoControlLive) {
     EXPECT_TRUE(session.waitStatus("Error: Cannot connect: Timeout error", 15000));
     EXPECT_FALSE(session.window->controls().isEnabled(MainId::ReloadDefaults));
     EXPECT_FALSE(session.window->controls().isEnabled(MainId::RaMaxSpeedTrack));
+}
+
+// A controller that stops answering after the read-out: the voltage click
+// ends with "Error: Communication error" after the reply time-out, and the
+// next click (store) still reaches the controller.
+TEST_F(QtEndToEnd, AnUnansweredVoltageRequestEndsAndTheStoreStillGoesOut) {
+    e2e::SimLink link("class5", {"--mute-after", "7", "--log", "-"});
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    session.connect();
+    ASSERT_TRUE(session.waitStatus("Connection established."));
+    EXPECT_EQ(session.requests(kClass5ReadOut.size()), kClass5ReadOut);
+    const std::string voltage = session.text(MainId::VoltageDisplay);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(session.widget<QPushButton>(MainId::MeasureVoltage), Qt::LeftButton);
+    ASSERT_TRUE(session.waitStatus("Error: Communication error", 15000)) << session.text(MainId::StatusLine);
+    EXPECT_GE(clock.elapsed(), 7750);
+    EXPECT_LE(clock.elapsed(), 10000);
+    EXPECT_EQ(session.text(MainId::VoltageDisplay), voltage);
+    QTest::mouseClick(session.widget<QPushButton>(MainId::SaveSettings), Qt::LeftButton);
+    EXPECT_EQ(session.requests(2), (Frames{"AA 03 2B 00 00", "AA 02 0D 01"}));
+}
+
+// A voltage click while the gear write awaits its (slow) acknowledgement is
+// refused and changes nothing: the re-read follows and shows the new ratio.
+TEST_F(QtEndToEnd, AVoltageClickDuringAGearWriteIsRefused) {
+    e2e::SimLink link("class5", {"--delay-after", "7", "--delay-ms", "1500", "--log", "-"});
+    VORLANT_NEED_SIM(link);
+    Session session(link);
+    session.connect();
+    ASSERT_TRUE(session.waitStatus("Connection established."));
+    EXPECT_EQ(session.requests(kClass5ReadOut.size()), kClass5ReadOut);
+    const std::string voltage = session.text(MainId::VoltageDisplay);
+    // The modal gear dialog: a new RA ratio, then its Ok.
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        auto* edit =
+            dialog == nullptr ? nullptr : dialog->findChild<QLineEdit*>(QString::number(GearRatioId::RaEdit));
+        auto* ok =
+            dialog == nullptr ? nullptr : dialog->findChild<QPushButton*>(QString::number(GearRatioId::Ok));
+        if (edit == nullptr || ok == nullptr) {
+            if (dialog != nullptr) dialog->close();
+            return;
+        }
+        edit->setText(QStringLiteral("2000000"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    QTest::mouseClick(session.widget<QPushButton>(MainId::ChangeGearRatio), Qt::LeftButton);
+    QTest::mouseClick(session.widget<QPushButton>(MainId::MeasureVoltage), Qt::LeftButton);
+    EXPECT_TRUE(session.waitStatus("Error: Communication error", 1000)) << session.text(MainId::StatusLine);
+    const Frames sent = session.requests(2);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].substr(0, 8), "AA 0B 1A");
+    EXPECT_EQ(sent[1], "AA 01 14");
+    EXPECT_TRUE(session.waitFor([&] { return session.text(MainId::RaGearRatio) == "2000000"; }, 5000))
+        << session.text(MainId::RaGearRatio);
+    EXPECT_EQ(session.text(MainId::VoltageDisplay), voltage);
 }
 
 // "Find controller..." from the window's context menu: the list read again,

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFocusEvent>
@@ -165,9 +166,18 @@ TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
     EXPECT_EQ(combo->itemText(0).toStdString(), "FTDI FT232R USB UART (/dev/ttyUSB1)");
     EXPECT_EQ(combo->itemText(2).toStdString(), "Serial port (/dev/ttyS0)");
     EXPECT_EQ(combo->currentIndex(), 0);
-    // The closed list keeps the template's width; the open one fits the names.
+    // The closed list keeps the template's width and shows the chosen node;
+    // the open one fits the names.
     EXPECT_EQ(combo->width(), units.x(60));
     EXPECT_GT(combo->view()->minimumWidth(), combo->fontMetrics().horizontalAdvance(combo->itemText(0)));
+    EXPECT_EQ(closedComboText(*combo).toStdString(), "/dev/ttyUSB1");
+    // Every one-line text is whole in its box, in the font it is drawn in.
+    for (const ResourceControl& c : t.controls) {
+        auto* label = qobject_cast<QLabel*>(controls.widget(c.id));
+        if (label == nullptr || label->wordWrap()) continue;
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->contentsRect().width())
+            << c.id << " " << c.caption;
+    }
     // Group boxes lie behind the controls they enclose.
     const QObjectList& children = window.children();
     const auto position = [&children](QWidget* w) { return children.indexOf(w); };
@@ -181,6 +191,39 @@ TEST_F(QtFront, MainWindowHasEveryTemplateControlAsItsWidget) {
     ASSERT_FALSE(engine.calls.empty());
     EXPECT_EQ(engine.calls.back(), "connect(3,9600)");
     EXPECT_EQ(platform::portDevice(3), "/dev/ttyS0");
+}
+
+// A right click opens the window's menu on the background and on every
+// control without a menu of its own, disabled or not; an edit field keeps
+// its own.
+TEST_F(QtFront, ContextMenuOpensWhereverNoControlHasItsOwn) {
+    test::FakeEngine engine;
+    AppModel bridge;
+    DlgConfig dialog(engine, bridge);
+    QtMainWindow window(dialog, bridge, qtResourceTemplates());
+    window.setPortSource(threeDevices);
+    window.initialise();
+    window.show();
+    QtDialogControls& controls = window.controls();
+    ASSERT_FALSE(controls.isEnabled(MainId::AdvancedSettings));  // not connected
+    const std::vector<std::pair<int, bool>> cases = {
+        {0, true},  // the window's background
+        {MainId::AdvancedSettings, true},
+        {MainId::PortCombo, true},
+        {MainId::RaGroup, true},
+        {MainId::RaGuideLabel, true},
+        {MainId::RaGuideRateTrack, true},
+        {MainId::StatusLine, false},
+    };
+    for (const auto& [id, opens] : cases) {
+        QWidget* target = id == 0 ? static_cast<QWidget*>(&window) : controls.widget(id);
+        const QPoint at(2, 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &event);
+        EXPECT_EQ(window.contextMenu()->isVisible(), opens) << id;
+        for (QWidget* popup : QApplication::topLevelWidgets())
+            if (qobject_cast<QMenu*>(popup) != nullptr) popup->close();
+    }
 }
 
 TEST_F(QtFront, PortListFollowsTheDevicesEachTimeItOpens) {

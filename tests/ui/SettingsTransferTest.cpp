@@ -126,15 +126,29 @@ TEST(SettingsTransfer, ImportWaitsForEachExchangeThenReadsBack) {
     EXPECT_EQ(host.messages, (std::vector<std::string>{"info: Imported " + host.path +
                                                        ": 2 settings changed, read back and confirmed."}));
 
-    // Refused on the way: the message says so (no longer "nothing was sent").
-    host.messages.clear();
-    t.startImport(host, 3, 9600);
-    play(t, {{1, 0}, {2, 0}, {kSettingsReport, SettingsReportKind::ReadoutComplete}}, before);
-    t.onStatus(StatusCode::CommunicationError);
-    EXPECT_FALSE(t.busy());
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0],
-              "error: Import failed: sending the settings ended with \"Error: Communication error\".");
+    // Refused or left unanswered on the way: the message names the step
+    // (and no longer says "nothing was sent").
+    struct Case {
+        const char* name;
+        bool gearAnswered;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"the gear write", false,
+         "error: Import failed: sending raGearRatio ended with \"Error: Communication error\"."},
+        {"the delivery check", true,
+         "error: Import failed: confirming delivery ended with \"Error: Communication error\"."},
+    };
+    for (const Case& c : cases) {
+        host.messages.clear();
+        t.startImport(host, 3, 9600);
+        play(t, {{1, 0}, {2, 0}, {kSettingsReport, SettingsReportKind::ReadoutComplete}}, before);
+        if (c.gearAnswered) t.onSettings(wanted, SettingsReportKind::GearRatiosChanged);
+        t.onStatus(StatusCode::CommunicationError);
+        EXPECT_FALSE(t.busy()) << c.name;
+        ASSERT_EQ(host.messages.size(), 1u) << c.name;
+        EXPECT_EQ(host.messages[0], c.message) << c.name;
+    }
     std::remove(host.path.c_str());
 }
 

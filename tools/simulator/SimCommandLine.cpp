@@ -68,6 +68,10 @@ void describe(CLI::App& app, SimCommandLine& out, std::string& profile) {
     app.add_option("--delay-ms", out.options.replyDelayMs, "wait N ms before each reply (0..3600000)")
         ->option_text("N")
         ->transform(decimalIn(0, 3600000));
+    app.add_option("--delay-after", out.options.delayAfterRequests,
+                   "answer the first N requests at once, delay only\nthe later ones (0..1000000)")
+        ->option_text("N")
+        ->transform(decimalIn(0, 1000000));
     app.add_option("--vanish-after", out.options.vanishAfterRequests,
                    "close the line instead of answering request N+1\n(0..1000000)")
         ->option_text("N")
@@ -93,6 +97,7 @@ void describe(CLI::App& app, SimCommandLine& out, std::string& profile) {
         ->transform(decimalIn(1, 4000000));
     app.add_flag("--once", out.once, "exit when the peer closes the line after a session")
         ->disable_flag_override();
+    app.add_flag("--version", out.version, "print the version and exit")->disable_flag_override();
     app.footer("Profiles:\n" + profileList());
 }
 

@@ -19,6 +19,7 @@ struct SimCommandLine {
     std::string logPath;     // --log: file, or "-" for standard output; empty: no log
     bool once = false;       // --once: exit when the peer closes after a session
     bool help = false;       // --help
+    bool version = false;    // --version
     std::string helpText;    // with help: the text to show
 };
 

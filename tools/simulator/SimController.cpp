@@ -219,6 +219,7 @@ SimController::SimController(SimProfile profile, SimOptions options)
       traits_(profileTraits(profile)),
       replyDelayMs_(options.replyDelayMs >= 0 ? static_cast<uint32_t>(options.replyDelayMs)
                                               : traits_.defaultReplyDelayMs),
+      delayAfter_(options.delayAfterRequests > 0 ? static_cast<uint32_t>(options.delayAfterRequests) : 0u),
       vanishAfter_(options.vanishAfterRequests >= 0 ? static_cast<uint32_t>(options.vanishAfterRequests)
                                                     : traits_.defaultVanishAfterRequests),
       muteAfter_(options.muteAfterRequests > 0 ? static_cast<uint32_t>(options.muteAfterRequests) : 0u),
@@ -525,7 +526,7 @@ void SimController::appendGarbage(std::vector<uint8_t>& out) {
 }
 
 void SimController::queue(std::vector<uint8_t> bytes, uint64_t nowNs) {
-    const uint64_t delayNs = uint64_t{replyDelayMs_} * 1000000u;
+    const uint64_t delayNs = requestCount_ > delayAfter_ ? uint64_t{replyDelayMs_} * 1000000u : 0u;
     const uint64_t due = nowNs > kNoOutput - 1 - delayNs ? kNoOutput - 1 : nowNs + delayNs;
     pendingBytes_ += bytes.size();
     output_.push_back(Chunk{due, std::move(bytes), 0});

@@ -31,6 +31,10 @@ struct SimOptions {
     // Delay of every reply in milliseconds; negative: the profile's default
     // (1500 for slow, else 0). Applies to any profile when set.
     int32_t replyDelayMs = -1;
+    // Number of requests answered at once before the delay applies: a
+    // quick read-out, then slow exchanges (for testing what a program does
+    // while a reply is outstanding). 0: every reply is delayed.
+    int32_t delayAfterRequests = 0;
     // Number of requests the controller answers before it disappears: the
     // next complete request frame is taken in, logged, left unanswered and
     // the controller is gone from then on. Negative: the profile's default
@@ -147,6 +151,7 @@ private:
     SimProfile profile_;
     const ProfileTraits& traits_;
     uint32_t replyDelayMs_;
+    uint32_t delayAfter_;
     uint32_t vanishAfter_;
     uint32_t muteAfter_;
     uint32_t random_;

@@ -289,6 +289,10 @@ int main(int argc, char** argv) {
         std::fputs(args.helpText.c_str(), stdout);
         return 0;
     }
+    if (args.version) {
+        std::fputs("vorlant-sim " VORLANT_VERSION "\n", stdout);
+        return 0;
+    }
     installSignals();
 
     Log log;

@@ -20,8 +20,11 @@ struct CommandInfo {
 
 // In the order the tool's help lists them.
 const CommandInfo kCommands[] = {
-    {"readout", "[--json]", "show every settings field",
-     "Reads the controller out and shows every settings field, the identification first."},
+    {"readout", "[--json|--fields]", "show every settings field",
+     "Reads the controller out and shows every settings field, the identification\n"
+     "first; a value with a unit shows it (currents in mA, the site in degrees,\n"
+     "guiding rates in multiples of the sidereal rate). --fields lists the fields\n"
+     "`set` can change, with their ranges, and needs no controller."},
     {"set", "FIELD VALUE [FIELD VALUE...]", "change settings (field names as in readout)",
      "Changes settings. Each value is checked against the field's range and the\n"
      "connected controller's class before anything is sent; only the named fields\n"
@@ -30,8 +33,9 @@ const CommandInfo kCommands[] = {
      "Sets the gear ratios of both axes, in steps per revolution."},
     {"store", "", "store the settings permanently in the controller",
      "Makes the controller keep its current settings over a power cycle."},
-    {"reload-defaults", "", "reload the controller's factory defaults",
-     "Reloads the controller's factory defaults (they are live at once) and reads them out."},
+    {"reload-defaults", "[--yes]", "reload the controller's factory defaults",
+     "Reloads the controller's factory defaults (they are live at once) and reads them\n"
+     "out. When standard input is a terminal it asks first."},
     {"voltage", "", "measure the supply voltage", "Measures the controller's supply voltage."},
     {"park", "", "make the current position the park position",
      "Makes the mount's current position its park position."},
@@ -47,11 +51,14 @@ const CommandInfo kCommands[] = {
     {"exposure", "on|off", "switch the exposure output", "Switches the exposure output on or off."},
     {"export", "FILE", "save every setting as JSON",
      "Reads the controller out and saves every setting to FILE as JSON, for `import`."},
-    {"import", "FILE", "check FILE against the controller, send what\ndiffers, then read back and confirm",
+    {"import", "FILE [--dry-run] [--yes]",
+     "check FILE against the controller, send what\ndiffers, then read back and confirm",
      "Checks FILE (written by `export`) on its own and against the connected\n"
      "controller (same family, every value writable on its class and within its\n"
      "range); only then sends the settings that differ, reads everything back and\n"
-     "confirms it. A file that does not fit is refused whole: nothing is sent."},
+     "confirms it. A file that does not fit is refused whole: nothing is sent.\n"
+     "Each changed field is shown as \"field: old -> new\". When standard input is\n"
+     "a terminal it shows the changes and asks before sending them."},
     {"diff", "FILE", "show the fields where the controller and FILE differ",
      "Reads the controller out and lists the fields where it and FILE (written by\n"
      "`export`) differ, with both values; sends nothing. Exits 0 when they match,\n"
@@ -63,11 +70,13 @@ const CommandInfo kCommands[] = {
      "another device, a controller too old, or a controller with its capability\n"
      "class and device line. Ports in use by another program are skipped.\n"
      "Exit code 0 when a controller was found, 1 when none was."},
+    {"help", "[COMMAND]", "show this help, or COMMAND's",
+     "Shows the tool's help, or with COMMAND that command's."},
 };
 
 // Commands that open no port of the user's choosing.
 bool takesNoPort(const std::string& command) {
-    return command == "scan";
+    return command == "scan" || command == "help";
 }
 
 const CommandInfo* findCommand(const std::string& name) {
@@ -97,9 +106,15 @@ constexpr const char* kToolFooter =
     "Settings that are sent are live at once; `store` keeps them over a power cycle.\n"
     "`vorlantctl COMMAND --help` shows a command's own help.\n"
     "\n"
+    "Environment:\n"
+    "  VORLANT_PORT           the port when --port is not given\n"
+    "  VORLANT_TRACE          trace the link into FILE, as --trace FILE does\n"
+    "  VORLANT_TRACE_LIMIT_MB the most a trace may grow to, in MiB (1..4096, 16\n"
+    "                         when not set)\n"
+    "\n"
     "Exit codes:\n"
     "  0  success\n"
-    "  1  refused by the controller or the engine, or another failure\n"
+    "  1  refused by the controller or the engine, not confirmed, or another failure\n"
     "  2  usage error\n"
     "  3  the port cannot be opened (not found, no serial port, in use, permission)\n"
     "  4  time-out: the controller did not answer the read-out\n"
@@ -108,9 +123,17 @@ constexpr const char* kToolFooter =
     "  7  connection lost, or no reply to a command\n"
     "  8  settings file cannot be read or written, is malformed or does not fit\n"
     "  9  diff: another failure (for diff, 1 means the controller and the file differ)\n"
-    "scan: 0 a controller was found, 1 none was found, 2 usage error";
+    "scan: 0 a controller was found, 1 none was found, 2 usage error\n"
+    "\n"
+    "Environment:\n"
+    "  VORLANT_TRACE  a file to trace the link into, when --trace is not given";
 
 constexpr const char* kCommandFooter = "Exit codes: see vorlantctl --help.";
+
+// The options that say how to reach the controller.
+bool isConnectionOption(const CLI::Option& o) {
+    return o.check_lname("port") || o.check_lname("baud") || o.check_lname("trace");
+}
 
 // Options and arguments, and the tool's list of commands with their
 // arguments.
@@ -133,9 +156,15 @@ public:
         out += make_positionals(app);
         std::vector<const CLI::Option*> options;
         for (const CLI::App* a : {app, static_cast<const CLI::App*>(app->get_parent())}) {
-            if (!a || (a != app && takesNoPort(app->get_name()))) continue;
-            for (const CLI::Option* o : a->get_options())
-                if (o->nonpositional() && o != a->get_help_ptr()) options.push_back(o);
+            if (!a) continue;
+            for (const CLI::Option* o : a->get_options()) {
+                if (!o->nonpositional() || o == a->get_help_ptr()) continue;
+                // A command's help lists the tool's options that apply to it.
+                if (a != app && (app->get_name() == "help" || o->check_lname("version") ||
+                                 (takesNoPort(app->get_name()) && isConnectionOption(*o))))
+                    continue;
+                options.push_back(o);
+            }
         }
         options.push_back(app->get_help_ptr());
         out += make_group("Options", false, options);
@@ -161,9 +190,11 @@ public:
         return out.str();
     }
 
-    // An argument is shown by its name alone.
+    // An argument is shown by its name alone, an option by its value's
+    // name (the descriptions say what excludes what).
     std::string make_option_opts(const CLI::Option* opt) const override {
-        return opt->get_positional() ? std::string() : CLI::Formatter::make_option_opts(opt);
+        if (opt->get_positional() || opt->get_option_text().empty()) return std::string();
+        return " " + opt->get_option_text();
     }
 };
 
@@ -174,6 +205,12 @@ struct Grammar {
     std::string baud;
     std::string trace;
     bool json = false;
+    bool fields = false;
+    bool yes = false;
+    bool dryRun = false;
+    bool version = false;
+    bool quiet = false;
+    bool verbose = false;
     std::deque<std::string> words;  // storage the arguments are bound to
     std::vector<std::string> pairs;
     std::vector<std::string> extras;
@@ -187,11 +224,12 @@ struct Grammar {
         app.require_subcommand(0, 1);
         app.fallthrough();
         app.footer(kToolFooter);
-        portOption = app.add_option("--port", port,
-                                    allowDevicePath ? "the controller's port, required: COM1..COM256, or a\n"
-                                                      "device path such as /dev/ttyUSB0 (COM<n> then\n"
-                                                      "means /dev/ttyS<n-1>)"
-                                                    : "the controller's port, required: COM1..COM256")
+        portOption = app.add_option("-p,--port", port,
+                                    allowDevicePath ? "the controller's port: COM1..COM256, or a device\n"
+                                                      "path such as /dev/ttyUSB0 (COM<n> then means\n"
+                                                      "/dev/ttyS<n-1>); default: $VORLANT_PORT"
+                                                    : "the controller's port: COM1..COM256; default:\n"
+                                                      "%VORLANT_PORT%")
                          ->option_text("PORT")
                          // Given twice, the later one counts, so a script can append to
                          // a default command line.
@@ -203,7 +241,7 @@ struct Grammar {
                                  return parsePort(text, allowDevicePath, spec, error) ? std::string() : error;
                              },
                              std::string()));
-        app.add_option("--baud", baud, "the line speed (default 9600)")
+        app.add_option("-b,--baud", baud, "the line speed (default 9600)")
             ->option_text("9600|115200")
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
             ->check(CLI::Validator(
@@ -219,6 +257,14 @@ struct Grammar {
                        "standard output")
             ->option_text("FILE")
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        CLI::Option* quietOption = app.add_flag("-q,--quiet", quiet,
+                                                "no progress (shown on standard error when it is a\n"
+                                                "terminal: each step, and scan's ports as found)")
+                                       ->disable_flag_override();
+        app.add_flag("-v,--verbose", verbose, "progress with every request sent too (not with\n--quiet)")
+            ->disable_flag_override()
+            ->excludes(quietOption);
+        app.add_flag("--version", version, "print the version and exit")->disable_flag_override();
 
         for (const CommandInfo& c : kCommands) {
             CLI::App* sub = app.add_subcommand(c.name, c.about);
@@ -234,18 +280,26 @@ struct Grammar {
         return sub.add_option(name, words.back(), description);
     }
 
+    void addYes(CLI::App& sub) {
+        sub.add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal")->disable_flag_override();
+    }
+
     void addArguments(CLI::App& sub, const std::string& name) {
         if (name == "readout") {
-            sub.add_flag("--json", json, "print one JSON object, the form `export` writes")
-                ->disable_flag_override();
+            CLI::Option* jsonFlag =
+                sub.add_flag("--json", json, "print one JSON object, the form `export` writes")
+                    ->disable_flag_override();
+            sub.add_flag("--fields", fields, "list the writable fields and their ranges\n(not with --json)")
+                ->disable_flag_override()
+                ->excludes(jsonFlag);
         } else if (name == "set") {
             sub.add_option("FIELD VALUE", pairs,
                            "a field's name as readout shows it (raAcceleration,\n"
                            "deGuideRate, ...) and its new value; latitude and\n"
                            "longitude also as angles, as for `location`");
         } else if (name == "gear") {
-            word(sub, "RA", "right ascension, steps per revolution: 0..4294967295")->required();
-            word(sub, "DE", "declination, steps per revolution: 0..4294967295")->required();
+            word(sub, "RA", "right ascension, steps per revolution: 1..4294967295")->required();
+            word(sub, "DE", "declination, steps per revolution: 1..4294967295")->required();
         } else if (name == "location") {
             word(sub, "LAT",
                  "latitude: [N|S|-]D[:MM[:SS]], such as N48:08:00 or\n"
@@ -271,6 +325,15 @@ struct Grammar {
                 ->required();
         } else if (name == "import" || name == "diff") {
             word(sub, "FILE", "a settings file written by export; - for standard\ninput")->required();
+            if (name == "import") {
+                sub.add_flag("--dry-run", dryRun, "show the changes and send nothing")
+                    ->disable_flag_override();
+                addYes(sub);
+            }
+        } else if (name == "reload-defaults") {
+            addYes(sub);
+        } else if (name == "help") {
+            word(sub, "COMMAND", "the command whose help to show");
         } else if (name == "scan") {
             const bool paths = allowDevicePath_;
             sub.add_option("--extra", extras,
@@ -437,7 +500,7 @@ bool parseAngleArgument(const std::string& text, int kind, int32_t& out) {
 }
 
 bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, CliArgs& out,
-                      std::string& error) {
+                      std::string& error, const char* portFromEnvironment) {
     out = CliArgs{};
     std::unique_ptr<Grammar> grammar;
     // CLI11 reports through exceptions; they end here, at its one call.
@@ -458,6 +521,10 @@ bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, C
         return false;
     }
     const Grammar& g = *grammar;
+    if (g.version) {
+        out.version = true;
+        return true;
+    }
     const CLI::App* sub = g.selected();
     if (!sub) {
         error = "no command given";
@@ -466,6 +533,31 @@ bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, C
     out.command = sub->get_name();
     for (const CLI::Option* o : sub->get_options([](const CLI::Option* o) { return o->get_positional(); }))
         for (const std::string& word : o->results()) out.args.push_back(word);
+    out.quiet = g.quiet;
+    out.verbose = g.verbose;
+    out.yes = g.yes;
+    out.dryRun = g.dryRun;
+    out.fields = g.fields;
+    if (out.command == "help") {
+        out.help = true;
+        // The formatter itself: the app's help() would show the selected
+        // command's, this one's.
+        const auto formatter = g.app.get_formatter();
+        if (out.args.empty()) {
+            out.helpText = formatter->make_help(&g.app, std::string(), CLI::AppFormatMode::Normal);
+            return true;
+        }
+        if (!findCommand(out.args[0]) || out.args[0] == "help") {
+            error = "unknown command '" + out.args[0] + "' (vorlantctl --help lists the commands)";
+            out.help = false;
+            return false;
+        }
+        out.helpText = formatter->make_help(g.app.get_subcommand(out.args[0]), std::string(),
+                                            CLI::AppFormatMode::Normal);
+        return true;
+    }
+    // The field list needs no controller.
+    if (out.command == "readout" && out.fields) return true;
     if (out.command == "set") {
         if (out.args.empty()) {
             error = "no FIELD VALUE given";
@@ -490,12 +582,19 @@ bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, C
         }
         return true;
     }
-    if (g.portOption->count() == 0) {
-        error = "--port PORT is required";
+    std::string portError;
+    if (g.portOption->count() != 0) {
+        out.hasPort = parsePort(g.port, allowDevicePath, out.port, portError);  // checked by the grammar
+    } else if (portFromEnvironment != nullptr && *portFromEnvironment != '\0') {
+        if (!parsePort(portFromEnvironment, allowDevicePath, out.port, portError)) {
+            error = "VORLANT_PORT: " + portError;
+            return false;
+        }
+        out.hasPort = true;
+    } else {
+        error = "--port PORT is required (or set VORLANT_PORT)";
         return false;
     }
-    std::string portError;
-    out.hasPort = parsePort(g.port, allowDevicePath, out.port, portError);  // checked by the grammar
     out.baud = g.baud == "115200" ? 115200u : 9600u;
     out.json = g.json;
     out.tracePath = g.trace;

@@ -18,12 +18,18 @@ struct PortSpec {
 struct CliArgs {
     bool help = false;
     std::string helpText;  // with help: the text asked for (the tool's or one command's)
+    bool version = false;  // --version: print the version, nothing else
     std::string command;   // "readout", "set", ...; on a usage error the command seen, if any
     std::vector<std::string> args;
     bool hasPort = false;
     PortSpec port;
     uint32_t baud = 9600;
     bool json = false;
+    bool fields = false;    // readout --fields: the writable fields and their ranges, no port
+    bool yes = false;       // reload-defaults, import: --yes, do not ask
+    bool dryRun = false;    // import --dry-run: show the change plan, send nothing
+    bool quiet = false;     // --quiet: no progress even on a terminal
+    bool verbose = false;   // --verbose: progress with every request sent
     std::string tracePath;  // --trace FILE; empty: none asked for on the command line
     // scan: the devices --extra adds to the system's ports, in order.
     std::vector<PortSpec> extras;
@@ -34,10 +40,12 @@ struct CliArgs {
 // the options, and a word such as "-5" or "-33:52:06" is an argument.
 // Checks the command's arguments' count. False with a one-line message on
 // a usage error. allowDevicePath: whether PORT may be a device path
-// (POSIX) besides COM<n>. Every command needs --port but scan, which
-// refuses it (it tries every port; --extra DEVICE adds one).
+// (POSIX) besides COM<n>. Every command needs a port but scan, which
+// refuses --port (it tries every port; --extra DEVICE adds one), help and
+// readout --fields. Without --port the port is portFromEnvironment (the
+// value of VORLANT_PORT) when that is set and not empty.
 bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, CliArgs& out,
-                      std::string& error);
+                      std::string& error, const char* portFromEnvironment = nullptr);
 
 // "COM3" (any case, 1..256; any word starting with COM and without a '/' is
 // taken as meant for this form), or with allowDevicePath any other

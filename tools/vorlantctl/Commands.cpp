@@ -14,6 +14,7 @@
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 #include "tools/vorlantctl/ApplyPlan.h"
+#include "tools/vorlantctl/FieldNames.h"
 
 namespace vorlant::ctl {
 
@@ -67,10 +68,16 @@ bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& v
         value = angle;
         return true;
     }
-    const IntegerText result = readInteger(text, f.writeMin, f.writeMax, value);
+    const int64_t min = commandLineMin(f);
+    const IntegerText result = readInteger(text, min, f.writeMax, value);
     if (result == IntegerText::Ok) return true;
-    error = integerError(name, text, result, f.writeMin, f.writeMax);
+    error = integerError(name, text, result, min, f.writeMax);
     return false;
+}
+
+// "raAcceleration: 1 -> 70", as set and import both report a change.
+std::string changeLine(const SettingsField& f, int64_t before, int64_t after) {
+    return std::string(f.name) + ": " + num(before) + " -> " + num(after) + "\n";
 }
 
 bool parseOnOff(const std::string& text, uint8_t& on) {
@@ -115,18 +122,31 @@ Outcome applyChanges(Session& session, const std::vector<FieldChange>& changes, 
     if (!o.ok()) return o;
     for (const FieldChange& c : changes) {
         const int64_t before = c.field->get(current);
-        out += std::string(c.field->name) + ": " + num(before);
-        out += before == c.value ? " (unchanged)\n" : " -> " + num(c.value) + "\n";
+        out += before == c.value ? std::string(c.field->name) + ": " + num(before) + " (unchanged)\n"
+                                 : changeLine(*c.field, before, c.value);
     }
     return o;
 }
 
-Outcome commandImport(Session& session, const SettingsFile& file, const std::string& path, std::string& out) {
+Outcome commandImport(Session& session, const SettingsFile& file, const std::string& path, bool dryRun,
+                      const Interaction& interaction, std::string& out) {
     ControllerSettings target{};
     std::vector<FieldChange> changes;
     std::string error;
     if (!planImport(file, session.settings(), target, changes, error))
         return Outcome::failure(kExitFile, path + ": " + error + "; nothing was sent");
+    std::string lines;
+    for (const FieldChange& c : changes)
+        lines += changeLine(*c.field, c.field->get(session.settings()), c.value);
+    const std::string count = std::to_string(changes.size()) + " field" + (changes.size() == 1 ? "" : "s");
+    if (dryRun) {
+        out += lines + "dry run: " + count + " would change; nothing was sent\n";
+        return Outcome::success();
+    }
+    if (interaction.confirm && !changes.empty() &&
+        !interaction.confirm(lines + "Send " + (changes.size() == 1 ? "this change" : "these changes") +
+                             " from " + path + " to the controller?"))
+        return Outcome::failure(kExitGeneric, "import not confirmed; nothing was sent");
     const Outcome sent = applyPlan(session, planCommands(session.settings(), target));
     if (!sent.ok()) return sent;
 
@@ -143,9 +163,7 @@ Outcome commandImport(Session& session, const SettingsFile& file, const std::str
         text.pop_back();
         return Outcome::failure(kExitGeneric, text);
     }
-    for (const FieldChange& c : changes) out += std::string(c.field->name) + ": " + num(c.value) + "\n";
-    out += "imported " + path + ": " + std::to_string(changes.size()) + " field" +
-           (changes.size() == 1 ? "" : "s") + " changed, read back and confirmed\n";
+    out += lines + "imported " + path + ": " + count + " changed, read back and confirmed\n";
     return Outcome::success();
 }
 
@@ -237,7 +255,12 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
     if (cmd == "set") {
         for (size_t i = 0; i + 1 < a.size(); i += 2) {
             const SettingsField* f = findField(a[i]);
-            if (!f) return usage("unknown field '" + a[i] + "' (readout lists the field names)");
+            if (!f) {
+                const SettingsField* near = nearestField(a[i], true);
+                return usage("unknown field '" + a[i] + "'" +
+                             (near ? " (did you mean " + std::string(near->name) + "? " : " (") +
+                             "readout --fields lists them)");
+            }
             if (!isWritable(*f)) return usage(a[i] + " is read-only");
             for (const FieldChange& c : p.changes)
                 if (c.field == f) return usage(a[i] + " is given twice");
@@ -250,8 +273,9 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
         int64_t ratio[2] = {0, 0};
         const char* const names[2] = {"RA", "DE"};
         for (size_t axis = 0; axis < 2; ++axis) {
-            const IntegerText r = readInteger(a[axis], 0, kU32Max, ratio[axis]);
-            if (r != IntegerText::Ok) return usage(integerError(names[axis], a[axis], r, 0, kU32Max));
+            // A ratio of 0 steps per revolution is no mount.
+            const IntegerText r = readInteger(a[axis], 1, kU32Max, ratio[axis]);
+            if (r != IntegerText::Ok) return usage(integerError(names[axis], a[axis], r, 1, kU32Max));
         }
         p.gearRa = static_cast<uint32_t>(ratio[0]);
         p.gearDe = static_cast<uint32_t>(ratio[1]);
@@ -297,7 +321,8 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
     return Outcome::success();
 }
 
-Outcome act(const CliArgs& args, Prepared& p, Session& session, std::string& out) {
+Outcome act(const CliArgs& args, Prepared& p, Session& session, const Interaction& interaction,
+            std::string& out) {
     const std::string& cmd = args.command;
     if (cmd == "readout") {
         // The export form: what it prints, import takes.
@@ -318,7 +343,8 @@ Outcome act(const CliArgs& args, Prepared& p, Session& session, std::string& out
         return Outcome::success();
     }
     if (cmd == "set") return applyChanges(session, p.changes, out);
-    if (cmd == "import") return commandImport(session, p.file, fileName(args.args[0]), out);
+    if (cmd == "import")
+        return commandImport(session, p.file, fileName(args.args[0]), args.dryRun, interaction, out);
     if (cmd == "diff") return commandDiff(session, p.file, fileName(args.args[0]), out);
     if (cmd == "location") return commandLocation(session, p.latitude, p.longitude, out);
     if (cmd == "gear") {
@@ -442,34 +468,63 @@ std::vector<ProbeTarget> scanTargets(const std::vector<PortSpec>& extras) {
 #endif
 }
 
-Outcome runScan(const CliArgs& args, std::string& out) {
+Outcome runScan(const CliArgs& args, const Interaction& interaction, std::string& out) {
     const std::vector<ProbeTarget> targets = scanTargets(args.extras);
-    const std::vector<ProbeReport> reports = scanPorts(targets, [] { return platform::createSerialPort(); });
-    for (const ProbeReport& r : reports) out += describeProbe(r) + "\n";
+    // Shown as each probe ends: the ports' labels told so (one call at a
+    // time, and none once the scan has returned).
+    std::vector<std::string> shown;
+    ProbeReportListener onReport;
+    if (interaction.scanLine) {
+        onReport = [&](const ProbeReport& r) {
+            shown.push_back(r.target.label);
+            interaction.scanLine(describeProbe(r));
+        };
+    }
+    const std::vector<ProbeReport> reports = scanPorts(
+        targets, [] { return platform::createSerialPort(); }, ProbeTimings(), onReport);
+    for (const ProbeReport& r : reports) {
+        // A probe that overran was not told: it is said at the end.
+        if (std::find(shown.begin(), shown.end(), r.target.label) != shown.end()) continue;
+        const std::string line = describeProbe(r);
+        if (interaction.scanLine)
+            interaction.scanLine(line);
+        else
+            out += line + "\n";
+    }
     if (reports.empty()) out += "no serial port found\n";
     if (firstController(reports) == nullptr) return Outcome::failure(kExitGeneric, "no controller found");
     return Outcome::success();
 }
 
-Outcome runOnce(const CliArgs& args, const Session::Options& options, std::string& out) {
+Outcome runOnce(const CliArgs& args, const Session::Options& options, const Interaction& interaction,
+                std::string& out) {
     Prepared prepared;
     const Outcome ready = prepare(args, prepared);
     if (!ready.ok()) return ready;
+    if (args.command == "reload-defaults" && interaction.confirm &&
+        !interaction.confirm("Reload the factory defaults on " + portLabel(args.port) +
+                             "? They replace the current settings at once."))
+        return Outcome::failure(kExitGeneric, "reload-defaults not confirmed; nothing was sent");
 
     if (!args.port.devicePath.empty()) platform::setPortDevice(args.port.number, args.port.devicePath);
     Session session(options);
     const Outcome connected = session.connect(args.port.number, args.baud, portLabel(args.port));
     if (!connected.ok()) return connected;
-    const Outcome done = act(args, prepared, session, out);
+    const Outcome done = act(args, prepared, session, interaction, out);
     session.disconnect();
     return done;
 }
 
 }  // namespace
 
-Outcome runCommand(const CliArgs& args, const Session::Options& options, std::string& out) {
-    if (args.command == "scan") return runScan(args, out);
-    Outcome o = runOnce(args, options, out);
+Outcome runCommand(const CliArgs& args, const Session::Options& options, std::string& out,
+                   const Interaction& interaction) {
+    if (args.command == "scan") return runScan(args, interaction, out);
+    if (args.command == "readout" && args.fields) {
+        out += formatFieldList();
+        return Outcome::success();
+    }
+    Outcome o = runOnce(args, options, interaction, out);
     // For diff, 1 only ever means "they differ" (its message is empty).
     if (args.command == "diff" && o.code == kExitGeneric && !o.message.empty()) o.code = kExitDiffOther;
     return o;

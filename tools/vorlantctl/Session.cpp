@@ -65,6 +65,15 @@ std::string openFailureReason(platform::PortError error, int portNumber) {
 }  // namespace
 
 Session::Session(Options options) : options_(std::move(options)) {
+    if (options_.progress) {
+        // Every request the engine writes passes the progress on its way.
+        TelescopeControl::PortFactory inner = options_.engine.portFactory;
+        if (!inner)
+            inner = [] { return std::shared_ptr<platform::SerialPort>(platform::createSerialPort()); };
+        options_.engine.portFactory = [inner, progress = options_.progress] {
+            return reportingPort(inner(), progress);
+        };
+    }
     engine_ = std::make_unique<TelescopeControl>(&log_, options_.engine);
     if (options_.tickMs != 0) {
         ticking_ = ticker_.start(&Session::tickerEntry, this);
@@ -129,6 +138,8 @@ Outcome Session::connect(int portNumber, uint32_t baud, const std::string& portL
     portLabel_ = portLabel;
     if (!ticking_) return Outcome::failure(kExitGeneric, "cannot start the heartbeat thread");
 
+    if (options_.progress)
+        options_.progress->step("connecting to " + portLabel + " at " + std::to_string(baud) + " baud");
     const size_t mark = log_.size();
     engine_->connect(portNumber, baud);
     Report r{};
@@ -205,6 +216,7 @@ Outcome Session::reconnect() {
 
 Outcome Session::run(const std::function<void(TelescopeControl&)>& post, const std::string& what,
                      Expect expect, Report* got) {
+    if (options_.progress) options_.progress->step(what);
     const size_t mark = log_.size();
     post(*engine_);
     if (!engine_->drain(options_.replyTimeoutMs))
@@ -237,7 +249,10 @@ Outcome Session::run(const std::function<void(TelescopeControl&)>& post, const s
             return false;
         },
         r);
-    if (!answered) return Outcome::failure(kExitLost, what + ": no reply from the controller");
+    // A refusal came before the drain (above); status 10 now is the engine
+    // giving up an exchange the controller left unanswered.
+    if (!answered || r.isStatus(StatusCode::CommunicationError))
+        return Outcome::failure(kExitLost, what + ": no reply from the controller");
     if (r.kind == Report::Kind::Status && isFailureStatus(r.value)) {
         if (r.value == StatusCode::ConnectionClosed || r.value == StatusCode::ConnectTimeout)
             portOpen_ = false;

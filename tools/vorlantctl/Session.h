@@ -18,6 +18,7 @@
 #include "engine/TelescopeControl.h"
 #include "platform/Platform.h"
 #include "tools/vorlantctl/Outcome.h"
+#include "tools/vorlantctl/Progress.h"
 #include "tools/vorlantctl/ReportLog.h"
 
 namespace vorlant::ctl {
@@ -36,6 +37,8 @@ public:
         // Safety net around a whole read-out; the engine's own reply
         // time-out (32 ticks per request) normally ends a dead read-out.
         uint32_t readoutTimeoutMs = 60000;
+        // Where each step and request is shown; none: nothing is.
+        std::shared_ptr<Progress> progress;
     };
 
     // What a step waits for after the engine has handled its command.

@@ -1,15 +1,24 @@
 // vorlantctl: the controller engine on the command line.
 //
 // --trace FILE, or else VORLANT_TRACE=FILE, traces the serial link into
-// FILE (engine/LinkTrace.h); a file that cannot be opened is an error before
-// anything is connected.
+// FILE (engine/LinkTrace.h), at most VORLANT_TRACE_LIMIT_MB MiB (16 by
+// default); a file that cannot be opened or a limit that cannot be read is
+// an error before anything is connected, a write that fails later is said
+// on standard error when it happens. VORLANT_PORT=PORT stands for --port
+// PORT.
+//
+// A person at a terminal sees progress on standard error (not with
+// --quiet) and is asked before reload-defaults and import change the
+// controller (not with --yes); a pipe or a file gets neither.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "engine/LinkTrace.h"
+#include "platform/Terminal.h"
 #include "tools/vorlantctl/Cli.h"
 #include "tools/vorlantctl/Commands.h"
 
@@ -22,13 +31,26 @@ int main(int argc, char** argv) {
 #endif
     CliArgs args;
     std::string error;
-    if (!parseCommandLine(argc, argv, allowDevicePath, args, error)) {
+    if (!parseCommandLine(argc, argv, allowDevicePath, args, error, std::getenv("VORLANT_PORT"))) {
         std::fprintf(stderr, "vorlantctl: %s\n%s\n", error.c_str(), usageLine(args.command).c_str());
         return kExitUsage;
+    }
+    if (args.version) {
+        std::fputs("vorlantctl " VORLANT_VERSION "\n", stdout);
+        return kExitOk;
     }
     if (args.help) {
         std::fputs(args.helpText.c_str(), stdout);
         return kExitOk;
+    }
+    using vorlant::platform::isTerminal;
+    using vorlant::platform::StandardStream;
+    std::shared_ptr<Progress> progress;
+    if (!args.quiet && isTerminal(StandardStream::Error)) {
+        progress = std::make_shared<Progress>(args.verbose, [](const std::string& text) {
+            std::fputs(text.c_str(), stderr);
+            std::fflush(stderr);
+        });
     }
     Session::Options options;
     std::string tracePath = args.tracePath;
@@ -37,14 +59,49 @@ int main(int argc, char** argv) {
         if (fromEnvironment) tracePath = fromEnvironment;
     }
     if (!tracePath.empty()) {
-        options.engine.trace = vorlant::LinkTrace::open(tracePath, error);
+        uint64_t limit = 0;
+        if (!vorlant::LinkTrace::limitFromText(std::getenv("VORLANT_TRACE_LIMIT_MB"), limit, error)) {
+            std::fprintf(stderr, "vorlantctl: %s\n", error.c_str());
+            return kExitGeneric;
+        }
+        options.engine.trace = vorlant::LinkTrace::open(tracePath, error, limit);
         if (!options.engine.trace) {
             std::fprintf(stderr, "vorlantctl: %s\n", error.c_str());
             return kExitGeneric;
         }
+        // Said when it happens: the command goes on, its trace does not.
+        options.engine.trace->setWriteErrorHandler([progress](const std::string& why) {
+            const auto say = [&why] { std::fprintf(stderr, "vorlantctl: %s\n", why.c_str()); };
+            if (progress)
+                progress->interject(say);
+            else
+                say();
+        });
+    }
+    options.progress = progress;
+    Interaction interaction;
+    if (!args.yes && isTerminal(StandardStream::Input)) {
+        interaction.confirm = [progress](const std::string& question) {
+            if (progress) progress->clear();
+            std::fprintf(stderr, "%s [y/N] ", question.c_str());
+            std::fflush(stderr);
+            char answer[64] = {};
+            if (!std::fgets(answer, sizeof answer, stdin)) return false;
+            return answer[0] == 'y' || answer[0] == 'Y';
+        };
+    }
+    if (progress) {
+        interaction.scanLine = [progress](const std::string& line) {
+            progress->interject([&line] {
+                std::fputs((line + "\n").c_str(), stdout);
+                std::fflush(stdout);
+            });
+        };
+        if (args.command == "scan") progress->step("scanning the serial ports");
     }
     std::string out;
-    const Outcome outcome = runCommand(args, options, out);
+    const Outcome outcome = runCommand(args, options, out, interaction);
+    if (progress) progress->clear();
     std::fputs(out.c_str(), stdout);
     if (std::fflush(stdout) != 0 && outcome.ok()) {
         // A full disk or a closed pipe behind standard output: the result

@@ -19,6 +19,9 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+#include <QVariant>
 #include <QWheelEvent>
 #include <algorithm>
 #include <memory>
@@ -60,6 +63,20 @@ public:
     void showPopup() override {
         if (beforePopup) beforePopup();
         QComboBox::showPopup();
+    }
+
+protected:
+    // QComboBox's own painting, with the closed text in place of the
+    // entry's.
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        if (currentIndex() < 0)
+            option.palette.setBrush(QPalette::ButtonText, option.palette.placeholderText());
+        option.currentText = closedComboText(*this);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
     }
 };
 
@@ -113,6 +130,31 @@ bool isAutomatic(const ResourceControl& c) {
 }
 
 }  // namespace
+
+QString closedComboText(const QComboBox& combo) {
+    if (combo.currentIndex() < 0) return combo.placeholderText();
+    const QVariant closed = combo.currentData(kClosedTextRole);
+    return closed.isValid() ? closed.toString() : combo.currentText();
+}
+
+void fitLabelText(QLabel& label) {
+    if (label.wordWrap()) return;
+    const int room = label.contentsRect().width();
+    // From the font the label would have, so a shorter text set later
+    // gets the full size back.
+    QFont font = label.parentWidget() != nullptr ? label.parentWidget()->font() : label.font();
+    const bool points = font.pointSizeF() > 0;
+    const double full = points ? font.pointSizeF() : font.pixelSize();
+    for (double size = full; size >= 0.75 * full; size -= points ? 0.25 : 1) {
+        if (points) {
+            font.setPointSizeF(size);
+        } else {
+            font.setPixelSize(static_cast<int>(size));
+        }
+        if (QFontMetrics(font).horizontalAdvance(label.text()) <= room) break;
+    }
+    if (font != label.font()) label.setFont(font);
+}
 
 QtControlKind qtControlKind(const ResourceControl& c) {
     if (c.kind == "COMBOBOX") return QtControlKind::Combo;
@@ -244,6 +286,7 @@ QWidget* QtDialogControls::create(QWidget& parent, const ResourceControl& c, QtC
     w->setProperty("vorlantAutomatic", isAutomatic(c));
     w->setProperty("vorlantNotify", c.hasStyle("SS_NOTIFY"));
     w->setGeometry(units_.x(c.x), units_.y(c.y), units_.x(c.w), units_.y(height));
+    if (auto* label = qobject_cast<QLabel*>(w)) fitLabelText(*label);
     if (c.hasStyle("WS_DISABLED")) w->setEnabled(false);
     return w;
 }
@@ -424,6 +467,7 @@ void QtDialogControls::setText(int id, const std::string& text) {
             edit->setToolTip(edit->fontMetrics().horizontalAdvance(t) > edit->width() - 8 ? t : QString());
     } else if (auto* label = qobject_cast<QLabel*>(i->widget)) {
         label->setText(t);
+        fitLabelText(*label);
     } else if (auto* button = qobject_cast<QAbstractButton*>(i->widget)) {
         button->setText(t);
     } else if (auto* group = qobject_cast<QGroupBox*>(i->widget)) {

@@ -26,11 +26,25 @@
 #include "ui/DialogControls.h"
 #include "ui/ResourceScript.h"
 
+class QComboBox;
 class QEvent;
 class QFont;
+class QLabel;
 class QWidget;
 
 namespace vorlant {
+
+// A combo entry may carry a shorter text under this role: the closed box
+// shows it, the open list the entry's own text.
+constexpr int kClosedTextRole = Qt::UserRole + 1;
+// What the closed combo shows: the current entry's closed text if it has
+// one, else its text; the placeholder when nothing is chosen.
+QString closedComboText(const QComboBox& combo);
+
+// A one-line label whose text is wider than its box gets a smaller font
+// (down to three quarters of its own) until the text fits, so a font wider
+// than the template's never cuts its end off.
+void fitLabelText(QLabel& label);
 
 // Which widget a control line becomes.
 enum class QtControlKind {

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -55,15 +57,23 @@ QtMainWindow::~QtMainWindow() {
 void QtMainWindow::addToolsMenu() {
     auto* bar = new QMenuBar(this);
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+    contextMenu_ = new QMenu(this);
     // The same actions serve the menu bar and the window's context menu.
     for (const MenuCommand& c : kMenuCommands) {
         auto* action = new QAction(QString::fromUtf8(c.text), this);
         const int id = c.id;
         QObject::connect(action, &QAction::triggered, this, [this, id] { dialog_.menuCommand(id); });
         tools->addAction(action);
+        contextMenu_->addAction(action);
         addAction(action);
     }
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The right clicks come here first (eventFilter): the window's own and
+    // those on every control that has no menu of its own.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != bar && qobject_cast<QLineEdit*>(child) == nullptr) child->installEventFilter(this);
+    }
     contentTop_ = bar->sizeHint().height();
     bar->setGeometry(0, 0, width(), contentTop_);
     // The template's controls move down as one, so the layout stays the
@@ -129,6 +139,15 @@ std::vector<ProbeTarget> QtMainWindow::probeTargets() {
 
 void QtMainWindow::showScanResults(const std::string& text) {
     QMessageBox::information(this, QStringLiteral("Find controller"), QString::fromStdString(text));
+}
+
+bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ContextMenu && contextMenu_ != nullptr) {
+        // Not exec(): the window's timers and report deliveries go on.
+        contextMenu_->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
+    return QtTemplateDialog::eventFilter(watched, event);
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {

@@ -15,11 +15,15 @@
 //
 // A "&Tools" menu bar above the template's controls, and the window's
 // context menu, hold the commands of ui/MenuCommands.h; the controls keep their places relative to each
-// other, all moved down by the menu bar's height (contentTop()).
+// other, all moved down by the menu bar's height (contentTop()). The
+// context menu opens on a right click on the window's background and on
+// every control without a menu of its own (all but the edit fields),
+// disabled ones included (Qt hands a disabled control's click to no one).
 //
 // Threads: everything but postToWindow on the GUI thread.
 #pragma once
 
+#include <QMenu>
 #include <QTimer>
 #include <memory>
 
@@ -60,8 +64,12 @@ public:
     std::vector<ProbeTarget> probeTargets() override;
     void showScanResults(const std::string& text) override;
 
+    // The context menu (open while it shows).
+    const QMenu* contextMenu() const { return contextMenu_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void addToolsMenu();
@@ -72,6 +80,7 @@ private:
     QtTransferHost transferHost_;
     int contentTop_ = 0;
     QtPortList ports_;
+    QMenu* contextMenu_ = nullptr;
     bool initialised_ = false;
     static constexpr int kReportTimerMs = 250;
     QTimer reportTimer_;

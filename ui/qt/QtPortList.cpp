@@ -11,6 +11,7 @@
 #include <set>
 
 #include "platform/SerialPort.h"
+#include "ui/qt/QtDialogControls.h"
 
 namespace vorlant {
 
@@ -60,6 +61,8 @@ void QtPortList::refresh(QComboBox& combo) {
         const platform::SerialDevice& device = devices_[i];
         const QString text = QString::fromStdString(portEntryText(device));
         combo.addItem(text);
+        // The closed box is narrow: it names the device node alone.
+        combo.setItemData(static_cast<int>(i), QString::fromStdString(device.node), kClosedTextRole);
         if (device.path != device.node)
             combo.setItemData(static_cast<int>(i), QString::fromStdString(device.path), Qt::ToolTipRole);
         if (!previous.empty() && device.path == previous) select = static_cast<int>(i);

@@ -39,8 +39,9 @@ public:
 
     // Asks the source again and refills `combo`: the device selected before
     // stays selected while it is present (else the first is), and the
-    // numbers lead to the new entries. Only the drop-down list grows wider
-    // than the combo for long names.
+    // numbers lead to the new entries. The open list shows each entry's
+    // name and node (and grows wider than the combo for long names), the
+    // closed box the chosen node alone.
     void refresh(QComboBox& combo);
 
     const std::vector<platform::SerialDevice>& devices() const { return devices_; }
