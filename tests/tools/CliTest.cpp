@@ -105,7 +105,7 @@ TEST(CommandLine, ConventionsOfSerialTools) {
         {{"voltage"}, "COM5", "", 5, 9600},
         {{"voltage", "--port", "COM6"}, "COM5", "", 6, 9600},  // the command line wins
         {{"voltage"}, "", "--port PORT is required (or set VORLANT_PORT)", 0, 0},
-        {{"voltage"}, "ttyUSB0", "VORLANT_PORT: 'ttyUSB0' is not a port", 0, 0},
+        {{"voltage"}, "COM0", "VORLANT_PORT: 'COM0' is not a port", 0, 0},
         {{"scan"}, "COM5", "", 0, 0},                  // scan tries every port whatever the default
         {{"readout", "--fields"}, nullptr, "", 0, 0},  // the field list needs no controller
     };
