@@ -184,8 +184,7 @@ TEST_F(Tool, ConnectFailuresByCategory) {
         {SimProfile::Garbage, platform::PortError::None, kExitTimeout, "Timeout error"},
         {SimProfile::Vanish, platform::PortError::None, kExitLost, "the device was disconnected"},
         {SimProfile::Class5, platform::PortError::NotFound, kExitCannotOpen, "Cannot open port. COM3"},
-        {SimProfile::Class5, platform::PortError::PermissionDenied, kExitCannotOpen,
-         "COM3 (/dev/ttyS2): permission denied"},
+        {SimProfile::Class5, platform::PortError::PermissionDenied, kExitCannotOpen, "permission denied"},
         {SimProfile::Class5, platform::PortError::Busy, kExitCannotOpen, "in use by another program"},
     };
     for (const Case& c : cases) {
