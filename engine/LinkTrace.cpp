@@ -78,7 +78,7 @@ static_assert(sizeof kStateNames / sizeof kStateNames[0] == ConnectionState::Awa
 
 // By SettingsReportKind value.
 const char* const kReportKindNames[] = {"", "ReadoutComplete", "DefaultsReloaded", "DeviceTooOld",
-                                        "GearRatiosChanged"};
+                                        "GearRatiosChanged", "Identified"};
 
 void appendHex(std::string& line, const uint8_t* bytes, size_t count) {
     static const char kDigits[] = "0123456789ABCDEF";
