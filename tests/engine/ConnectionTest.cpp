@@ -203,7 +203,10 @@ TEST(ConnectionIdentifyOnly, EndsAtTheIdentification) {
     const Case cases[] = {
         {0x00010004, {}, SettingsReportKind::Identified, StatusCode::Connecting, true},
         {0x00050000, {}, SettingsReportKind::Identified, StatusCode::Connecting, true},
-        {0x00010004, {0x55, 0x03, 0x00, 0x01, 0x01}, SettingsReportKind::DeviceTooOld, StatusCode::Connecting,
+        {0x00010004,
+         {0x55, 0x03, 0x00, 0x01, 0x01},
+         SettingsReportKind::DeviceTooOld,
+         StatusCode::Connecting,
          false},
         {0x00020000, {}, 0, StatusCode::IncompatibleDevice, false},
     };
@@ -212,8 +215,9 @@ TEST(ConnectionIdentifyOnly, EndsAtTheIdentification) {
         test::TestController ctl;
         ctl.hardware = c.hardware;
         if (!c.identification.empty()) ctl.overrides[1] = c.identification;
-        test::EngineHarness<test::ScriptedPort> run(std::make_shared<test::ScriptedPort>(), 2000, nullptr,
-                                                    [](TelescopeControl::Options& o) { o.identifyOnly = true; });
+        test::EngineHarness<test::ScriptedPort> run(
+            std::make_shared<test::ScriptedPort>(), 2000, nullptr,
+            [](TelescopeControl::Options& o) { o.identifyOnly = true; });
         run.port().setResponder([&](const Bytes& f) { return ctl.reply(f); });
         run.connectAndRun();
         run.ticks(40);

@@ -583,7 +583,8 @@ std::vector<std::pair<double, std::string>> sentFrames(const std::string& path) 
     while (std::getline(lines, line)) {
         const size_t arrow = line.find("-> AA ");
         if (line.rfind("[", 0) != 0 || arrow == std::string::npos) continue;
-        out.emplace_back(std::atof(line.c_str() + 1), line.substr(arrow + 3, line.find("  ", arrow) - arrow - 3));
+        out.emplace_back(std::atof(line.c_str() + 1),
+                         line.substr(arrow + 3, line.find("  ", arrow) - arrow - 3));
     }
     return out;
 }

@@ -317,11 +317,13 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
         const IntegerText r = readInteger(a[1], 0, kMaxSliderPosition, position);
         if (r != IntegerText::Ok) return usage(integerError("POSITION", a[1], r, 0, kMaxSliderPosition));
         p.position = static_cast<uint8_t>(position);
-        if (args.hasSeconds && args.keepMoving) return usage("--seconds and --keep-moving exclude each other");
+        if (args.hasSeconds && args.keepMoving)
+            return usage("--seconds and --keep-moving exclude each other");
         if (args.hasSeconds) {
             int64_t seconds = 0;
             const IntegerText s = readInteger(args.seconds, 1, kMaxMoveSeconds, seconds);
-            if (s != IntegerText::Ok) return usage(integerError("--seconds", args.seconds, s, 1, kMaxMoveSeconds));
+            if (s != IntegerText::Ok)
+                return usage(integerError("--seconds", args.seconds, s, 1, kMaxMoveSeconds));
             p.seconds = static_cast<uint32_t>(seconds);
         }
     } else if (cmd == "stop") {

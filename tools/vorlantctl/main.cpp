@@ -111,9 +111,8 @@ int main(int argc, char** argv) {
     if (interrupt != Interrupt::None && outcome.code != kExitInterrupted && outcome.code != kExitTerminated) {
         // The command was let finish; the exit code still says it was cut.
         const char* what = interrupt == Interrupt::Interrupt ? "interrupted" : "terminated";
-        outcome.message = outcome.message.empty()
-                              ? std::string(what) + " (the command finished first)"
-                              : outcome.message + " (" + what + ")";
+        outcome.message = outcome.message.empty() ? std::string(what) + " (the command finished first)"
+                                                  : outcome.message + " (" + what + ")";
         outcome.code = interrupt == Interrupt::Interrupt ? kExitInterrupted : kExitTerminated;
     }
     if (progress) progress->clear();
