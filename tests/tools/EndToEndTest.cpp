@@ -412,13 +412,19 @@ TEST(EndToEnd, RejectedControllers) {
          "vorlantctl: Error: The connected Brask is too old. Use Vorlant 1.0. (hardware 0.1.1.1"},
         {"foreign", 6, "vorlantctl: Error: Cannot connect: Incompatible device"},
     };
+    // stop reads only the identification, and refuses them alike.
     for (const Case& c : cases) {
-        Simulator sim(c.profile);
-        const ToolRun r = runTool({"readout", "--port", sim.pty()});
-        EXPECT_EQ(r.code, c.code) << c.profile << ": " << r.err;
-        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
-        EXPECT_TRUE(r.out.empty()) << r.out;
+        for (const char* command : {"readout", "stop"}) {
+            const std::string log = tempPath("sim.log");
+            Simulator sim(c.profile, {"--log", log});
+            const ToolRun r = runTool({command, "--port", sim.pty()});
+            EXPECT_EQ(r.code, c.code) << c.profile << " " << command << ": " << r.err;
+            EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+            EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+            EXPECT_TRUE(r.out.empty()) << r.out;
+            for (const std::string& name : loggedRequests(log)) EXPECT_TRUE(isReadRequest(name)) << name;
+            std::remove(log.c_str());
+        }
     }
 }
 
