@@ -25,17 +25,20 @@ struct CliArgs {
     PortSpec port;
     uint32_t baud = 9600;
     bool json = false;
-    bool fields = false;      // readout --fields: the writable fields and their ranges, no port
-    bool yes = false;         // reload-defaults, import: --yes, do not ask
-    bool dryRun = false;      // import --dry-run: show the change plan, send nothing
-    bool keepMoving = false;  // move --keep-moving: start the move and exit
-    bool hasSeconds = false;  // move --seconds N given
-    std::string seconds;      // its N as written (checked with the arguments)
-    bool quiet = false;       // --quiet: no progress even on a terminal
-    bool verbose = false;     // --verbose: progress with every request sent
-    std::string tracePath;    // --trace FILE; empty: none asked for on the command line
+    bool fields = false;    // readout --fields: the writable fields and their ranges, no port
+    bool yes = false;       // reload-defaults, import: --yes, do not ask
+    bool dryRun = false;    // import --dry-run: show the change plan, send nothing
+    bool quiet = false;     // --quiet: no progress even on a terminal
+    bool verbose = false;   // --verbose: progress with every request sent
+    std::string tracePath;  // --trace FILE; empty: none asked for on the command line
     // scan: the devices --extra adds to the system's ports, in order.
     std::vector<PortSpec> extras;
+
+    // move: --keep-moving (start the move and exit), and whether --seconds N
+    // was given with its N as written (checked with the arguments).
+    bool keepMoving = false;
+    bool hasSeconds = false;
+    std::string seconds;
 };
 
 // Parses argv[1..argc-1]. --port and --baud may come before or after the

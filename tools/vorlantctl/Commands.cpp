@@ -249,7 +249,12 @@ Outcome commandMove(Session& session, const Prepared& p, bool keepMoving, std::s
     Outcome o = sendAndConfirm(
         session, [=](TelescopeControl& e) { e.moveManual(code, position); }, "move",
         statusTextAscii(StatusCode::ManualMovement), out);
-    if (!o.ok() || keepMoving) return o;
+    if (keepMoving) return o;
+    if (!o.ok()) {
+        // The move may have gone out even so: stop it if the link allows.
+        session.run([=](TelescopeControl& e) { e.stopMotion(code); }, "stop", Expect::nothing());
+        return o;
+    }
     session.step(p.seconds != 0 ? "moving for " + std::to_string(p.seconds) + " s (Ctrl-C stops)"
                                 : std::string("moving until Ctrl-C"));
     const uint64_t end = started + uint64_t{p.seconds} * 1000000000u;
