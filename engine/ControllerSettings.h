@@ -52,6 +52,9 @@ struct SettingsReportKind {
         DefaultsReloaded = 2,
         DeviceTooOld = 3,
         GearRatiosChanged = 4,
+        // A connect under TelescopeControl::Options::identifyOnly ended
+        // after the identification: the rest of the record is not read.
+        Identified = 5,
     };
 };
 

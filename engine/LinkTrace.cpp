@@ -77,8 +77,8 @@ static_assert(sizeof kStateNames / sizeof kStateNames[0] == ConnectionState::Awa
               "a name for every state");
 
 // By SettingsReportKind value.
-const char* const kReportKindNames[] = {"", "ReadoutComplete", "DefaultsReloaded", "DeviceTooOld",
-                                        "GearRatiosChanged"};
+const char* const kReportKindNames[] = {
+    "", "ReadoutComplete", "DefaultsReloaded", "DeviceTooOld", "GearRatiosChanged", "Identified"};
 
 void appendHex(std::string& line, const uint8_t* bytes, size_t count) {
     static const char kDigits[] = "0123456789ABCDEF";

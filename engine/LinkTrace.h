@@ -31,7 +31,7 @@
 // start and "(N bytes, cut)". Received bytes outside any frame (before a
 // 0x55) appear as "<-" lines ending in "(skipped: not in a frame)". Reports:
 // "status N TEXT", "settings KIND" (ReadoutComplete, DefaultsReloaded,
-// DeviceTooOld, GearRatiosChanged), "voltage V.VV V".
+// DeviceTooOld, GearRatiosChanged, Identified), "voltage V.VV V".
 //
 // A trace is bounded (16 MiB unless the opener says otherwise; the shells
 // take VORLANT_TRACE_LIMIT_MB): a line that would take the file past its

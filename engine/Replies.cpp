@@ -49,6 +49,11 @@ int EngineCore::handleReply(const ReplyView& reply) {
         case ConnectionState::AwaitIdent:
             switch (decodeIdentification(reply, settings_)) {
                 case IdentOutcome::Accepted:
+                    if (options_.identifyOnly) {
+                        enterReady();
+                        reportSettings(SettingsReportKind::Identified);
+                        return 1;  // the link is up
+                    }
                     pauseTo(ConnectionState::AwaitPortType);
                     return 0;
                 case IdentOutcome::Rejected:

@@ -127,6 +127,14 @@ public:
         // Where every frame sent and received and every report is traced;
         // none by default. The program shells open it when asked to.
         std::shared_ptr<LinkTrace> trace;
+        // Connect with the identification alone: an accepted identification
+        // ends the connect, marks the link up in Ready and is reported as
+        // settings kind Identified (only the identification's fields are
+        // filled). For a tool that only stops, tracks or switches the
+        // exposure and must do so at once: nothing else is read, so no
+        // reply can be mixed into a read-out and no command waits for one.
+        // A too-old or foreign device is refused as by the full read-out.
+        bool identifyOnly = false;
     };
 
     explicit TelescopeControl(TelescopeListener* listener);

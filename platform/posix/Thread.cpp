@@ -2,6 +2,7 @@
 // resource use on POSIX.
 #include <dirent.h>
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,7 +58,17 @@ bool Thread::start(Entry entry, void* arg) {
     state->entry = entry;
     state->arg = arg;
     auto* forThread = new StateRef(state);
-    if (pthread_create(&state->handle, nullptr, &trampoline, forThread) != 0) {
+    // The program's own threads never take SIGINT or SIGTERM: they reach
+    // the main thread, whose waits and terminal reads they are meant to
+    // end. The new thread inherits the mask in force while it is created.
+    sigset_t interrupts, previous;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
+    const int created = pthread_create(&state->handle, nullptr, &trampoline, forThread);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (created != 0) {
         delete forThread;
         return false;
     }

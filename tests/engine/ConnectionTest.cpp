@@ -189,6 +189,56 @@ TEST_F(Connection, TooOldControllerAndTheOutdatedPhase) {
                                 StatusCode::ConnectionClosed}));
 }
 
+// Connecting with the identification alone: an accepted controller is
+// ready at once (nothing more is read, however many ticks pass), the others
+// are refused as by the full read-out.
+TEST(ConnectionIdentifyOnly, EndsAtTheIdentification) {
+    struct Case {
+        uint32_t hardware;
+        Bytes identification;  // empty: the controller's long form for `hardware`
+        int settingsKind;      // 0: none
+        int lastStatus;
+        bool linkUp;
+    };
+    const Case cases[] = {
+        {0x00010004, {}, SettingsReportKind::Identified, StatusCode::Connecting, true},
+        {0x00050000, {}, SettingsReportKind::Identified, StatusCode::Connecting, true},
+        {0x00010004,
+         {0x55, 0x03, 0x00, 0x01, 0x01},
+         SettingsReportKind::DeviceTooOld,
+         StatusCode::Connecting,
+         false},
+        {0x00020000, {}, 0, StatusCode::IncompatibleDevice, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.hardware << " " << c.identification.size());
+        test::TestController ctl;
+        ctl.hardware = c.hardware;
+        if (!c.identification.empty()) ctl.overrides[1] = c.identification;
+        test::EngineHarness<test::ScriptedPort> run(
+            std::make_shared<test::ScriptedPort>(), 2000, nullptr,
+            [](TelescopeControl::Options& o) { o.identifyOnly = true; });
+        run.port().setResponder([&](const Bytes& f) { return ctl.reply(f); });
+        run.connectAndRun();
+        run.ticks(40);
+        const auto reports = run.recorder().settingsReports();
+        ASSERT_EQ(reports.size(), c.settingsKind ? 1u : 0u);
+        if (c.settingsKind) {
+            EXPECT_EQ(reports[0].value, c.settingsKind);
+            if (c.linkUp) {
+                EXPECT_EQ(reports[0].settings.hardwareVersion, c.hardware);
+            }
+        }
+        EXPECT_EQ(run.recorder().statuses().back(), c.lastStatus);
+        std::vector<int> ids;
+        for (const Bytes& f : run.port().frames()) ids.push_back(f[2]);
+        EXPECT_EQ(ids, std::vector<int>{1}) << "only the identification is asked for";
+        run.engine().stopMotion(4);
+        run.settle();
+        EXPECT_EQ(run.port().frames().size(), c.linkUp ? 2u : 1u) << "a stop goes out only when ready";
+    }
+}
+
 TEST_F(Connection, StrayFrameBehindTheLastReplyStillMarksTheLinkUp) {
     controller.firmware = 0x01000005;  // class 4: read-out ends with request 21
     Bytes block = test::paramBlockFull(controller.s);

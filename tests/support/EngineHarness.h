@@ -81,13 +81,16 @@ uint64_t activityOf(const P& p, long) {
 template <class Port>
 class EngineHarness {
 public:
+    // `adjust` changes the engine's options before the engine is made.
     explicit EngineHarness(std::shared_ptr<Port> port, uint32_t readerStopWaitMs = 2000,
-                           std::shared_ptr<LinkTrace> trace = nullptr)
+                           std::shared_ptr<LinkTrace> trace = nullptr,
+                           const std::function<void(TelescopeControl::Options&)>& adjust = {})
         : port_(std::move(port)) {
         TelescopeControl::Options options;
         options.connectSettleMs = 0;
         options.readerStopWaitMs = readerStopWaitMs;
         options.trace = std::move(trace);
+        if (adjust) adjust(options);
         std::shared_ptr<Port> p = port_;
         options.portFactory = [p]() -> std::shared_ptr<platform::SerialPort> { return p; };
         engine_ = std::make_unique<TelescopeControl>(&recorder_, options);

@@ -261,9 +261,9 @@ TEST(CommandLine, Angles) {
 
 TEST(CommandLine, HelpListsTheExitCodes) {
     const std::string help = helpText();
-    for (const char* code :
-         {"0  success", "2  usage", "3  the port", "4  time-out", "5  the controller is too old",
-          "6  not a supported", "7  connection lost", "8  settings file"})
+    for (const char* code : {"0  success", "2  usage", "3  the port", "4  time-out",
+                             "5  the controller is too old", "6  not a supported", "7  connection lost",
+                             "8  settings file", "130  interrupted (Ctrl-C)", "143  terminated"})
         EXPECT_NE(help.find(code), std::string::npos) << code;
 }
 

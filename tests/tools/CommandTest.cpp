@@ -393,14 +393,14 @@ TEST_F(Tool, ReloadDefaultsOnClassFourAndFive) {
 
 TEST_F(Tool, MotionTrackingAndExposure) {
     useProfile(SimProfile::Class5);
-    Result r = run({"move", "left", "31"});
+    Result r = run({"move", "left", "31", "--keep-moving"});
     ASSERT_TRUE(r.outcome.ok()) << r.outcome.message;
     EXPECT_EQ(r.out, "Manual movement\n");
     sim::SimMotion m = port->inspect([](sim::SimController& c) { return c.motion(); });
     EXPECT_EQ(m.lastMoveAxis, 0x80);
     EXPECT_EQ(m.raSpeed, -800 * 12345) << "position 31 is the top speed, left is negative";
 
-    r = run({"move", "up", "2"});
+    r = run({"move", "up", "2", "--keep-moving"});
     ASSERT_TRUE(r.outcome.ok()) << r.outcome.message;
     m = port->inspect([](sim::SimController& c) { return c.motion(); });
     EXPECT_EQ(m.deSpeed, -11717) << "position 2 is the sidereal rate";

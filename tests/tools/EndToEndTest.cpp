@@ -141,6 +141,8 @@ public:
         if (err_ >= 0) ::close(err_);
     }
 
+    void signal(int number) { kill(pid_, number); }
+
     ToolRun finish(int timeoutMs = 30000) {
         ToolRun r;
         const auto end = start_ + std::chrono::milliseconds(timeoutMs);
@@ -258,9 +260,12 @@ TEST(EndToEnd, UsageErrorsAndHelpAsTheUserSeesThem) {
         std::vector<std::string> args;
         int code;
         const char* out;  // the start of standard output
-        const char* err;  // standard error, whole
+        std::string err;  // standard error, whole
     };
     const std::string moveHelp = runTool({"move", "--help"}).out;
+    const std::string moveUsage =
+        "usage: vorlantctl move up|down|left|right POSITION [--seconds N|--keep-moving] --port PORT [--baud "
+        "9600|115200]  (vorlantctl move --help for more)\n";
     const Case cases[] = {
         {{"--version"}, 0, "vorlantctl 2.4\n", ""},
         {{"help", "move"}, 0, moveHelp.c_str(), ""},
@@ -291,7 +296,19 @@ TEST(EndToEnd, UsageErrorsAndHelpAsTheUserSeesThem) {
          "usage: vorlantctl COMMAND [ARGS...] --port PORT [--baud 9600|115200]  (vorlantctl --help for "
          "more)\n"},
         {{"--help"}, 0, "vorlantctl reads and changes the settings", ""},
-        {{"move", "--help"}, 0, "Starts moving one axis", ""},
+        {{"move", "--help"}, 0, "Moves one axis", ""},
+        {{"move", "up", "10", "--seconds", "2", "--keep-moving", "-p", "COM1"},
+         2,
+         "",
+         "vorlantctl: --seconds and --keep-moving exclude each other\n" + moveUsage},
+        {{"move", "up", "10", "--seconds", "0", "-p", "COM1"},
+         2,
+         "",
+         "vorlantctl: --seconds: value 0 is out of range (1..3600)\n" + moveUsage},
+        {{"move", "up", "10", "--seconds", "1.5", "-p", "COM1"},
+         2,
+         "",
+         "vorlantctl: --seconds: '1.5' is not an integer (1..3600)\n" + moveUsage},
         {{"scan", "--port", "COM1"},
          2,
          "",
@@ -400,13 +417,19 @@ TEST(EndToEnd, RejectedControllers) {
          "vorlantctl: Error: The connected Brask is too old. Use Vorlant 1.0. (hardware 0.1.1.1"},
         {"foreign", 6, "vorlantctl: Error: Cannot connect: Incompatible device"},
     };
+    // stop reads only the identification, and refuses them alike.
     for (const Case& c : cases) {
-        Simulator sim(c.profile);
-        const ToolRun r = runTool({"readout", "--port", sim.pty()});
-        EXPECT_EQ(r.code, c.code) << c.profile << ": " << r.err;
-        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
-        EXPECT_TRUE(r.out.empty()) << r.out;
+        for (const char* command : {"readout", "stop"}) {
+            const std::string log = tempPath("sim.log");
+            Simulator sim(c.profile, {"--log", log});
+            const ToolRun r = runTool({command, "--port", sim.pty()});
+            EXPECT_EQ(r.code, c.code) << c.profile << " " << command << ": " << r.err;
+            EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+            EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+            EXPECT_TRUE(r.out.empty()) << r.out;
+            for (const std::string& name : loggedRequests(log)) EXPECT_TRUE(isReadRequest(name)) << name;
+            std::remove(log.c_str());
+        }
     }
 }
 
@@ -566,6 +589,78 @@ TEST(EndToEnd, TraceOfAReadOutMatchesTheSimulatorsLog) {
     EXPECT_EQ(unbounded.err,
               "vorlantctl: VORLANT_TRACE_LIMIT_MB is 'lots': a whole number of MiB from 1 to 4096\n");
     std::remove(log.c_str());
+    std::remove(trace.c_str());
+}
+
+// When each frame went out, in seconds since the trace started: "-> AA 03
+// 21" for a stop ("[    0.503118] Ready  -> AA 03 21 00 C0  Stop").
+std::vector<std::pair<double, std::string>> sentFrames(const std::string& path) {
+    std::vector<std::pair<double, std::string>> out;
+    std::istringstream lines(readText(path));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t arrow = line.find("-> AA ");
+        if (line.rfind("[", 0) != 0 || arrow == std::string::npos) continue;
+        out.emplace_back(std::atof(line.c_str() + 1),
+                         line.substr(arrow + 3, line.find("  ", arrow) - arrow - 3));
+    }
+    return out;
+}
+
+// The time of the first frame starting with `prefix` ("AA 03 21"), -1 if none.
+double sentAt(const std::vector<std::pair<double, std::string>>& frames, const std::string& prefix) {
+    for (const auto& f : frames)
+        if (f.second.rfind(prefix, 0) == 0) return f.first;
+    return -1;
+}
+
+constexpr const char* kMoveFrame = "AA 07 23";
+
+TEST(EndToEnd, StopGoesOutAtOnceAndAMoveIsAlwaysStopped) {
+    Simulator sim("class5");
+    ASSERT_FALSE(sim.pty().empty());
+    const std::string trace = tempPath("trace.txt");
+
+    // stop: the identification, the stop, the delivery barrier; no read-out.
+    ToolRun r = runTool({"--trace", trace, "stop", "--port", sim.pty()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto frames = sentFrames(trace);
+    ASSERT_EQ(frames.size(), 3u) << readText(trace);
+    EXPECT_EQ(frames[0].second, "AA 01 01");
+    EXPECT_EQ(frames[1].second, "AA 03 21 00 C0");
+    EXPECT_LT(frames[1].first, 1.0) << "the stop within 1 s of the start";
+    std::printf("stop frame on the wire %.3f s after the start\n", frames[1].first);
+
+    // move --seconds 2: the stop of that axis 2 s after the move.
+    r = runTool({"--trace", trace, "move", "up", "10", "--seconds", "2", "--port", sim.pty()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Manual movement\nReady\n");
+    frames = sentFrames(trace);
+    const double moved = sentAt(frames, kMoveFrame), stopped = sentAt(frames, "AA 03 21 00 40");
+    ASSERT_GT(moved, 0) << readText(trace);
+    ASSERT_GT(stopped, 0) << readText(trace);
+    EXPECT_NEAR(stopped - moved, 2.0, 0.3);
+    std::printf("move --seconds 2: stop %.3f s after the move\n", stopped - moved);
+
+    // Ctrl-C and SIGTERM during a move: the stop, then 130 or 143.
+    const struct {
+        int signal;
+        int code;
+    } signals[] = {{SIGINT, 130}, {SIGTERM, 143}};
+    for (const auto& s : signals) {
+        std::remove(trace.c_str());
+        Tool tool({"--trace", trace, "move", "left", "3", "--port", sim.pty()});
+        const auto end = Clock::now() + std::chrono::seconds(10);
+        while (sentAt(sentFrames(trace), kMoveFrame) < 0 && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        tool.signal(s.signal);
+        r = tool.finish();
+        EXPECT_EQ(r.code, s.code) << r.err;
+        frames = sentFrames(trace);
+        EXPECT_GT(sentAt(frames, "AA 03 21 00 80"), sentAt(frames, kMoveFrame)) << readText(trace);
+        EXPECT_NE(r.err.find("the motion was stopped"), std::string::npos) << r.err;
+    }
     std::remove(trace.c_str());
 }
 
@@ -787,6 +882,18 @@ TEST(EndToEnd, ScanFindsBothSimulatorsAndSkipsTheSilentLinesAtOnce) {
         EXPECT_EQ(requests, (std::vector<std::string>{"Identify", "ReadPortType", "ReadFirmware"})) << log;
         std::remove(log.c_str());
     }
+}
+
+TEST(EndToEnd, CtrlCDuringAReadOutEndsItAtOnce) {
+    SilentPty silent;
+    ASSERT_FALSE(silent.path().empty());
+    Tool tool({"readout", "--port", silent.path()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    tool.signal(SIGINT);
+    const ToolRun r = tool.finish();
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_LT(r.seconds, 3.0) << "not the 8 s read-out time-out";
+    EXPECT_NE(r.err.find("interrupted while connecting"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -43,10 +43,16 @@ const CommandInfo kCommands[] = {
      "set the site: D:MM:SS with N/S/E/W or '-',\n"
      "or integers in 1/86400 degree",
      "Sets the site's latitude and longitude (class-5 controllers)."},
-    {"move", "up|down|left|right POSITION", "start moving at slider position POSITION (0..31)",
-     "Starts moving one axis at a slider position, as the program's motion slider\n"
-     "does; it keeps moving until `stop`."},
-    {"stop", "[up|down|left|right|all]", "stop one axis or both (default all)", "Stops manual motion."},
+    {"move", "up|down|left|right POSITION [--seconds N|--keep-moving]",
+     "move at slider position POSITION (0..31) until\nCtrl-C or N seconds, then stop",
+     "Moves one axis at a slider position, as the program's motion slider does, until\n"
+     "--seconds N have passed or Ctrl-C (SIGINT) or SIGTERM arrives; then it stops\n"
+     "that axis and exits: 0 after --seconds, 130 on Ctrl-C, 143 on SIGTERM.\n"
+     "Without --seconds it moves until Ctrl-C or SIGTERM. --keep-moving only starts\n"
+     "the move and exits at once: the mount keeps moving until `vorlantctl stop`."},
+    {"stop", "[up|down|left|right|all]", "stop one axis or both (default all)",
+     "Stops manual motion. It reads only the controller's identification, so the\n"
+     "stop goes out at once."},
     {"tracking", "on|off", "switch tracking", "Switches tracking on or off."},
     {"exposure", "on|off", "switch the exposure output", "Switches the exposure output on or off."},
     {"export", "FILE", "save every setting as JSON",
@@ -123,6 +129,9 @@ constexpr const char* kToolFooter =
     "  7  connection lost, or no reply to a command\n"
     "  8  settings file cannot be read or written, is malformed or does not fit\n"
     "  9  diff: another failure (for diff, 1 means the controller and the file differ)\n"
+    "  130  interrupted (Ctrl-C): a move is stopped first, any other command ends\n"
+    "       at a safe point; the port is closed\n"
+    "  143  terminated (SIGTERM), as for 130\n"
     "scan: 0 a controller was found, 1 none was found, 2 usage error\n"
     "\n"
     "Environment:\n"
@@ -211,6 +220,9 @@ struct Grammar {
     bool version = false;
     bool quiet = false;
     bool verbose = false;
+    bool keepMoving = false;
+    std::string seconds;
+    CLI::Option* secondsOption = nullptr;
     std::deque<std::string> words;  // storage the arguments are bound to
     std::vector<std::string> pairs;
     std::vector<std::string> extras;
@@ -312,6 +324,13 @@ struct Grammar {
         } else if (name == "move") {
             word(sub, "DIRECTION", "up, down (declination), left, right (right ascension)")->required();
             word(sub, "POSITION", "slider position 0..31: 0 the slowest, 31 the top speed")->required();
+            secondsOption = sub.add_option("--seconds", seconds,
+                                           "move for N whole seconds (1..3600), then stop;\n"
+                                           "Ctrl-C or SIGTERM stops it sooner")
+                                ->option_text("N");
+            sub.add_flag("--keep-moving", keepMoving,
+                         "start the move and exit, leaving the mount moving\n(not with --seconds)")
+                ->disable_flag_override();
         } else if (name == "stop") {
             word(sub, "DIRECTION",
                  "up or down: declination; left or right: right\n"
@@ -538,6 +557,9 @@ bool parseCommandLine(int argc, const char* const* argv, bool allowDevicePath, C
     out.yes = g.yes;
     out.dryRun = g.dryRun;
     out.fields = g.fields;
+    out.keepMoving = g.keepMoving;
+    out.hasSeconds = g.secondsOption != nullptr && g.secondsOption->count() != 0;
+    out.seconds = g.seconds;
     if (out.command == "help") {
         out.help = true;
         // The formatter itself: the app's help() would show the selected

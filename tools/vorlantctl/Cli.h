@@ -33,6 +33,12 @@ struct CliArgs {
     std::string tracePath;  // --trace FILE; empty: none asked for on the command line
     // scan: the devices --extra adds to the system's ports, in order.
     std::vector<PortSpec> extras;
+
+    // move: --keep-moving (start the move and exit), and whether --seconds N
+    // was given with its N as written (checked with the arguments).
+    bool keepMoving = false;
+    bool hasSeconds = false;
+    std::string seconds;
 };
 
 // Parses argv[1..argc-1]. --port and --baud may come before or after the

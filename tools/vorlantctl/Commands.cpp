@@ -11,6 +11,8 @@
 #include "backup/SettingsFile.h"
 #include "engine/ControllerProbe.h"
 #include "platform/FileOpen.h"
+#include "platform/Interrupt.h"
+#include "platform/Platform.h"
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 #include "tools/vorlantctl/ApplyPlan.h"
@@ -26,6 +28,7 @@ using Expect = Session::Expect;
 
 constexpr int64_t kU32Max = 0xFFFFFFFF;
 constexpr int64_t kMaxSliderPosition = 31;
+constexpr int64_t kMaxMoveSeconds = 3600;
 
 Outcome usage(const std::string& text) {
     return Outcome::failure(kExitUsage, text);
@@ -237,6 +240,7 @@ struct Prepared {
     uint32_t gearRa = 0, gearDe = 0;   // gear
     int32_t latitude = 0, longitude = 0;
     uint8_t code = 0, position = 0;    // move, stop; tracking/exposure on flag
+    uint32_t seconds = 0;              // move --seconds; 0: until Ctrl-C or SIGTERM
     SettingsFile file;                 // import, diff
     platform::FileReplacement output;  // export, unless to standard output
 };
@@ -247,6 +251,45 @@ constexpr const char* kStandardStream = "-";
 
 std::string fileName(const std::string& path) {
     return path == kStandardStream ? "standard input" : path;
+}
+
+// Moves, then (unless keepMoving) waits for the time or a Ctrl-C/SIGTERM
+// and stops the same axis: the mount never keeps moving unasked.
+Outcome commandMove(Session& session, const Prepared& p, bool keepMoving, std::string& out) {
+    const uint8_t code = p.code, position = p.position;
+    const uint64_t started = platform::monotonicNs();
+    Outcome o = sendAndConfirm(
+        session, [=](TelescopeControl& e) { e.moveManual(code, position); }, "move",
+        statusTextAscii(StatusCode::ManualMovement), out);
+    if (keepMoving) return o;
+    if (!o.ok()) {
+        // The move may have gone out even so: stop it if the link allows.
+        session.run([=](TelescopeControl& e) { e.stopMotion(code); }, "stop", Expect::nothing());
+        return o;
+    }
+    session.step(p.seconds != 0 ? "moving for " + std::to_string(p.seconds) + " s (Ctrl-C stops)"
+                                : std::string("moving until Ctrl-C"));
+    const uint64_t end = started + uint64_t{p.seconds} * 1000000000u;
+    platform::Interrupt interrupt = platform::Interrupt::None;
+    while (interrupt == platform::Interrupt::None) {
+        uint32_t sliceMs = 1000;
+        if (p.seconds != 0) {
+            const uint64_t now = platform::monotonicNs();
+            if (now >= end) break;
+            const uint64_t leftMs = (end - now + 999999u) / 1000000u;
+            if (leftMs < sliceMs) sliceMs = static_cast<uint32_t>(leftMs);
+        }
+        interrupt = platform::waitForInterrupt(sliceMs);
+    }
+    o = sendAndConfirm(
+        session, [=](TelescopeControl& e) { e.stopMotion(code); }, "stop", statusTextAscii(StatusCode::Ready),
+        out);
+    if (!o.ok()) return o;
+    if (interrupt == platform::Interrupt::Interrupt)
+        return Outcome::failure(kExitInterrupted, "interrupted: the motion was stopped");
+    if (interrupt == platform::Interrupt::Terminate)
+        return Outcome::failure(kExitTerminated, "terminated: the motion was stopped");
+    return o;
 }
 
 Outcome prepare(const CliArgs& args, Prepared& p) {
@@ -297,6 +340,15 @@ Outcome prepare(const CliArgs& args, Prepared& p) {
         const IntegerText r = readInteger(a[1], 0, kMaxSliderPosition, position);
         if (r != IntegerText::Ok) return usage(integerError("POSITION", a[1], r, 0, kMaxSliderPosition));
         p.position = static_cast<uint8_t>(position);
+        if (args.hasSeconds && args.keepMoving)
+            return usage("--seconds and --keep-moving exclude each other");
+        if (args.hasSeconds) {
+            int64_t seconds = 0;
+            const IntegerText s = readInteger(args.seconds, 1, kMaxMoveSeconds, seconds);
+            if (s != IntegerText::Ok)
+                return usage(integerError("--seconds", args.seconds, s, 1, kMaxMoveSeconds));
+            p.seconds = static_cast<uint32_t>(seconds);
+        }
     } else if (cmd == "stop") {
         p.code = kDirBoth;
         if (!a.empty() && a[0] != "all" && !parseDirection(a[0], p.code))
@@ -385,12 +437,7 @@ Outcome act(const CliArgs& args, Prepared& p, Session& session, const Interactio
         if (o.ok()) out += std::string(statusTextAscii(StatusCode::ParkPositionSet)) + "\n";
         return o;
     }
-    if (cmd == "move") {
-        const uint8_t code = p.code, position = p.position;
-        return sendAndConfirm(
-            session, [=](TelescopeControl& e) { e.moveManual(code, position); }, "move",
-            statusTextAscii(StatusCode::ManualMovement), out);
-    }
+    if (cmd == "move") return commandMove(session, p, args.keepMoving, out);
     if (cmd == "stop") {
         const uint8_t code = p.code;
         return sendAndConfirm(
@@ -507,7 +554,12 @@ Outcome runOnce(const CliArgs& args, const Session::Options& options, const Inte
         return Outcome::failure(kExitGeneric, "reload-defaults not confirmed; nothing was sent");
 
     if (!args.port.devicePath.empty()) platform::setPortDevice(args.port.number, args.port.devicePath);
-    Session session(options);
+    // Stop, tracking and exposure need nothing from the read-out: they
+    // connect with the identification alone, so they act at once.
+    Session::Options sessionOptions = options;
+    if (args.command == "stop" || args.command == "tracking" || args.command == "exposure")
+        sessionOptions.engine.identifyOnly = true;
+    Session session(sessionOptions);
     const Outcome connected = session.connect(args.port.number, args.baud, portLabel(args.port));
     if (!connected.ok()) return connected;
     const Outcome done = act(args, prepared, session, interaction, out);

@@ -21,6 +21,11 @@ enum ExitCode : int {
     // diff: 1 says the controller and the file differ, so its other
     // failures that would be 1 are this.
     kExitDiffOther = 9,
+    // Ctrl-C (SIGINT) and SIGTERM, as shells report a process they ended:
+    // the command stopped at a safe point (a motion stopped, the port
+    // closed).
+    kExitInterrupted = 130,
+    kExitTerminated = 143,
 };
 
 // diff's own meaning of 1.

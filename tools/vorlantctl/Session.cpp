@@ -2,6 +2,7 @@
 
 #include "backup/SettingsFields.h"
 #include "platform/SerialDevices.h"
+#include "platform/Interrupt.h"
 #include "platform/SerialPort.h"
 
 namespace vorlant::ctl {
@@ -143,13 +144,26 @@ Outcome Session::connect(int portNumber, uint32_t baud, const std::string& portL
     const size_t mark = log_.size();
     engine_->connect(portNumber, baud);
     Report r{};
-    const bool ended = log_.waitFor(
-        mark, options_.readoutTimeoutMs,
-        [](const Report& x) {
-            return x.kind == Report::Kind::Settings ||
-                   (x.kind == Report::Kind::Status && endsReadout(x.value));
-        },
-        r);
+    bool ended = false;
+    // In slices, so that a Ctrl-C ends the wait within one.
+    constexpr uint32_t kSliceMs = 50;
+    for (uint32_t waited = 0; !ended && waited < options_.readoutTimeoutMs; waited += kSliceMs) {
+        const platform::Interrupt interrupt = platform::pendingInterrupt();
+        if (interrupt != platform::Interrupt::None) {
+            portOpen_ = true;  // the destructor closes whatever was opened
+            return Outcome::failure(
+                interrupt == platform::Interrupt::Interrupt ? kExitInterrupted : kExitTerminated,
+                std::string(interrupt == platform::Interrupt::Interrupt ? "interrupted" : "terminated") +
+                    " while connecting to " + portLabel + "; nothing was changed");
+        }
+        ended = log_.waitFor(
+            mark, kSliceMs,
+            [](const Report& x) {
+                return x.kind == Report::Kind::Settings ||
+                       (x.kind == Report::Kind::Status && endsReadout(x.value));
+            },
+            r);
+    }
     if (!ended) {
         // The engine is still trying; the destructor closes the port.
         portOpen_ = true;

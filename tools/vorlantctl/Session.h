@@ -62,7 +62,9 @@ public:
     Session& operator=(const Session&) = delete;
 
     // Opens the port and waits for the read-out. Success only for a
-    // complete read-out; settings() then holds the record.
+    // complete read-out (under Options::engine.identifyOnly: an accepted
+    // identification); settings() then holds the record. Ctrl-C or SIGTERM
+    // ends the wait (the read-out changes nothing) with exit code 130/143.
     Outcome connect(int portNumber, uint32_t baud, const std::string& portLabel);
     // Closes the port (waits for "Connection closed").
     Outcome disconnect();
@@ -83,6 +85,11 @@ public:
     // has not transmitted yet. The supply-voltage request is harmless and
     // answered on every class, and the controller answers in order.
     Outcome barrier();
+
+    // Shows a step on the progress, if there is one.
+    void step(const std::string& text) {
+        if (options_.progress) options_.progress->step(text);
+    }
 
     TelescopeControl& engine() { return *engine_; }
     ReportLog& log() { return log_; }

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "engine/LinkTrace.h"
+#include "platform/Interrupt.h"
 #include "platform/Terminal.h"
 #include "tools/vorlantctl/Cli.h"
 #include "tools/vorlantctl/Commands.h"
@@ -99,8 +100,23 @@ int main(int argc, char** argv) {
         };
         if (args.command == "scan") progress->step("scanning the serial ports");
     }
+    // Ctrl-C and SIGTERM end the command at a safe point (a move is
+    // stopped first), never in the middle of a frame or with the port open.
+    if (!vorlant::platform::catchInterrupts()) {
+        std::fprintf(stderr, "vorlantctl: cannot catch Ctrl-C, so a motion could not be stopped\n");
+        return kExitGeneric;
+    }
     std::string out;
-    const Outcome outcome = runCommand(args, options, out, interaction);
+    Outcome outcome = runCommand(args, options, out, interaction);
+    using vorlant::platform::Interrupt;
+    const Interrupt interrupt = vorlant::platform::pendingInterrupt();
+    if (interrupt != Interrupt::None && outcome.code != kExitInterrupted && outcome.code != kExitTerminated) {
+        // The command was let finish; the exit code still says it was cut.
+        const char* what = interrupt == Interrupt::Interrupt ? "interrupted" : "terminated";
+        outcome.message = outcome.message.empty() ? std::string(what) + " (the command finished first)"
+                                                  : outcome.message + " (" + what + ")";
+        outcome.code = interrupt == Interrupt::Interrupt ? kExitInterrupted : kExitTerminated;
+    }
     if (progress) progress->clear();
     std::fputs(out.c_str(), stdout);
     if (std::fflush(stdout) != 0 && outcome.ok()) {
