@@ -1,8 +1,8 @@
 #include "tools/vorlantctl/Session.h"
 
 #include "backup/SettingsFields.h"
-#include "platform/SerialDevices.h"
 #include "platform/Interrupt.h"
+#include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 
 namespace vorlant::ctl {
