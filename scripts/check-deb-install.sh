@@ -19,13 +19,14 @@
 set -uo pipefail
 
 deb=$(realpath "${1:?usage: check-deb-install.sh DEB [CHROOT-DIR]}") || exit 1
+[ -f "$deb" ] || { echo "check-deb-install: no package at $deb (ninja -C build/native package makes it)" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "check-deb-install: needs root (chroot)" >&2; exit 1; }
 command -v debootstrap >/dev/null 2>&1 || { echo "check-deb-install: debootstrap is not installed" >&2; exit 1; }
 
 suite=${VORLANT_DEBIAN_SUITE:-$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")}
 mirror=${VORLANT_DEBIAN_MIRROR:-$(awk '/^URIs:/ && $2 !~ /security/ {print $2; exit}' \
   /etc/apt/sources.list.d/debian.sources 2>/dev/null)}
-mirror=${mirror:-http://deb.debian.org/debian}
+[ -n "$mirror" ] || { echo "check-deb-install: no Debian mirror in this machine's apt sources; set VORLANT_DEBIAN_MIRROR" >&2; exit 1; }
 keep=${2:-}
 root=${2:-$(mktemp -d "${TMPDIR:-/tmp}/vorlant-chroot.XXXXXX")}
 cache=/var/cache/vorlant-debootstrap
