@@ -4,8 +4,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "app/text/TextBuild.h"
 #include "engine/iTelescopeControl.h"
+#include "text/TextBuild.h"
 
 namespace vorlant::backup {
 

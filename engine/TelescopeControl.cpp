@@ -6,9 +6,9 @@
 #include <cassert>
 #include <cstring>
 
-#include "app/text/TextBuild.h"
 #include "engine/EngineCore.h"
 #include "engine/LinkTrace.h"
+#include "text/TextBuild.h"
 
 namespace vorlant {
 

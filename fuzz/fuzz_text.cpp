@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text/TextBuild.h"
+#include "text/TextBuild.h"
 
 namespace {
 

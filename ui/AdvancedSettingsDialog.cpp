@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "app/text/TextBuild.h"
+#include "text/TextBuild.h"
 #include "ui/EditNumber.h"
 #include "ui/SecondaryDialogIds.h"
 

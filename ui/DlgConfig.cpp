@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/text/TextBuild.h"
 #include "platform/SerialDevices.h"
+#include "text/TextBuild.h"
 #include "ui/EditNumber.h"
 #include "ui/MainDialogIds.h"
 #include "ui/MenuCommands.h"

@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "app/text/TextBuild.h"
+#include "text/TextBuild.h"
 
 namespace vorlant {
 namespace {

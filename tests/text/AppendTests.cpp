@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text/TextBuild.h"
+#include "text/TextBuild.h"
 
 namespace vorlant {
 namespace {

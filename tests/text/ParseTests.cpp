@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/text/TextBuild.h"
+#include "text/TextBuild.h"
 
 namespace vorlant {
 namespace {

@@ -5,7 +5,7 @@
 #include <deque>
 #include <memory>
 
-#include "app/text/TextBuild.h"
+#include "text/TextBuild.h"
 
 namespace vorlant::ctl {
 

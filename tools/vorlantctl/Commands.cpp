@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 
-#include "app/text/TextBuild.h"
 #include "backup/ChangePlan.h"
 #include "backup/SettingsFields.h"
 #include "backup/SettingsFile.h"
@@ -15,6 +14,7 @@
 #include "platform/Platform.h"
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
+#include "text/TextBuild.h"
 #include "tools/vorlantctl/ApplyPlan.h"
 #include "tools/vorlantctl/FieldNames.h"
 

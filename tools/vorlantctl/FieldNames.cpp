@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/text/TextBuild.h"
+#include "text/TextBuild.h"
 
 namespace vorlant::ctl {
 

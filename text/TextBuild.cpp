@@ -1,4 +1,4 @@
-#include "app/text/TextBuild.h"
+#include "text/TextBuild.h"
 
 namespace vorlant {
 
