@@ -134,7 +134,7 @@ struct DlgConfig::Axis {
 };
 
 DlgConfig::DlgConfig(iTelescopeControl& engine, AppModel& bridge)
-    : engine_(engine), bridge_(bridge), transfer_(engine) {}
+    : engine_(engine), bridge_(bridge), transfer_(engine, bridge, scan_) {}
 
 DlgConfig::Axis DlgConfig::axis(bool dec) {
     if (dec) {
@@ -182,7 +182,7 @@ void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
 void DlgConfig::pollReports() {
     if (controls_ == nullptr) return;
     bridge_.deliverAll();
-    finishScan();
+    scan_.finishScan(*controls_);
     if (traceErrorSource_ && !traceErrorShown_) {
         const std::string why = traceErrorSource_();
         if (!why.empty()) {
@@ -198,69 +198,15 @@ void DlgConfig::menuCommand(int id) {
     if (controls_ == nullptr) return;
     switch (id) {
         case MenuCommandId::FindController:
-            findController();
+            scan_.findController(*controls_, transfer_.busy());
             return;
         case MenuCommandId::ExportSettings:
         case MenuCommandId::ImportSettings:
-            transferSettings(id);
+            transfer_.transferSettings(*controls_, id);
             return;
         default:
             return;
     }
-}
-
-void DlgConfig::findController() {
-    if (scanHost_ == nullptr) return;
-    if (search_.running()) {
-        controls_->setText(MainId::StatusLine, "Still searching for the controller...");
-        return;
-    }
-    // A transfer opens and closes the port as it goes: a probe must not
-    // take it meanwhile.
-    if (transfer_.busy()) {
-        controls_->setText(MainId::StatusLine, "A settings transfer is still under way.");
-        return;
-    }
-    std::vector<ProbeTarget> targets = scanHost_->probeTargets();
-    if (targets.empty()) {
-        controls_->setText(MainId::StatusLine, "No serial port to search.");
-        return;
-    }
-    const std::size_t count = targets.size();
-    if (!search_.start(std::move(targets), scanHost_->probePortFactory(), ownConnection_)) {
-        controls_->setText(MainId::StatusLine, "The search could not be started.");
-        return;
-    }
-    // A connect now would race the probes for the ports (and a disconnect
-    // make the list's own port look free); both come back with the result.
-    controls_->enable(MainId::Connect, false);
-    controls_->enable(MainId::Disconnect, false);
-    controls_->setText(MainId::StatusLine, "Searching for the controller on " + std::to_string(count) +
-                                               (count == 1 ? " port..." : " ports..."));
-}
-
-void DlgConfig::finishScan() {
-    std::vector<ProbeReport> reports;
-    if (!search_.takeResults(reports)) return;
-    // Connect needs an entry in the port list (the Qt list may be empty).
-    controls_->enable(MainId::Connect, controls_->comboSelection(MainId::PortCombo) >= 0);
-    controls_->enable(MainId::Disconnect, true);
-    const ProbeReport* found = firstController(reports);
-    const ProbeReport* own = nullptr;
-    for (const ProbeReport& r : reports)
-        if (r.verdict == ProbeVerdict::OwnConnection) own = &r;
-    if (found != nullptr) {
-        // Entry i of the port list opens as port number i + 1.
-        controls_->setComboSelection(MainId::PortCombo, found->target.portNumber - 1);
-        controls_->setChecked(MainId::Baud115200, found->baud == 115200);
-        controls_->setText(MainId::StatusLine, "Controller found on " + found->target.label + ".");
-    } else if (own != nullptr) {
-        controls_->setText(MainId::StatusLine, "No other controller found; this window is connected to " +
-                                                   own->target.label + ".");
-    } else {
-        controls_->setText(MainId::StatusLine, "No controller found.");
-    }
-    if (scanHost_ != nullptr) scanHost_->showScanResults(scanResultText(reports));
 }
 
 void DlgConfig::setControlsEnabled(bool enable, int versionClass) {
@@ -328,7 +274,7 @@ void DlgConfig::showStatus(int32_t code) {
         }
     }
     controls_->setText(MainId::StatusLine, text);
-    ownConnection_.onStatus(code);
+    scan_.onStatus(code);
     transfer_.onStatus(code);
 }
 
@@ -410,7 +356,7 @@ void DlgConfig::showSettingsReport(const ControllerSettings& s, int32_t kind) {
 
 void DlgConfig::showDeviceInfo(const ControllerSettings& s) {
     controls_->setText(MainId::DeviceInfo, deviceLine(s));
-    ownConnection_.onDevice(s);
+    scan_.onDevice(s);
 }
 
 void DlgConfig::showGearRatios(uint32_t ra, uint32_t de) {
@@ -523,7 +469,7 @@ void DlgConfig::command(int id) {
             // name (0 would reach the engine as COM256).
             const int selection = c.comboSelection(MainId::PortCombo);
             if (selection < 0) return;
-            ownConnection_.connecting(selection + 1);
+            scan_.connecting(selection + 1);
             engine_.connect(selection + 1, c.isChecked(MainId::Baud115200) ? 115200u : 9600u);
             return;
         }
@@ -621,44 +567,6 @@ void DlgConfig::command(int id) {
         default:
             return;
     }
-}
-
-void DlgConfig::transferSettings(int id) {
-    if (transferHost_ == nullptr) return;
-    const int selection = controls_->comboSelection(MainId::PortCombo);
-    if (selection < 0) return;
-    // A probe holds ports the transfer's connect may need.
-    if (search_.running()) {
-        controls_->setText(MainId::StatusLine, "Still searching for the controller...");
-        return;
-    }
-    const uint32_t baud = controls_->isChecked(MainId::Baud115200) ? 115200u : 9600u;
-    const bool wasBusy = transfer_.busy();
-    switch (id) {
-        case MenuCommandId::ExportSettings:
-            transfer_.startExport(*transferHost_, selection + 1, baud);
-            break;
-        case MenuCommandId::ImportSettings:
-            transfer_.startImport(*transferHost_, selection + 1, baud);
-            break;
-        default:
-            return;
-    }
-    // The transfer connects to that port (a refused one keeps its own).
-    if (!wasBusy && transfer_.busy()) ownConnection_.connecting(selection + 1);
-    // Reports held back while the file dialog was open.
-    bridge_.deliverAll();
-}
-
-bool DlgConfig::closeRequested() {
-    if (!transfer_.importSending() || transferHost_ == nullptr) return true;
-    const bool stop =
-        transferHost_->askYesNo("Stop the import and close? The controller may hold part of the file.");
-    // Yes: nothing more goes out, whatever reports still come. No: the
-    // import goes on with the reports held back while the question was open.
-    if (stop) transfer_.abandon();
-    bridge_.deliverAll();
-    return stop;
 }
 
 void DlgConfig::moveManual(uint8_t direction) {

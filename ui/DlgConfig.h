@@ -17,8 +17,9 @@
 #include "ui/AppModel.h"
 #include "ui/ControllerSearch.h"
 #include "ui/DialogControls.h"
+#include "ui/DialogScan.h"
+#include "ui/DialogTransfer.h"
 #include "ui/GearRatios.h"
-#include "ui/SettingsTransfer.h"
 #include "ui/TelescopeControlDlgCallback.h"
 
 namespace vorlant {
@@ -51,14 +52,14 @@ public:
     // found; without one the command does nothing. The scan runs on its own
     // thread; pollReports() finishes it: the first controller found is
     // selected in the port list (and "115200 Baud" set to its rate).
-    void setScanHost(ScanHost* host) { scanHost_ = host; }
-    bool scanRunning() const { return search_.running(); }
-    void setTransferHost(TransferHost* host) { transferHost_ = host; }
+    void setScanHost(ScanHost* host) { scan_.setScanHost(host); }
+    bool scanRunning() const { return scan_.running(); }
+    void setTransferHost(TransferHost* host) { transfer_.setTransferHost(host); }
     // The user asked to close the window: true when it may close. While an
     // import is sending, the user is asked first (through the transfer
     // host); Yes abandons the import, No keeps the window.
-    bool closeRequested();
-    const SettingsTransfer& transfer() const { return transfer_; }
+    bool closeRequested() { return transfer_.closeRequested(); }
+    const SettingsTransfer& transfer() const { return transfer_.transfer(); }
     // Enables or disables the controls that need a connected controller.
     // Enabling follows the controller's capability class: the parameter
     // controls only for fields its read-out decodes (none up to class 1,
@@ -110,9 +111,6 @@ private:
     void showCurrents(const Axis& a, const uint16_t (&currents)[3]);
     void blankUnreadFields(int versionClass);
     void confirmAdvancedJob();
-    void findController();
-    void transferSettings(int menuCommandId);
-    void finishScan();
     void moveManual(uint8_t direction);
     void sendReverseFlags();
     // Reads a settings edit clamped into [minimum, maximum], rewriting the
@@ -132,11 +130,9 @@ private:
     DialogControls* controls_ = nullptr;  // none until initDialog
     DialogHost* host_ = nullptr;
     std::string startNote_;
-    ScanHost* scanHost_ = nullptr;
-    ControllerSearch search_;
-    OwnConnection ownConnection_;
-    TransferHost* transferHost_ = nullptr;
-    SettingsTransfer transfer_;
+    // "Find controller..." and the export and import.
+    DialogScan scan_;
+    DialogTransfer transfer_;
 
     // What the controls last showed or sent; zero until the first full
     // settings report, so a handler reached earlier compares against 0.
