@@ -4,6 +4,7 @@
 
 #include "text/TextBuild.h"
 #include "ui/EditNumber.h"
+#include "ui/FieldControls.h"
 #include "ui/SecondaryDialogIds.h"
 
 namespace vorlant {
@@ -151,9 +152,12 @@ int AdvancedSettingsDialog::command(DialogControls& controls, int id, int /*noti
     // is one byte: a larger number is held at 255 (and shown so) rather than
     // cut to its low byte. Unreadable text keeps the value.
     const std::string hysteresisEdit = controls.text(AdvancedSettingsId::HysteresisEdit);
-    if (hysteresisEdit != shownHysteresis_) {
+    const SettingsField* hysteresisField =
+        dialogField(FieldWriter::Advanced, AdvancedSettingsId::HysteresisEdit);
+    if (hysteresisEdit != shownHysteresis_ && hysteresisField != nullptr) {
         int64_t hysteresis = 0;
-        const EditReading reading = readEditClamped(hysteresisEdit, 0, 0xFF, &hysteresis);
+        const EditReading reading = readEditClamped(hysteresisEdit, hysteresisField->writeMin,
+                                                    hysteresisField->writeMax, &hysteresis);
         if (reading == EditReading::Clamped) {
             controls.setText(AdvancedSettingsId::HysteresisEdit, std::to_string(hysteresis));
         } else if (reading == EditReading::Unreadable) {

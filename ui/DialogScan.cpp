@@ -32,8 +32,8 @@ void DialogScan::findController(DialogControls& controls, bool transferBusy) {
     // make the list's own port look free); both come back with the result.
     controls.enable(MainId::Connect, false);
     controls.enable(MainId::Disconnect, false);
-    controls.setText(MainId::StatusLine,
-                     "Searching for the controller on " + std::to_string(count) + (count == 1 ? " port..." : " ports..."));
+    controls.setText(MainId::StatusLine, "Searching for the controller on " + std::to_string(count) +
+                                             (count == 1 ? " port..." : " ports..."));
 }
 
 void DialogScan::finishScan(DialogControls& controls) {

@@ -2,11 +2,15 @@
 
 #include <string>
 
+#include "engine/ClassRules.h"
+#include "engine/SettingsFields.h"
 #include "platform/SerialDevices.h"
 #include "text/TextBuild.h"
 #include "ui/EditNumber.h"
+#include "ui/FieldControls.h"
 #include "ui/MainDialogIds.h"
 #include "ui/MenuCommands.h"
+#include "ui/TrackScales.h"
 
 namespace vorlant {
 namespace {
@@ -17,132 +21,94 @@ constexpr int kGeneralSet[] = {
     106, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 124, 125, 151, 152, 180,
 };
 
-// The controls of one axis's parameters (offsets from the axis base), and
-// which of them the controller's short parameter layout (class 2) leaves
-// unread: those stay disabled, so the user never edits a field the
-// controller did not report. Class 1 reports none of them.
-struct ParameterControl {
-    int offset;
-    bool inShortLayout;
-    bool isEdit;  // shown empty when the field was not read
-};
-constexpr ParameterControl kParameterControls[] = {
-    {1, true, false},  {2, true, false},   {3, false, false}, {10, true, false},  {11, true, true},
-    {12, true, false}, {13, true, true},   {14, true, false}, {15, true, true},   {20, true, true},
-    {30, true, true},  {31, true, true},   {32, true, true},  {33, true, false},  {34, true, false},
-    {35, true, false}, {40, true, false},  {41, true, false}, {42, true, false},  {50, false, false},
-    {51, false, true}, {52, false, false}, {53, false, true}, {60, false, false},
-};
+// The manual speed bar, the one bar no field owns: it sends nothing and
+// is read when a direction button is clicked.
+constexpr TrackRange kManualSpeedRange = {0, 31};
+constexpr int kManualSpeedStart = 10;
 
-// Capability classes: what the read-out decoded of the parameter block
-// (nothing up to class 1).
-constexpr int kClassShortLayout = 2;
-constexpr int kClassAdvanced = 5;  // "Advanced settings" from here on
-
-struct TrackRange {
-    int id;
-    int minimum;
-    int maximum;
-    int start;
-};
-
-// Every track bar with its range and start position, in the order they
-// are set up.
-constexpr TrackRange kTrackRanges[] = {
-    {MainId::ManualSpeed, 0, 31, 10},        {MainId::RaMaxSpeedTrack, 0, 39, 0},
-    {MainId::DeMaxSpeedTrack, 0, 39, 0},     {MainId::RaAccelerationTrack, 0, 15, 0},
-    {MainId::RaDecelerationTrack, 0, 15, 0}, {MainId::DeAccelerationTrack, 0, 15, 0},
-    {MainId::DeDecelerationTrack, 0, 15, 0}, {MainId::RaIdleCurrentTrack, 0, 15, 0},
-    {MainId::RaTrackCurrentTrack, 0, 15, 0}, {MainId::RaRunCurrentTrack, 0, 15, 0},
-    {MainId::DeIdleCurrentTrack, 0, 15, 0},  {MainId::DeTrackCurrentTrack, 0, 15, 0},
-    {MainId::DeRunCurrentTrack, 0, 15, 0},   {MainId::RaIdleDecayTrack, 0, 3, 0},
-    {MainId::RaTrackDecayTrack, 0, 3, 0},    {MainId::RaRunDecayTrack, 0, 3, 0},
-    {MainId::DeIdleDecayTrack, 0, 3, 0},     {MainId::DeTrackDecayTrack, 0, 3, 0},
-    {MainId::DeRunDecayTrack, 0, 3, 0},      {MainId::RaOvertoneTrack, -20, 20, 0},
-    {MainId::DeOvertoneTrack, -20, 20, 0},   {MainId::RaIncCurrentTrack, 0, 31, 0},
-    {MainId::DeIncCurrentTrack, 0, 31, 0},   {MainId::RaGuideRateTrack, 0, 15, 0},
-    {MainId::DeGuideRateTrack, 0, 15, 0},
-};
-
-// Offsets of an axis control from the axis base (200 for RA, 300 for Dec).
-enum AxisControl : int {
-    ReverseRotation = 1,
-    ReverseGuiding = 2,
-    ReverseLimits = 3,
-    MaxSpeedTrack = 10,
-    MaxSpeedEdit = 11,
-    AccelerationTrack = 12,
-    AccelerationEdit = 13,
-    DecelerationTrack = 14,
-    DecelerationEdit = 15,
-    MaxCurrentEdit = 20,
-    CurrentEdit = 30,   // + channel
-    CurrentTrack = 33,  // + channel
-    DecayTrack = 40,    // + channel
-    OvertoneTrack = 50,
-    OvertoneEdit = 51,
-    IncCurrentTrack = 52,
-    IncCurrentEdit = 53,
-    GuideRateTrack = 60,
-};
-
-constexpr int kRaBase = 200;
-constexpr int kDeBase = kRaBase + kDecIdOffset;
-
-static_assert(sizeof kTrackRanges / sizeof kTrackRanges[0] == DlgConfig::kTrackCount,
-              "one entry per track bar");
-
-int trackIndex(int id) {
-    for (std::size_t i = 0; i < DlgConfig::kTrackCount; ++i) {
-        if (kTrackRanges[i].id == id) return static_cast<int>(i);
-    }
-    return -1;
-}
-
-// Value-to-position conversions for what a report or typed value shows.
-int64_t maxSpeedPosition(uint64_t value) {
-    return static_cast<int64_t>(value / 30);
-}
-int64_t accelerationPosition(uint32_t value) {
-    return (static_cast<int64_t>(value) + 8) / 16;
-}
-int64_t incCurrentPosition(uint64_t value) {
-    return value < 10 ? 0 : static_cast<int64_t>((value - 10) / 20);
-}
-int64_t guideRatePosition(uint32_t value) {
-    return value == 0 ? 0 : static_cast<int64_t>(value) - 1;
-}
-// Sixteenths of the axis maximum; the caller makes sure the maximum is not 0.
-int64_t currentPosition(uint64_t value, uint32_t maxCurrent) {
-    return static_cast<int64_t>(16 * value / maxCurrent);
+// The bars that write their value into the edit and take it back as the
+// edit reads it, changed or not; the others write the edit only when the
+// value changed.
+bool barWritesEditFirst(TrackScale scale) {
+    return scale == TrackScale::MaxSpeed || scale == TrackScale::Current;
 }
 
 }  // namespace
 
-// One axis's remembered values, so RA and Dec share the handlers.
-struct DlgConfig::Axis {
-    int base;          // id of the axis's controls minus their offset
-    uint8_t selector;  // axis byte of the engine's commands
-    uint32_t& maxCurrent;
-    uint16_t& maxSpeed;
-    uint16_t (&currents)[3];
-    uint8_t& acceleration;
-    uint8_t& deceleration;
-    int16_t& overtone;
-    uint16_t& incCurrentAt;
-    uint8_t& guideRate;
+// One remembered value, whatever its width; none for a field the dialog
+// does not remember (the decays, the reverse flags).
+struct DlgConfig::Remembered {
+    uint8_t* u8 = nullptr;
+    int16_t* s16 = nullptr;
+    uint16_t* u16 = nullptr;
+    uint32_t* u32 = nullptr;
+
+    bool none() const { return u8 == nullptr && s16 == nullptr && u16 == nullptr && u32 == nullptr; }
+    int64_t get() const {
+        if (u8 != nullptr) return *u8;
+        if (s16 != nullptr) return *s16;
+        if (u16 != nullptr) return *u16;
+        if (u32 != nullptr) return *u32;
+        return 0;
+    }
+    // Keeps the low bits that fit, as the value's wire field would.
+    void set(int64_t value) const {
+        if (u8 != nullptr) *u8 = static_cast<uint8_t>(value);
+        if (s16 != nullptr) *s16 = static_cast<int16_t>(value);
+        if (u16 != nullptr) *u16 = static_cast<uint16_t>(value);
+        if (u32 != nullptr) *u32 = static_cast<uint32_t>(value);
+    }
+    int64_t cut(int64_t value) const {
+        if (u8 != nullptr) return static_cast<uint8_t>(value);
+        if (s16 != nullptr) return static_cast<int16_t>(value);
+        if (u16 != nullptr) return static_cast<uint16_t>(value);
+        if (u32 != nullptr) return static_cast<uint32_t>(value);
+        return value;
+    }
 };
 
 DlgConfig::DlgConfig(iTelescopeControl& engine, AppModel& bridge)
     : engine_(engine), bridge_(bridge), transfer_(engine, bridge, scan_) {}
 
-DlgConfig::Axis DlgConfig::axis(bool dec) {
-    if (dec) {
-        return Axis{kDeBase,         kAxisDe,         deMaxCurrent_, deMaxSpeed_,     deCurrents_,
-                    deAcceleration_, deDeceleration_, deOvertone_,   deIncCurrentAt_, deGuideRate_};
+DlgConfig::Remembered DlgConfig::remembered(const SettingsField& f) {
+    const bool dec = onDecAxis(f);
+    Remembered r;
+    switch (f.scale) {
+        case TrackScale::MaxSpeed:
+            r.u16 = dec ? &deMaxSpeed_ : &raMaxSpeed_;
+            break;
+        case TrackScale::Ramp:
+            if (f.writer == FieldWriter::Accelerations) {
+                r.u8 = dec ? &deAcceleration_ : &raAcceleration_;
+            } else {
+                r.u8 = dec ? &deDeceleration_ : &raDeceleration_;
+            }
+            break;
+        case TrackScale::Current:
+            r.u16 = &(dec ? deCurrents_ : raCurrents_)[(f.selector - (dec ? kAxisDe : kAxisRa)) % 3];
+            break;
+        case TrackScale::Overtone:
+            r.s16 = dec ? &deOvertone_ : &raOvertone_;
+            break;
+        case TrackScale::IncCurrent:
+            r.u16 = dec ? &deIncCurrentAt_ : &raIncCurrentAt_;
+            break;
+        case TrackScale::GuideRate:
+            r.u8 = dec ? &deGuideRate_ : &raGuideRate_;
+            break;
+        case TrackScale::None:
+            // The one read-only edit of an axis group: the maximum current,
+            // the full scale of the axis's current bars.
+            if (f.edit != 0 && !isWritable(f)) r.u32 = dec ? &deMaxCurrent_ : &raMaxCurrent_;
+            break;
+        case TrackScale::Decay:
+            break;
     }
-    return Axis{kRaBase,         kAxisRa,         raMaxCurrent_, raMaxSpeed_,     raCurrents_,
-                raAcceleration_, raDeceleration_, raOvertone_,   raIncCurrentAt_, raGuideRate_};
+    return r;
+}
+
+uint32_t DlgConfig::maxCurrent(const SettingsField& f) const {
+    return onDecAxis(f) ? deMaxCurrent_ : raMaxCurrent_;
 }
 
 void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
@@ -154,15 +120,19 @@ void DlgConfig::initDialog(DialogControls& controls, DialogHost& host) {
     controls.setBitmap(MainId::MoveEast, kBitmapArrowLeft);
     controls.setBitmap(MainId::MoveWest, kBitmapArrowRight);
 
-    for (std::size_t i = 0; i < kTrackCount; ++i) {
-        const TrackRange& t = kTrackRanges[i];
-        controls.setTrackRange(t.id, t.minimum, t.maximum);
+    controls.setTrackRange(MainId::ManualSpeed, kManualSpeedRange.minimum, kManualSpeedRange.maximum);
+    controls.setTrackPos(MainId::ManualSpeed, kManualSpeedStart);
+    shownPositions_.clear();
+    forEachAxisField([&](const SettingsField& f) {
+        if (f.track == 0) return;
+        const TrackRange range = trackRange(f.scale);
+        controls.setTrackRange(f.track, range.minimum, range.maximum);
         // A signed-range track bar is moved off its start and back so it
         // draws its thumb at the centre.
-        if (t.minimum < 0) controls.setTrackPos(t.id, 1);
-        controls.setTrackPos(t.id, t.start);
-        shownPositions_[i] = t.start;
-    }
+        if (range.minimum < 0) controls.setTrackPos(f.track, 1);
+        controls.setTrackPos(f.track, 0);
+        shownPositions_[f.track] = 0;
+    });
 
     for (int port = 1; port <= 256; ++port) {
         controls.addComboItem(MainId::PortCombo, "COM" + std::to_string(port));
@@ -212,22 +182,21 @@ void DlgConfig::menuCommand(int id) {
 void DlgConfig::setControlsEnabled(bool enable, int versionClass) {
     if (controls_ == nullptr) return;
     for (int id : kGeneralSet) controls_->enable(id, enable);
-    for (const ParameterControl& p : kParameterControls) {
-        const bool read =
-            versionClass > kClassShortLayout || (versionClass == kClassShortLayout && p.inShortLayout);
-        controls_->enable(kRaBase + p.offset, enable && read);
-        controls_->enable(kDeBase + p.offset, enable && read);
-    }
-    controls_->enable(MainId::AdvancedSettings, enable && versionClass >= kClassAdvanced);
+    // A field's controls only where the controller's read-out decoded it,
+    // so the user never edits a field the controller did not report.
+    forEachAxisField([&](const SettingsField& f) {
+        const bool on = enable && readsField(f, versionClass);
+        for (int id : {int{f.edit}, int{f.track}, int{f.check}})
+            if (id != 0) controls_->enable(id, on);
+        if (f.check != 0) controls_->enable(f.check + kDecIdOffset, on);
+    });
+    controls_->enable(MainId::AdvancedSettings, enable && hasAdvancedSettings(versionClass));
 }
 
 void DlgConfig::blankUnreadFields(int versionClass) {
-    if (versionClass > kClassShortLayout) return;
-    for (const ParameterControl& p : kParameterControls) {
-        if (!p.isEdit || (versionClass == kClassShortLayout && p.inShortLayout)) continue;
-        controls_->setText(kRaBase + p.offset, "");
-        controls_->setText(kDeBase + p.offset, "");
-    }
+    forEachAxisField([&](const SettingsField& f) {
+        if (f.edit != 0 && !readsField(f, versionClass)) controls_->setText(f.edit, "");
+    });
 }
 
 // ---- Reports -------------------------------------------------------------
@@ -367,75 +336,13 @@ void DlgConfig::showGearRatios(uint32_t ra, uint32_t de) {
 }
 
 void DlgConfig::showFullSettings(const ControllerSettings& s) {
-    raMaxCurrent_ = s.raMaxCurrent;
-    deMaxCurrent_ = s.deMaxCurrent;
     showDeviceInfo(s);
     showGearRatios(s.raGearRatio, s.deGearRatio);
     controls_->enable(MainId::ChangeGearRatio, true);
 
-    // Speeds: the record's range is 16 bits; the track bar scale is 30.
-    raMaxSpeed_ = static_cast<uint16_t>(s.raMaxSpeed);
-    setNumber(MainId::RaMaxSpeedEdit, raMaxSpeed_);
-    moveTrack(MainId::RaMaxSpeedTrack, maxSpeedPosition(raMaxSpeed_));
-    deMaxSpeed_ = static_cast<uint16_t>(s.deMaxSpeed);
-    setNumber(MainId::DeMaxSpeedEdit, deMaxSpeed_);
-    moveTrack(MainId::DeMaxSpeedTrack, maxSpeedPosition(deMaxSpeed_));
-
-    struct Ramp {
-        uint8_t& remembered;
-        uint8_t value;
-        int edit;
-        int track;
-    };
-    const Ramp ramps[] = {
-        {raAcceleration_, s.raAcceleration, MainId::RaAccelerationEdit, MainId::RaAccelerationTrack},
-        {raDeceleration_, s.raDeceleration, MainId::RaDecelerationEdit, MainId::RaDecelerationTrack},
-        {deAcceleration_, s.deAcceleration, MainId::DeAccelerationEdit, MainId::DeAccelerationTrack},
-        {deDeceleration_, s.deDeceleration, MainId::DeDecelerationEdit, MainId::DeDecelerationTrack},
-    };
-    for (const Ramp& r : ramps) {
-        r.remembered = r.value;
-        setNumber(r.edit, r.value);
-        moveTrack(r.track, accelerationPosition(r.value));
-    }
-
-    // One byte on the wire; a record value beyond it is held at 255.
-    raGuideRate_ = static_cast<uint8_t>(s.raGuideRate > 255 ? 255 : s.raGuideRate);
-    deGuideRate_ = static_cast<uint8_t>(s.deGuideRate > 255 ? 255 : s.deGuideRate);
-    moveTrack(MainId::RaGuideRateTrack, guideRatePosition(s.raGuideRate));
-    moveTrack(MainId::DeGuideRateTrack, guideRatePosition(s.deGuideRate));
-
-    const uint8_t flags[] = {s.reverseRotation, s.reverseGuiding, s.reverseLimits};
-    for (int i = 0; i < 3; ++i) {
-        controls_->setChecked(kRaBase + ReverseRotation + i, (flags[i] & 1u) != 0);
-        controls_->setChecked(kDeBase + ReverseRotation + i, (flags[i] & 2u) != 0);
-    }
-
-    const uint16_t raCurrents[3] = {s.raIdleCurrent, s.raTrackCurrent, s.raRunCurrent};
-    showCurrents(axis(false), raCurrents);
-    const uint16_t deCurrents[3] = {s.deIdleCurrent, s.deTrackCurrent, s.deRunCurrent};
-    showCurrents(axis(true), deCurrents);
-
-    const uint8_t decays[6] = {s.raIdleDecay, s.raTrackDecay, s.raRunDecay,
-                               s.deIdleDecay, s.deTrackDecay, s.deRunDecay};
-    for (int ch = 0; ch < 3; ++ch) {
-        moveTrack(kRaBase + DecayTrack + ch, decays[ch]);
-        moveTrack(kDeBase + DecayTrack + ch, decays[3 + ch]);
-    }
-
-    raOvertone_ = s.raOvertone;
-    setSignedNumber(MainId::RaOvertoneEdit, raOvertone_);
-    moveTrack(MainId::RaOvertoneTrack, raOvertone_);
-    deOvertone_ = s.deOvertone;
-    setSignedNumber(MainId::DeOvertoneEdit, deOvertone_);
-    moveTrack(MainId::DeOvertoneTrack, deOvertone_);
-
-    raIncCurrentAt_ = s.raIncCurrentAt;
-    setNumber(MainId::RaIncCurrentEdit, raIncCurrentAt_);
-    moveTrack(MainId::RaIncCurrentTrack, incCurrentPosition(raIncCurrentAt_));
-    deIncCurrentAt_ = s.deIncCurrentAt;
-    setNumber(MainId::DeIncCurrentEdit, deIncCurrentAt_);
-    moveTrack(MainId::DeIncCurrentTrack, incCurrentPosition(deIncCurrentAt_));
+    // In record order, so each axis's maximum current is remembered before
+    // its current bars are scaled by it.
+    forEachAxisField([&](const SettingsField& f) { showField(f, f.get(s)); });
 
     advancedSettings_.mountType = s.mountType;
     advancedSettings_.latitude = s.latitude;
@@ -447,15 +354,26 @@ void DlgConfig::showFullSettings(const ControllerSettings& s) {
     setControlsEnabled(true, s.versionClass);
 }
 
-void DlgConfig::showCurrents(const Axis& a, const uint16_t (&currents)[3]) {
-    setNumber(a.base + MaxCurrentEdit, a.maxCurrent);
-    for (int ch = 0; ch < 3; ++ch) {
-        a.currents[ch] = currents[ch];
-        setNumber(a.base + CurrentEdit + ch, currents[ch]);
-        // Without a maximum the track bars have no scale and stay put.
-        if (a.maxCurrent != 0)
-            moveTrack(a.base + CurrentTrack + ch, currentPosition(currents[ch], a.maxCurrent));
+void DlgConfig::showField(const SettingsField& f, int64_t value) {
+    if (f.check != 0) {
+        // One byte for both axes: bit 0 the RA box, bit 1 the Dec box.
+        controls_->setChecked(f.check, (value & 1) != 0);
+        controls_->setChecked(f.check + kDecIdOffset, (value & 2) != 0);
+        return;
     }
+    const Remembered r = remembered(f);
+    if (f.scale == TrackScale::GuideRate) {
+        // One byte on the wire; a record value beyond it is held at 255.
+        r.set(value > 255 ? 255 : value);
+    } else if (!r.none()) {
+        r.set(value);
+        value = r.get();
+    }
+    if (f.edit != 0) controls_->setText(f.edit, std::to_string(value));
+    if (f.track == 0) return;
+    // Without a maximum the current bars have no scale and stay put.
+    if (f.scale == TrackScale::Current && maxCurrent(f) == 0) return;
+    moveTrack(f.track, trackPosition(f.scale, value, maxCurrent(f)));
 }
 
 // ---- User actions --------------------------------------------------------
@@ -576,193 +494,110 @@ void DlgConfig::moveManual(uint8_t direction) {
 
 void DlgConfig::sendReverseFlags() {
     uint8_t flags[3] = {0, 0, 0};
-    for (int i = 0; i < 3; ++i) {
-        if (controls_->isChecked(kRaBase + ReverseRotation + i)) flags[i] |= 1u;
-        if (controls_->isChecked(kDeBase + ReverseRotation + i)) flags[i] |= 2u;
-    }
+    forEachAxisField([&](const SettingsField& f) {
+        if (f.check == 0 || f.selector >= 3) return;
+        if (controls_->isChecked(f.check)) flags[f.selector] |= 1u;
+        if (controls_->isChecked(f.check + kDecIdOffset)) flags[f.selector] |= 2u;
+    });
     engine_.setReverseFlags(flags[0], flags[1], flags[2]);
 }
 
-void DlgConfig::editLostFocus(int id) {
-    if (controls_ == nullptr) return;
-    bool dec = false;
-    if (id >= kDeBase && id < kDeBase + 100) {
-        dec = true;
-    } else if (id < kRaBase || id >= kRaBase + 100) {
-        return;
-    }
-    Axis a = axis(dec);
-    const int control = id - a.base;
-
-    // A typed number outside its wire field is held at the field's nearest
-    // end (and the edit shows so); only the low bits would reach the
-    // controller otherwise, a value the user never typed.
-    switch (control) {
-        case MaxSpeedEdit: {
-            int64_t read = 0;
-            if (!readSetting(id, 0, 0xFFFF, a.maxSpeed, &read)) return;
-            const uint16_t value = static_cast<uint16_t>(read);
-            if (value == a.maxSpeed) return;
-            a.maxSpeed = value;
-            moveTrack(a.base + MaxSpeedTrack, maxSpeedPosition(value));
+void DlgConfig::sendField(const SettingsField& f, int64_t value) {
+    const uint8_t selector = static_cast<uint8_t>(f.selector);
+    // The paired writers send the other axis's remembered value, not one
+    // read off its controls.
+    switch (f.writer) {
+        case FieldWriter::MaxSpeeds:
             engine_.setMaxSpeeds(raMaxSpeed_, deMaxSpeed_);
             return;
-        }
-        case AccelerationEdit:
-        case DecelerationEdit: {
-            const bool acceleration = control == AccelerationEdit;
-            uint8_t& remembered = acceleration ? a.acceleration : a.deceleration;
-            int64_t read = 0;
-            if (!readSetting(id, 0, 0xFF, remembered, &read)) return;
-            const uint8_t value = static_cast<uint8_t>(read);
-            if (value == remembered) return;
-            remembered = value;
-            moveTrack(id - 1, accelerationPosition(value));
-            if (acceleration) {
-                engine_.setAccelerations(raAcceleration_, deAcceleration_);
-            } else {
-                engine_.setDecelerations(raDeceleration_, deDeceleration_);
-            }
+        case FieldWriter::Accelerations:
+            engine_.setAccelerations(raAcceleration_, deAcceleration_);
             return;
-        }
-        case CurrentEdit:
-        case CurrentEdit + 1:
-        case CurrentEdit + 2: {
-            const int ch = control - CurrentEdit;
-            int64_t read = 0;
-            if (!readSetting(id, 0, 0xFFFF, a.currents[ch], &read)) return;
-            const uint16_t value = static_cast<uint16_t>(read);
-            // The track bar follows the typed value even when it is unchanged.
-            if (a.maxCurrent != 0)
-                moveTrack(a.base + CurrentTrack + ch, currentPosition(value, a.maxCurrent));
-            if (value == a.currents[ch]) return;
-            a.currents[ch] = value;
-            engine_.setCurrent(static_cast<uint8_t>(a.selector + ch), value);
+        case FieldWriter::Decelerations:
+            engine_.setDecelerations(raDeceleration_, deDeceleration_);
             return;
-        }
-        case OvertoneEdit: {
-            // One signed byte on the wire.
-            int64_t read = 0;
-            if (!readSetting(id, -128, 127, a.overtone, &read)) return;
-            const int16_t value = static_cast<int16_t>(read);
-            if (value == a.overtone) return;
-            a.overtone = value;
-            moveTrack(a.base + OvertoneTrack, value);
-            engine_.setOvertone(a.selector, static_cast<uint8_t>(value & 0xFF));
+        case FieldWriter::GuideRates:
+            engine_.setGuideRates(raGuideRate_, deGuideRate_);
             return;
-        }
-        case IncCurrentEdit: {
-            int64_t read = 0;
-            if (!readSetting(id, 0, 0xFFFF, a.incCurrentAt, &read)) return;
-            const uint16_t value = static_cast<uint16_t>(read);
-            if (value == a.incCurrentAt) return;
-            a.incCurrentAt = value;
-            moveTrack(a.base + IncCurrentTrack, incCurrentPosition(value));
-            engine_.setIncCurrentAt(a.selector, value, value);
+        case FieldWriter::Current:
+            engine_.setCurrent(selector, static_cast<uint16_t>(value));
             return;
-        }
+        case FieldWriter::Decay:
+            engine_.setDecay(selector, static_cast<uint8_t>(value));
+            return;
+        case FieldWriter::Overtone:
+            engine_.setOvertone(selector, static_cast<uint8_t>(value & 0xFF));
+            return;
+        case FieldWriter::IncCurrentAt:
+            engine_.setIncCurrentAt(selector, static_cast<uint16_t>(value), static_cast<uint16_t>(value));
+            return;
         default:
             return;
     }
 }
 
+void DlgConfig::editLostFocus(int id) {
+    if (controls_ == nullptr) return;
+    const SettingsField* field = axisFieldWithEdit(id);
+    if (field == nullptr || !isWritable(*field)) return;
+    const SettingsField& f = *field;
+    const Remembered r = remembered(f);
+
+    // A typed number outside its wire field is held at the field's nearest
+    // end (and the edit shows so); only the low bits would reach the
+    // controller otherwise, a value the user never typed.
+    int64_t value = 0;
+    if (!readSetting(id, f.writeMin, f.writeMax, r.get(), &value)) return;
+    const uint32_t scale = maxCurrent(f);
+    if (f.scale == TrackScale::Current) {
+        // The track bar follows the typed value even when it is unchanged.
+        if (scale != 0) moveTrack(f.track, trackPosition(f.scale, value, scale));
+    }
+    if (value == r.get()) return;
+    r.set(value);
+    if (f.scale != TrackScale::Current) moveTrack(f.track, trackPosition(f.scale, value, scale));
+    sendField(f, value);
+}
+
 void DlgConfig::trackBarReleased(int trackBarId) {
     if (controls_ == nullptr) return;
-    DialogControls& c = *controls_;
-
-    bool dec = false;
-    if (trackBarId >= kDeBase && trackBarId < kDeBase + 100) {
-        dec = true;
-    } else if (trackBarId < kRaBase || trackBarId >= kRaBase + 100) {
-        return;  // the manual speed bar sends nothing
-    }
-    Axis a = axis(dec);
-    const int control = trackBarId - a.base;
-    const int position = c.trackPos(trackBarId);
+    // The manual speed bar sends nothing.
+    const SettingsField* field = axisFieldWithTrack(trackBarId);
+    if (field == nullptr) return;
+    const SettingsField& f = *field;
+    const int position = controls_->trackPos(trackBarId);
 
     // No bar can show every value of its setting (a guide rate of 0 or 255,
     // a decay above 3, a speed between two steps), so a release where the
     // bar was put (by a report, a typed value or the last release) sends
     // nothing: a click on the thumb must not rewrite the controller's
     // setting.
-    const int index = trackIndex(trackBarId);
-    if (index < 0) return;
-    if (position == shownPositions_[index]) return;
-    shownPositions_[index] = position;
+    const auto shown = shownPositions_.find(trackBarId);
+    if (shown == shownPositions_.end()) return;
+    if (position == shown->second) return;
+    shown->second = position;
 
-    switch (control) {
-        case DecayTrack:
-        case DecayTrack + 1:
-        case DecayTrack + 2:
-            engine_.setDecay(static_cast<uint8_t>(a.selector + (control - DecayTrack)),
-                             static_cast<uint8_t>(position));
-            return;
-        case GuideRateTrack:
-            // The other axis keeps the rate it has, not one read off its bar.
-            a.guideRate = static_cast<uint8_t>(position + 1);
-            engine_.setGuideRates(raGuideRate_, deGuideRate_);
-            return;
-        case MaxSpeedTrack: {
-            const int edit = a.base + MaxSpeedEdit;
-            setNumber(edit, static_cast<uint32_t>(1200 * (position + 1) / 40));
-            const uint16_t value = static_cast<uint16_t>(editUnsigned(c.text(edit)));
-            if (value == a.maxSpeed) return;
-            a.maxSpeed = value;
-            engine_.setMaxSpeeds(raMaxSpeed_, deMaxSpeed_);
-            return;
-        }
-        case AccelerationTrack:
-        case DecelerationTrack: {
-            // The other axis's value is the one it has, not one read off its bar.
-            const bool acceleration = control == AccelerationTrack;
-            uint8_t& remembered = acceleration ? a.acceleration : a.deceleration;
-            const uint8_t value = static_cast<uint8_t>(16 * position);
-            if (value == remembered) return;
-            remembered = value;
-            setNumber(trackBarId + 1, value);
-            if (acceleration) {
-                engine_.setAccelerations(raAcceleration_, deAcceleration_);
-            } else {
-                engine_.setDecelerations(raDeceleration_, deDeceleration_);
-            }
-            return;
-        }
-        case CurrentTrack:
-        case CurrentTrack + 1:
-        case CurrentTrack + 2: {
-            // Without a maximum current the track bar has no scale and would
-            // only ever yield 0 mA; it sends nothing then.
-            if (a.maxCurrent == 0) return;
-            const int ch = control - CurrentTrack;
-            const int edit = a.base + CurrentEdit + ch;
-            const uint64_t scaled =
-                static_cast<uint64_t>(a.maxCurrent) * static_cast<uint64_t>(position + 1) / 16;
-            setNumber(edit, static_cast<uint32_t>(scaled));
-            const uint16_t value = static_cast<uint16_t>(editUnsigned(c.text(edit)));
-            if (value == a.currents[ch]) return;
-            a.currents[ch] = value;
-            engine_.setCurrent(static_cast<uint8_t>(a.selector + ch), value);
-            return;
-        }
-        case OvertoneTrack: {
-            const int16_t value = static_cast<int16_t>(position);
-            if (value == a.overtone) return;
-            a.overtone = value;
-            setSignedNumber(a.base + OvertoneEdit, value);
-            engine_.setOvertone(a.selector, static_cast<uint8_t>(value & 0xFF));
-            return;
-        }
-        case IncCurrentTrack: {
-            const uint16_t value = static_cast<uint16_t>(20 * position + 20);
-            if (value == a.incCurrentAt) return;
-            a.incCurrentAt = value;
-            setNumber(a.base + IncCurrentEdit, value);
-            engine_.setIncCurrentAt(a.selector, value, value);
-            return;
-        }
-        default:
-            return;
+    // Without a maximum current the track bar has no scale and would only
+    // ever yield 0 mA; it sends nothing then.
+    const uint32_t scale = maxCurrent(f);
+    if (f.scale == TrackScale::Current && scale == 0) return;
+    int64_t value = trackValue(f.scale, position, scale);
+    const Remembered r = remembered(f);
+    if (r.none() || f.scale == TrackScale::GuideRate) {
+        // Sent at every move (the other axis keeps the rate it has).
+        r.set(value);
+        sendField(f, value);
+        return;
     }
+    if (barWritesEditFirst(f.scale)) {
+        controls_->setText(f.edit, std::to_string(value));
+        value = editUnsigned(controls_->text(f.edit));
+    }
+    value = r.cut(value);
+    if (value == r.get()) return;
+    r.set(value);
+    if (!barWritesEditFirst(f.scale)) controls_->setText(f.edit, std::to_string(value));
+    sendField(f, value);
 }
 
 void DlgConfig::confirmAdvancedJob() {
@@ -797,20 +632,16 @@ bool DlgConfig::readSetting(int id, int64_t minimum, int64_t maximum, int64_t re
 void DlgConfig::moveTrack(int id, int64_t position) {
     // Kept within the bar's range here, so no front has to rely on its
     // control clamping (and huge typed values never overflow an int).
-    const int index = trackIndex(id);
-    if (index < 0) return;
-    const TrackRange& t = kTrackRanges[index];
-    if (position < t.minimum) position = t.minimum;
-    if (position > t.maximum) position = t.maximum;
+    const SettingsField* f = axisFieldWithTrack(id);
+    if (f == nullptr) return;
+    const TrackRange range = trackRange(f->scale);
+    if (position < range.minimum) position = range.minimum;
+    if (position > range.maximum) position = range.maximum;
     controls_->setTrackPos(id, static_cast<int>(position));
-    shownPositions_[index] = static_cast<int>(position);
+    shownPositions_[id] = static_cast<int>(position);
 }
 
 void DlgConfig::setNumber(int id, uint32_t value) {
-    controls_->setText(id, std::to_string(value));
-}
-
-void DlgConfig::setSignedNumber(int id, int32_t value) {
     controls_->setText(id, std::to_string(value));
 }
 

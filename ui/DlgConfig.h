@@ -9,9 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "engine/ControllerSettings.h"
+#include "engine/SettingsFields.h"
 #include "engine/iTelescopeControl.h"
 #include "platform/SerialPort.h"
 #include "ui/AppModel.h"
@@ -89,9 +91,6 @@ public:
     // only where joining the device's group would grant it.
     static std::string portErrorReason(platform::PortError error, const std::string& port = std::string());
 
-    // The manual speed bar and the 24 settings bars.
-    static constexpr std::size_t kTrackCount = 25;
-
     // Reports, from the bridge. Ignored before initDialog.
     void showStatus(int32_t code) override;
     void showSettings(const ControllerSettings* settings, int32_t kind) override;
@@ -102,24 +101,29 @@ public:
     const AdvancedSettings& advancedSettings() const { return advancedSettings_; }
 
 private:
-    struct Axis;
+    struct Remembered;
+    // Where the dialog keeps what a field's controls last showed or sent
+    // (by its scale and axis); none for the decays and reverse flags.
+    Remembered remembered(const SettingsField& field);
+    // The full scale of the current bars of the field's axis.
+    uint32_t maxCurrent(const SettingsField& field) const;
     void showSettingsReport(const ControllerSettings& s, int32_t kind);
-    Axis axis(bool dec);
     void showFullSettings(const ControllerSettings& s);
+    void showField(const SettingsField& field, int64_t value);
     void showDeviceInfo(const ControllerSettings& s);
     void showGearRatios(uint32_t ra, uint32_t de);
-    void showCurrents(const Axis& a, const uint16_t (&currents)[3]);
     void blankUnreadFields(int versionClass);
     void confirmAdvancedJob();
     void moveManual(uint8_t direction);
     void sendReverseFlags();
+    // The field's writer with `value` (already remembered).
+    void sendField(const SettingsField& field, int64_t value);
     // Reads a settings edit clamped into [minimum, maximum], rewriting the
     // edit when the typed number was outside. Text that holds no number
     // gives false: the edit shows `remembered` again and nothing is sent.
     bool readSetting(int id, int64_t minimum, int64_t maximum, int64_t remembered, int64_t* value);
     void moveTrack(int id, int64_t position);
     void setNumber(int id, uint32_t value);
-    void setSignedNumber(int id, int32_t value);
 
     iTelescopeControl& engine_;
     AppModel& bridge_;
@@ -152,9 +156,9 @@ private:
     uint16_t deIncCurrentAt_ = 0;
     uint8_t raGuideRate_ = 0;
     uint8_t deGuideRate_ = 0;
-    // Where the program last put each track bar (by a report, a typed value
-    // or a release), in the order of the track bar table.
-    int shownPositions_[kTrackCount] = {};
+    // Where the program last put each settings bar (by a report, a typed
+    // value or a release), by the bar's id.
+    std::map<int, int> shownPositions_;
     // The capability class of the last full settings report since the last
     // connect; none before it.
     static constexpr int kNoFullReport = -1;
