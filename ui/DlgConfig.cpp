@@ -58,13 +58,6 @@ struct DlgConfig::Remembered {
         if (u16 != nullptr) *u16 = static_cast<uint16_t>(value);
         if (u32 != nullptr) *u32 = static_cast<uint32_t>(value);
     }
-    int64_t cut(int64_t value) const {
-        if (u8 != nullptr) return static_cast<uint8_t>(value);
-        if (s16 != nullptr) return static_cast<int16_t>(value);
-        if (u16 != nullptr) return static_cast<uint16_t>(value);
-        if (u32 != nullptr) return static_cast<uint32_t>(value);
-        return value;
-    }
 };
 
 DlgConfig::DlgConfig(iTelescopeControl& engine, AppModel& bridge)
@@ -309,7 +302,7 @@ void DlgConfig::showSettingsReport(const ControllerSettings& s, int32_t kind) {
             showDeviceInfo(s);
             return;
         case SettingsReportKind::GearRatiosChanged:
-            showGearRatios(s.raGearRatio, s.deGearRatio);
+            showGearRatios(s);
             return;
         case SettingsReportKind::ReadoutComplete:
             controls_->setText(MainId::StatusLine, statusTextAscii(StatusCode::ConnectionEstablished));
@@ -328,16 +321,22 @@ void DlgConfig::showDeviceInfo(const ControllerSettings& s) {
     scan_.onDevice(s);
 }
 
-void DlgConfig::showGearRatios(uint32_t ra, uint32_t de) {
-    setNumber(MainId::RaGearRatio, ra);
-    setNumber(MainId::DeGearRatio, de);
-    gearRatios_.raRatio = ra;
-    gearRatios_.deRatio = de;
+void DlgConfig::showGearRatios(const ControllerSettings& s) {
+    // The two displays, and the copy the gear ratio dialog edits.
+    std::size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const SettingsField& f = fields[i];
+        if (f.writer != FieldWriter::GearRatios || f.edit == 0) continue;
+        const uint32_t ratio = static_cast<uint32_t>(f.get(s));
+        setNumber(f.edit, ratio);
+        (f.selector == kAxisDe ? gearRatios_.deRatio : gearRatios_.raRatio) = ratio;
+    }
 }
 
 void DlgConfig::showFullSettings(const ControllerSettings& s) {
     showDeviceInfo(s);
-    showGearRatios(s.raGearRatio, s.deGearRatio);
+    showGearRatios(s);
     controls_->enable(MainId::ChangeGearRatio, true);
 
     // In record order, so each axis's maximum current is remembered before
@@ -593,9 +592,10 @@ void DlgConfig::trackBarReleased(int trackBarId) {
         controls_->setText(f.edit, std::to_string(value));
         value = editUnsigned(controls_->text(f.edit));
     }
-    value = r.cut(value);
-    if (value == r.get()) return;
+    const int64_t before = r.get();
     r.set(value);
+    value = r.get();
+    if (value == before) return;
     if (!barWritesEditFirst(f.scale)) controls_->setText(f.edit, std::to_string(value));
     sendField(f, value);
 }

@@ -111,7 +111,7 @@ private:
     void showFullSettings(const ControllerSettings& s);
     void showField(const SettingsField& field, int64_t value);
     void showDeviceInfo(const ControllerSettings& s);
-    void showGearRatios(uint32_t ra, uint32_t de);
+    void showGearRatios(const ControllerSettings& s);
     void blankUnreadFields(int versionClass);
     void confirmAdvancedJob();
     void moveManual(uint8_t direction);
