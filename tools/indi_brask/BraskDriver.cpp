@@ -30,9 +30,9 @@ std::string dotted(uint32_t v) {
 
 // What a gear re-read brings: the gear block and the rates made from it.
 bool inGearBlock(const backup::SettingsField& f) {
-    static const char* const kNames[] = {"raGearByte",   "deGearByte",     "raGearRatio", "raGearAux",
-                                         "raSiderealRate", "deGearRatio",  "deGearAux",   "deSiderealRate",
-                                         "raMaxRate",    "deMaxRate"};
+    static const char* const kNames[] = {"raGearByte",     "deGearByte",  "raGearRatio", "raGearAux",
+                                         "raSiderealRate", "deGearRatio", "deGearAux",   "deSiderealRate",
+                                         "raMaxRate",      "deMaxRate"};
     for (const char* n : kNames)
         if (std::strcmp(n, f.name) == 0) return true;
     return false;
@@ -48,19 +48,25 @@ void BraskDriver::Handle::set(IPState state, const std::string& message) const {
     const char* text = message.empty() ? nullptr : message.c_str();
     if (number != nullptr) {
         number->s = state;
-        if (text) IDSetNumber(number, "%s", text);
-        else IDSetNumber(number, nullptr);
+        if (text)
+            IDSetNumber(number, "%s", text);
+        else
+            IDSetNumber(number, nullptr);
     } else if (toggle != nullptr) {
         toggle->s = state;
-        if (text) IDSetSwitch(toggle, "%s", text);
-        else IDSetSwitch(toggle, nullptr);
+        if (text)
+            IDSetSwitch(toggle, "%s", text);
+        else
+            IDSetSwitch(toggle, nullptr);
     }
 }
 
 BraskDriver::Handle BraskDriver::FieldSlot::handle() {
     Handle h;
-    if (info->bit < 0) h.number = &numberVector;
-    else h.toggle = &toggleVector;
+    if (info->bit < 0)
+        h.number = &numberVector;
+    else
+        h.toggle = &toggleVector;
     return h;
 }
 
@@ -68,14 +74,15 @@ BraskDriver::BraskDriver() {
     const char* dev = kDeviceName;
     IUFillSwitch(&connectionSwitches_[0], "CONNECT", "Connect", ISS_OFF);
     IUFillSwitch(&connectionSwitches_[1], "DISCONNECT", "Disconnect", ISS_ON);
-    IUFillSwitchVector(&connection_, connectionSwitches_, 2, dev, "CONNECTION", "Connection", group::kConnection,
-                       IP_RW, ISR_1OFMANY, 60, IPS_IDLE);
+    IUFillSwitchVector(&connection_, connectionSwitches_, 2, dev, "CONNECTION", "Connection",
+                       group::kConnection, IP_RW, ISR_1OFMANY, 60, IPS_IDLE);
     IUFillText(&portText_[0], "PORT", "Port", "/dev/ttyUSB0");
-    IUFillTextVector(&port_, portText_, 1, dev, "DEVICE_PORT", "Ports", group::kConnection, IP_RW, 60, IPS_IDLE);
+    IUFillTextVector(&port_, portText_, 1, dev, "DEVICE_PORT", "Ports", group::kConnection, IP_RW, 60,
+                     IPS_IDLE);
     IUFillSwitch(&baudSwitches_[0], "9600", "9600", ISS_ON);
     IUFillSwitch(&baudSwitches_[1], "115200", "115200 Baud", ISS_OFF);
-    IUFillSwitchVector(&baud_, baudSwitches_, 2, dev, "DEVICE_BAUD_RATE", "Baud Rate", group::kConnection, IP_RW,
-                       ISR_1OFMANY, 60, IPS_IDLE);
+    IUFillSwitchVector(&baud_, baudSwitches_, 2, dev, "DEVICE_BAUD_RATE", "Baud Rate", group::kConnection,
+                       IP_RW, ISR_1OFMANY, 60, IPS_IDLE);
     IUFillText(&infoTexts_[0], "DRIVER_NAME", "Name", "Kelvane Brask");
     IUFillText(&infoTexts_[1], "DRIVER_EXEC", "Exec", "indi_brask");
     IUFillText(&infoTexts_[2], "DRIVER_VERSION", "Version", VORLANT_VERSION);
@@ -84,12 +91,13 @@ BraskDriver::BraskDriver() {
     IUFillTextVector(&info_, infoTexts_, 4, dev, "DRIVER_INFO", "Driver Info", group::kConnection, IP_RO, 60,
                      IPS_IDLE);
     IUFillText(&statusTexts_[0], "TEXT", "Status", statusTextAscii(StatusCode::NotConnected));
-    IUFillTextVector(&status_, statusTexts_, 1, dev, "STATUS", "Status", group::kConnection, IP_RO, 60, IPS_IDLE);
+    IUFillTextVector(&status_, statusTexts_, 1, dev, "STATUS", "Status", group::kConnection, IP_RO, 60,
+                     IPS_IDLE);
 
     IUFillText(&versionTexts_[0], "HARDWARE", "Hardware", "");
     IUFillText(&versionTexts_[1], "FIRMWARE", "Firmware", "");
-    IUFillTextVector(&versions_, versionTexts_, 2, dev, "VERSIONS", "Versions", group::kIdentification, IP_RO, 60,
-                     IPS_IDLE);
+    IUFillTextVector(&versions_, versionTexts_, 2, dev, "VERSIONS", "Versions", group::kIdentification, IP_RO,
+                     60, IPS_IDLE);
 
     size_t count = 0;
     const FieldProperty* table = fieldProperties(count);
@@ -103,12 +111,12 @@ BraskDriver::BraskDriver() {
             IUFillNumber(&slot.number, kValueElement, slot.info->label, "%.0f",
                          static_cast<double>(writable ? f.writeMin : f.typeMin),
                          static_cast<double>(writable ? f.writeMax : f.typeMax), 1, 0);
-            IUFillNumberVector(&slot.numberVector, &slot.number, 1, dev, slot.info->property, slot.info->label,
-                               slot.info->group, IP_RO, 60, IPS_IDLE);
+            IUFillNumberVector(&slot.numberVector, &slot.number, 1, dev, slot.info->property,
+                               slot.info->label, slot.info->group, IP_RO, 60, IPS_IDLE);
         } else {
             IUFillSwitch(&slot.toggle, kReverseElement, slot.info->label, ISS_OFF);
-            IUFillSwitchVector(&slot.toggleVector, &slot.toggle, 1, dev, slot.info->property, slot.info->label,
-                               slot.info->group, IP_RO, ISR_NOFMANY, 60, IPS_IDLE);
+            IUFillSwitchVector(&slot.toggleVector, &slot.toggle, 1, dev, slot.info->property,
+                               slot.info->label, slot.info->group, IP_RO, ISR_NOFMANY, 60, IPS_IDLE);
         }
     }
 
@@ -119,8 +127,8 @@ BraskDriver::BraskDriver() {
                        IP_RW, 60, IPS_IDLE);
 
     IUFillNumber(&speedNumbers_[0], "SPEED", "Speed", "%.0f", 0, 31, 1, speed_);
-    IUFillNumberVector(&speedProperty_, speedNumbers_, 1, dev, "MOTION_SPEED", "Manual speed", group::kActions,
-                       IP_RW, 60, IPS_IDLE);
+    IUFillNumberVector(&speedProperty_, speedNumbers_, 1, dev, "MOTION_SPEED", "Manual speed",
+                       group::kActions, IP_RW, 60, IPS_IDLE);
     IUFillSwitch(&nsSwitches_[0], "MOTION_NORTH", "N", ISS_OFF);
     IUFillSwitch(&nsSwitches_[1], "MOTION_SOUTH", "S", ISS_OFF);
     IUFillSwitchVector(&ns_, nsSwitches_, 2, dev, "TELESCOPE_MOTION_NS", "Motion N/S", group::kActions, IP_RW,
@@ -130,16 +138,16 @@ BraskDriver::BraskDriver() {
     IUFillSwitchVector(&we_, weSwitches_, 2, dev, "TELESCOPE_MOTION_WE", "Motion W/E", group::kActions, IP_RW,
                        ISR_ATMOST1, 60, IPS_IDLE);
     IUFillSwitch(&abortSwitches_[0], "ABORT", "Stop", ISS_OFF);
-    IUFillSwitchVector(&abort_, abortSwitches_, 1, dev, "TELESCOPE_ABORT_MOTION", "Stop", group::kActions, IP_RW,
-                       ISR_ATMOST1, 60, IPS_IDLE);
+    IUFillSwitchVector(&abort_, abortSwitches_, 1, dev, "TELESCOPE_ABORT_MOTION", "Stop", group::kActions,
+                       IP_RW, ISR_ATMOST1, 60, IPS_IDLE);
     IUFillSwitch(&trackSwitches_[0], "TRACK_ON", "Track on", ISS_OFF);
     IUFillSwitch(&trackSwitches_[1], "TRACK_OFF", "Track off", ISS_ON);
     IUFillSwitchVector(&track_, trackSwitches_, 2, dev, "TELESCOPE_TRACK_STATE", "Tracking", group::kActions,
                        IP_RW, ISR_1OFMANY, 60, IPS_IDLE);
     IUFillSwitch(&expSwitches_[0], "EXP_ON", "Exp on", ISS_OFF);
     IUFillSwitch(&expSwitches_[1], "EXP_OFF", "Exp off", ISS_OFF);
-    IUFillSwitchVector(&exp_, expSwitches_, 2, dev, "EXP_OUTPUT", "Exp", group::kActions, IP_RW, ISR_ATMOST1, 60,
-                       IPS_IDLE);
+    IUFillSwitchVector(&exp_, expSwitches_, 2, dev, "EXP_OUTPUT", "Exp", group::kActions, IP_RW, ISR_ATMOST1,
+                       60, IPS_IDLE);
     IUFillSwitch(&storeSwitches_[0], "STORE", "Save settings into Brask", ISS_OFF);
     IUFillSwitchVector(&store_, storeSwitches_, 1, dev, "STORE_SETTINGS", "Save settings into Brask",
                        group::kActions, IP_RW, ISR_ATMOST1, 60, IPS_IDLE);
@@ -147,14 +155,14 @@ BraskDriver::BraskDriver() {
     IUFillSwitchVector(&defaults_, defaultsSwitches_, 1, dev, "RELOAD_DEFAULTS", "Reload defaults",
                        group::kActions, IP_RW, ISR_ATMOST1, 60, IPS_IDLE);
     IUFillSwitch(&parkSwitches_[0], "DEFINE", "Define park pos", ISS_OFF);
-    IUFillSwitchVector(&park_, parkSwitches_, 1, dev, "PARK_POSITION", "Define park pos", group::kActions, IP_RW,
-                       ISR_ATMOST1, 60, IPS_IDLE);
+    IUFillSwitchVector(&park_, parkSwitches_, 1, dev, "PARK_POSITION", "Define park pos", group::kActions,
+                       IP_RW, ISR_ATMOST1, 60, IPS_IDLE);
     IUFillSwitch(&measureSwitches_[0], "MEASURE", "Measure supply voltage:", ISS_OFF);
-    IUFillSwitchVector(&measure_, measureSwitches_, 1, dev, "MEASURE_VOLTAGE", "Measure supply voltage:",
-                       group::kActions, IP_RW, ISR_ATMOST1, 60, IPS_IDLE);
+    IUFillSwitchVector(&measure_, measureSwitches_, 1, dev, "MEASURE_VOLTAGE",
+                       "Measure supply voltage:", group::kActions, IP_RW, ISR_ATMOST1, 60, IPS_IDLE);
     IUFillNumber(&voltageNumbers_[0], "VOLTAGE", "Supply voltage (V)", "%.2f", 0, 655.35, 0, 0);
-    IUFillNumberVector(&voltage_, voltageNumbers_, 1, dev, "SUPPLY_VOLTAGE", "Supply voltage", group::kActions,
-                       IP_RO, 60, IPS_IDLE);
+    IUFillNumberVector(&voltage_, voltageNumbers_, 1, dev, "SUPPLY_VOLTAGE", "Supply voltage",
+                       group::kActions, IP_RO, 60, IPS_IDLE);
 
     if (reports_.open()) IEAddCallback(reports_.descriptor(), &BraskDriver::wakeEntry, this);
     engine_ = std::make_unique<TelescopeControl>(&reports_);
@@ -207,7 +215,8 @@ void BraskDriver::onStatus(int code) {
         }
         case StatusCode::CannotOpenPort: {
             const platform::PortError error = engine_->lastPortError();
-            if (error != platform::PortError::None) text += std::string(" (") + platform::portErrorText(error) + ")";
+            if (error != platform::PortError::None)
+                text += std::string(" (") + platform::portErrorText(error) + ")";
             showStatusText(text);
             linkClosed(text, IPS_ALERT);
             return;
@@ -232,6 +241,7 @@ void BraskDriver::onStatus(int code) {
             return;
         case StatusCode::CommunicationError:
             showStatusText(text);
+            if (stoppingToClose_) return closeAfterStop();
             if (await_ != Await::None) {
                 finishExchange(await_, IPS_ALERT, text);
             } else if (lastWrite_) {
@@ -311,6 +321,7 @@ void BraskDriver::onSettings(const ControllerSettings& s, int kind) {
 }
 
 void BraskDriver::onVoltage(int centivolts) {
+    if (stoppingToClose_) return closeAfterStop();
     voltageNumbers_[0].value = static_cast<double>(static_cast<uint32_t>(centivolts)) / 100.0;
     voltage_.s = IPS_OK;
     if (actionsDefined_) IDSetNumber(&voltage_, nullptr);
@@ -323,8 +334,10 @@ void BraskDriver::setConnection(bool on, IPState state, const std::string& messa
     connectionSwitches_[0].s = on ? ISS_ON : ISS_OFF;
     connectionSwitches_[1].s = on ? ISS_OFF : ISS_ON;
     connection_.s = state;
-    if (message.empty()) IDSetSwitch(&connection_, nullptr);
-    else IDSetSwitch(&connection_, "%s", message.c_str());
+    if (message.empty())
+        IDSetSwitch(&connection_, nullptr);
+    else
+        IDSetSwitch(&connection_, "%s", message.c_str());
 }
 
 void BraskDriver::showStatusText(const std::string& text) {
@@ -348,10 +361,30 @@ void BraskDriver::connectLink() {
 }
 
 void BraskDriver::disconnectLink() {
-    // A mount that moves is stopped first: the stop goes out before the
-    // port closes, in the order of the queue.
-    if (linkUp_ && (movingNs_ || movingWe_)) engine_->stopMotion(kDirBoth);
+    if (linkUp_ && (movingNs_ || movingWe_)) {
+        // A mount that moves is stopped first. Closing the port discards
+        // what the line has not sent yet, so the close waits for the answer
+        // to a harmless request behind the stop (the supply voltage, which
+        // every class answers; the engine gives it up after its reply
+        // time-out, and the close follows then too).
+        movingNs_ = movingWe_ = false;
+        engine_->stopMotion(kDirBoth);
+        engine_->measureSupplyVoltage();
+        stoppingToClose_ = true;
+        setConnection(true, IPS_BUSY, std::string());
+        return;
+    }
     movingNs_ = movingWe_ = false;
+    disconnecting_ = true;
+    engine_->disconnect();
+    setConnection(false, IPS_BUSY, std::string());
+}
+
+// The stop before a disconnect has reached the controller (or the engine
+// gave its barrier up): close now.
+void BraskDriver::closeAfterStop() {
+    if (!stoppingToClose_) return;
+    stoppingToClose_ = false;
     disconnecting_ = true;
     engine_->disconnect();
     setConnection(false, IPS_BUSY, std::string());
@@ -362,6 +395,7 @@ void BraskDriver::linkClosed(const std::string& why, IPState state) {
     linkUp_ = false;
     connecting_ = false;
     disconnecting_ = false;
+    stoppingToClose_ = false;
     movingNs_ = movingWe_ = false;
     await_ = Await::None;
     awaiting_ = Handle();
@@ -385,12 +419,15 @@ void BraskDriver::defineLinkProperties() {
         slot.numberVector.s = IPS_IDLE;
         slot.toggleVector.s = IPS_IDLE;
     }
-    siteDefined_ = backup::findField("latitude") != nullptr && cls >= backup::findField("latitude")->readClass;
+    siteDefined_ =
+        backup::findField("latitude") != nullptr && cls >= backup::findField("latitude")->readClass;
     fillRecord(shown_, false);
     for (FieldSlot& slot : fields_) {
         if (!slot.defined) continue;
-        if (slot.info->bit < 0) IDDefNumber(&slot.numberVector, nullptr);
-        else IDDefSwitch(&slot.toggleVector, nullptr);
+        if (slot.info->bit < 0)
+            IDDefNumber(&slot.numberVector, nullptr);
+        else
+            IDDefSwitch(&slot.toggleVector, nullptr);
     }
     if (siteDefined_) IDDefNumber(&site_, nullptr);
     IUResetSwitch(&ns_);
@@ -433,8 +470,10 @@ void BraskDriver::fillRecord(const ControllerSettings& s, bool gearOnly) {
         const backup::SettingsField& f = *slot.info->field;
         if (gearOnly && !inGearBlock(f)) continue;
         const int64_t v = f.get(s);
-        if (slot.info->bit < 0) slot.number.value = static_cast<double>(v);
-        else slot.toggle.s = (v >> slot.info->bit) & 1 ? ISS_ON : ISS_OFF;
+        if (slot.info->bit < 0)
+            slot.number.value = static_cast<double>(v);
+        else
+            slot.toggle.s = (v >> slot.info->bit) & 1 ? ISS_ON : ISS_OFF;
     }
     if (gearOnly) return;
     siteNumbers_[0].value = latitudeDegrees(s.latitude);
@@ -448,8 +487,10 @@ void BraskDriver::showRecord(const ControllerSettings& s, bool gearOnly) {
     if (!actionsDefined_) return;
     for (FieldSlot& slot : fields_) {
         if (!slot.defined || (gearOnly && !inGearBlock(*slot.info->field))) continue;
-        if (slot.info->bit < 0) IDSetNumber(&slot.numberVector, nullptr);
-        else IDSetSwitch(&slot.toggleVector, nullptr);
+        if (slot.info->bit < 0)
+            IDSetNumber(&slot.numberVector, nullptr);
+        else
+            IDSetSwitch(&slot.toggleVector, nullptr);
     }
     if (!gearOnly && siteDefined_) IDSetNumber(&site_, nullptr);
 }
@@ -599,8 +640,10 @@ void BraskDriver::newMotion(ISwitchVectorProperty& vector, ISState* states, char
         vector.s = IPS_IDLE;
     } else {
         uint8_t direction = 0;
-        if (ns) direction = now == 0 ? kDirUp : kDirDown;
-        else direction = now == 0 ? kDirRight : kDirLeft;
+        if (ns)
+            direction = now == 0 ? kDirUp : kDirDown;
+        else
+            direction = now == 0 ? kDirRight : kDirLeft;
         engine_->moveManual(direction, speed_);
         (ns ? movingNs_ : movingWe_) = true;
         vector.s = IPS_BUSY;
@@ -621,8 +664,10 @@ void BraskDriver::getProperties(const char* dev) {
     IDDefText(&versions_, nullptr);
     for (FieldSlot& slot : fields_) {
         if (!slot.defined) continue;
-        if (slot.info->bit < 0) IDDefNumber(&slot.numberVector, nullptr);
-        else IDDefSwitch(&slot.toggleVector, nullptr);
+        if (slot.info->bit < 0)
+            IDDefNumber(&slot.numberVector, nullptr);
+        else
+            IDDefSwitch(&slot.toggleVector, nullptr);
     }
     if (siteDefined_) IDDefNumber(&site_, nullptr);
     IDDefNumber(&speedProperty_, nullptr);
@@ -645,8 +690,10 @@ void BraskDriver::newSwitch(const char* dev, const char* name, ISState* states, 
         ISwitch wanted[2] = {connectionSwitches_[0], connectionSwitches_[1]};
         copy.sp = wanted;
         if (IUUpdateSwitch(&copy, states, names, n) != 0) return;
-        if (wanted[0].s == ISS_ON) connectLink();
-        else disconnectLink();
+        if (wanted[0].s == ISS_ON)
+            connectLink();
+        else
+            disconnectLink();
         return;
     }
     if (sameName(name, baud_.name)) {
@@ -677,8 +724,10 @@ void BraskDriver::newSwitch(const char* dev, const char* name, ISState* states, 
         const int on = IUFindOnSwitchIndex(&v);
         if (on >= 0) {
             const uint8_t value = on == 0 ? 1 : 0;
-            if (&v == &track_) engine_->setTracking(value);
-            else engine_->setExp(value);
+            if (&v == &track_)
+                engine_->setTracking(value);
+            else
+                engine_->setExp(value);
         }
         v.s = IPS_OK;
         IDSetSwitch(&v, nullptr);

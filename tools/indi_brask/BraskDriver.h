@@ -74,6 +74,7 @@ private:
 
     void connectLink();
     void disconnectLink();
+    void closeAfterStop();
     void linkClosed(const std::string& why, IPState state);
     void defineLinkProperties();
     void deleteLinkProperties();
@@ -102,6 +103,7 @@ private:
     bool linkUp_ = false;
     bool connecting_ = false;
     bool disconnecting_ = false;
+    bool stoppingToClose_ = false;  // a stop is on its way before the close
     bool tooOld_ = false;
     bool movingNs_ = false;
     bool movingWe_ = false;
