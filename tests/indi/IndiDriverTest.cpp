@@ -42,9 +42,9 @@ TEST(IndiDriver, ReadsOutWritesAndMovesAsTheWindowDoes) {
     SAME(raGearByte) SAME(raGearRatio) SAME(raGearAux) SAME(raSiderealRate);
     SAME(deGearByte) SAME(deGearRatio) SAME(deGearAux) SAME(deSiderealRate);
     SAME(flipParamA) SAME(flipParamB) SAME(flipHysteresis);
-#define SAME_PARAMETER(f)                                                                 \
-    if (std::string(#f).rfind("reverse", 0) != 0) {                                       \
-        SAME(f)                                                                           \
+#define SAME_PARAMETER(f)                           \
+    if (std::string(#f).rfind("reverse", 0) != 0) { \
+        SAME(f)                                     \
     }
     VORLANT_SHORT_PARAMETER_FIELDS(SAME_PARAMETER)
     VORLANT_FULL_PARAMETER_FIELDS(SAME_PARAMETER)
@@ -60,7 +60,8 @@ TEST(IndiDriver, ReadsOutWritesAndMovesAsTheWindowDoes) {
         {"raReverseLimits", s.reverseLimits, 0},     {"deReverseLimits", s.reverseLimits, 1},
     };
     for (const auto& r : reverse)
-        EXPECT_EQ(props[std::string("Brask.") + r.property + ".REVERSE"], (r.flags >> r.bit) & 1 ? "On" : "Off")
+        EXPECT_EQ(props[std::string("Brask.") + r.property + ".REVERSE"],
+                  (r.flags >> r.bit) & 1 ? "On" : "Off")
             << r.property;
     EXPECT_EQ(std::llround(number(props["Brask.GEOGRAPHIC_COORD.LAT"]) * 86400), s.latitude);
     const long long east = s.longitude < 0 ? s.longitude + 360LL * 86400 : s.longitude;
@@ -69,8 +70,8 @@ TEST(IndiDriver, ReadsOutWritesAndMovesAsTheWindowDoes) {
 
     // A setting, the gear ratio and one motion; a second client watches.
     const std::string newRatio = std::to_string(s.raGearRatio + 1);
-    auto watcher = rig.watch("\"Brask.raGearRatio.VALUE\"==" + newRatio + " && \"Brask.raAcceleration.VALUE\"==" +
-                             std::to_string(s.raAcceleration + 1));
+    auto watcher = rig.watch("\"Brask.raGearRatio.VALUE\"==" + newRatio +
+                             " && \"Brask.raAcceleration.VALUE\"==" + std::to_string(s.raAcceleration + 1));
     ASSERT_TRUE(rig.set("Brask.raAcceleration.VALUE=" + std::to_string(s.raAcceleration + 1)));
     ASSERT_TRUE(rig.wait("\"Brask.raAcceleration._STATE\"==1"));
     ASSERT_TRUE(rig.set("Brask.raGearRatio.VALUE=" + newRatio));
@@ -81,8 +82,8 @@ TEST(IndiDriver, ReadsOutWritesAndMovesAsTheWindowDoes) {
     // Disconnecting while the mount moves stops both axes first.
     ASSERT_TRUE(rig.set("Brask.CONNECTION.DISCONNECT=On"));
     ASSERT_TRUE(rig.wait("\"Brask.CONNECTION._STATE\"==0"));
-    EXPECT_EQ(afterReadout(rig.requests()),
-              (Names{"WriteAccelerations", "WriteGearRatios", "ReadGearBlock", "Move", "Stop", "ReadSupplyVoltage"}));
+    EXPECT_EQ(afterReadout(rig.requests()), (Names{"WriteAccelerations", "WriteGearRatios", "ReadGearBlock",
+                                                   "Move", "Stop", "ReadSupplyVoltage"}));
     EXPECT_TRUE(rig.get("Brask.raAcceleration.VALUE").empty()) << "link properties go with the link";
 }
 
@@ -136,11 +137,12 @@ TEST(IndiDriver, ClassOneDefinesOnlyWhatItReports) {
     ASSERT_TRUE(rig.ready());
     ASSERT_TRUE(rig.connect());
     const auto props = rig.all();
-    for (const char* present : {"Brask.firmwareVersion.VALUE", "Brask.raGearRatio.VALUE", "Brask.raMaxRate.VALUE",
-                                "Brask.TELESCOPE_MOTION_NS.MOTION_NORTH"})
+    for (const char* present : {"Brask.firmwareVersion.VALUE", "Brask.raGearRatio.VALUE",
+                                "Brask.raMaxRate.VALUE", "Brask.TELESCOPE_MOTION_NS.MOTION_NORTH"})
         EXPECT_EQ(props.count(present), 1u) << present;
-    for (const char* absent : {"Brask.raAcceleration.VALUE", "Brask.raReverseRotation.REVERSE",
-                               "Brask.raGuideRate.VALUE", "Brask.flipHysteresis.VALUE", "Brask.GEOGRAPHIC_COORD.LAT"})
+    for (const char* absent :
+         {"Brask.raAcceleration.VALUE", "Brask.raReverseRotation.REVERSE", "Brask.raGuideRate.VALUE",
+          "Brask.flipHysteresis.VALUE", "Brask.GEOGRAPHIC_COORD.LAT"})
         EXPECT_EQ(props.count(absent), 0u) << absent;
 }
 

@@ -96,7 +96,8 @@ public:
     // Every element, as "Brask.PROP.ELEMENT" -> value.
     std::map<std::string, std::string> all() {
         std::map<std::string, std::string> out;
-        for (const std::string& line : runTool({VORLANT_INDI_GETPROP, "-p", port_, "-t", "1", "Brask.*.*"}).lines) {
+        for (const std::string& line :
+             runTool({VORLANT_INDI_GETPROP, "-p", port_, "-t", "1", "Brask.*.*"}).lines) {
             const size_t eq = line.find('=');
             if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
         }

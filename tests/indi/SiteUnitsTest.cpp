@@ -1,8 +1,8 @@
-#include "tools/indi_brask/SiteUnits.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
+
+#include "tools/indi_brask/SiteUnits.h"
 
 namespace vorlant::indi {
 namespace {
@@ -35,10 +35,8 @@ TEST(SiteUnits, EveryControllerValueComesBackUnchanged) {
 
 TEST(SiteUnits, RefusesWhatLiesOutsideTheRanges) {
     int32_t out = 7;
-    for (double lat : {-90.0001, 90.0001, 1.0 / 0.0})
-        EXPECT_FALSE(latitudeUnits(lat, out)) << lat;
-    for (double lon : {-0.0001, 360.0001, 0.0 / 0.0})
-        EXPECT_FALSE(longitudeUnits(lon, out)) << lon;
+    for (double lat : {-90.0001, 90.0001, 1.0 / 0.0}) EXPECT_FALSE(latitudeUnits(lat, out)) << lat;
+    for (double lon : {-0.0001, 360.0001, 0.0 / 0.0}) EXPECT_FALSE(longitudeUnits(lon, out)) << lon;
     EXPECT_EQ(out, 7);
     ASSERT_TRUE(longitudeUnits(360.0, out));
     EXPECT_EQ(out, 0);
