@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -89,12 +90,18 @@ struct Stream {
     int fd = -1;
     std::string data;
     size_t consumed = 0;
+    bool quickAck = false;
     bool readSome(int timeoutMs) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, timeoutMs) <= 0) return false;
         char buf[65536];
         const ssize_t got = ::read(fd, buf, sizeof buf);
         if (got <= 0) return false;
+        if (quickAck) {
+            // Acknowledge at once (Linux resets this after each ack).
+            const int one = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+        }
         data.append(buf, static_cast<size_t>(got));
         return true;
     }
@@ -220,6 +227,15 @@ int main(int argc, char** argv) {
     Child server = spawn({VORLANT_INDISERVER, "-p", std::to_string(port), VORLANT_INDI_DRIVER}, false);
     Stream client{connectTo(port), {}, 0};
     if (client.fd < 0) return std::fprintf(stderr, "no server\n"), 1;
+    // A client that acknowledges every segment at once: the server sends
+    // small messages without TCP_NODELAY, so behind a delayed ack its
+    // second message of an exchange (the value after the Busy state) waits
+    // up to 40 ms. BENCH_INDI_DELAYED_ACK=1 measures that as well.
+    client.quickAck = std::getenv("BENCH_INDI_DELAYED_ACK") == nullptr;
+    {
+        const int one = 1;
+        setsockopt(client.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    }
     sendAll(client.fd, "<getProperties version=\"1.7\"/>\n");
     client.waitFor("name=\"CONNECTION\"");
     sendAll(client.fd, "<newTextVector device=\"Brask\" name=\"DEVICE_PORT\"><oneText name=\"PORT\">" + pty +
