@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "backup/SettingsFields.h"
 #include "engine/ControllerSettings.h"
+#include "engine/SettingsFields.h"
 #include "engine/iTelescopeControl.h"
 
 namespace vorlant::backup {

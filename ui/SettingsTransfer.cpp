@@ -1,6 +1,6 @@
 #include "ui/SettingsTransfer.h"
 
-#include "backup/SettingsFields.h"
+#include "engine/SettingsFields.h"
 
 namespace vorlant {
 
@@ -138,7 +138,7 @@ void SettingsTransfer::onStatus(int code) {
                 return;
             }
             if (step_ == Step::Answer && low == StatusCode::SettingsDone &&
-                plan_[next_ - 1].writer == backup::FieldWriter::Advanced)
+                plan_[next_ - 1].writer == FieldWriter::Advanced)
                 sendFrom(next_);
             return;
         case Step::Idle:
@@ -162,8 +162,7 @@ void SettingsTransfer::onSettings(const ControllerSettings& settings, int kind) 
             return;
         case Step::Answer: {
             const backup::PlannedCommand& c = plan_[next_ - 1];
-            if (kind != SettingsReportKind::GearRatiosChanged || c.writer != backup::FieldWriter::GearRatios)
-                return;
+            if (kind != SettingsReportKind::GearRatiosChanged || c.writer != FieldWriter::GearRatios) return;
             if (settings.raGearRatio != c.first || settings.deGearRatio != c.second) {
                 fail("the controller reports the gear ratios RA " + num(settings.raGearRatio) + ", DE " +
                      num(settings.deGearRatio) + " after writing " + num(c.first) + ", " + num(c.second));
@@ -206,8 +205,8 @@ void SettingsTransfer::proceed(const ControllerSettings& reported) {
     }
     std::vector<TransferRow> rows;
     for (const backup::FieldChange& c : changes)
-        rows.push_back(TransferRow{c.field->name, backup::describeValue(*c.field, c.field->get(settings)),
-                                   backup::describeValue(*c.field, c.value)});
+        rows.push_back(TransferRow{c.field->name, describeValue(*c.field, c.field->get(settings)),
+                                   describeValue(*c.field, c.value)});
     changeCount_ = changes.size();
     step_ = Step::Confirming;  // reports that come meanwhile change nothing here
     const std::string question = "Send these " + std::to_string(changes.size()) + " setting" +
@@ -242,11 +241,11 @@ void SettingsTransfer::sendFrom(std::size_t index) {
 }
 
 void SettingsTransfer::verify(const ControllerSettings& settings) {
-    const std::vector<const backup::SettingsField*> wrong =
+    const std::vector<const SettingsField*> wrong =
         backup::differingWritableFields(settings, target_, settings.versionClass);
     if (!wrong.empty()) {
         std::string text = "the controller does not hold the imported values:";
-        for (const backup::SettingsField* f : wrong)
+        for (const SettingsField* f : wrong)
             text += std::string(" ") + f->name + " is " + num(f->get(settings)) + ", want " +
                     num(f->get(target_)) + ";";
         text.pop_back();

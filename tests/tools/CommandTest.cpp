@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "backup/SettingsFields.h"
 #include "backup/SettingsFile.h"
+#include "engine/SettingsFields.h"
 #include "platform/SerialPort.h"
 #include "tests/tools/SimExpect.h"
 #include "tools/simulator/LoopbackPort.h"

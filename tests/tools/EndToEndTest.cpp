@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "backup/SettingsFields.h"
 #include "backup/SettingsFile.h"
+#include "engine/SettingsFields.h"
 #include "tests/tools/SimExpect.h"
 
 extern char** environ;

@@ -5,12 +5,11 @@
 #include <sstream>
 #include <string>
 
-#include "backup/SettingsFields.h"
+#include "engine/SettingsFields.h"
 #include "tools/vorlantctl/Commands.h"
 #include "tools/vorlantctl/FieldNames.h"
 
 namespace vorlant::ctl {
-using namespace backup;
 namespace {
 
 TEST(SettingsFields, OneEntryPerRecordMember) {

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "engine/SettingsFields.h"
 #include "ui/AboutDialog.h"
 #include "ui/MainDialogIds.h"
 #include "ui/ResourceScript.h"
@@ -376,6 +377,78 @@ TEST(ResourceScriptReader, SkipsLinesThatDoNotParse) {
     ResourceTemplates none;
     EXPECT_FALSE(readResourceScript("/nonexistent/vorlant.rc", none));
     EXPECT_TRUE(none.empty());
+}
+
+// The engine's field table names the controls that show each field by
+// number: each must be a control of the right kind in the right template,
+// shown by one field only, with the Dec field on the RA field's id + 100.
+TEST_F(ResourceScript, FieldTableControlsAreTheTemplatesControls) {
+    const Template& main = tpl(kDialogMain);
+    auto kindOf = [](const Control* c) {
+        return c == nullptr ? std::string("none") : c->kind == "CONTROL" ? c->windowClass : c->kind;
+    };
+    std::map<int, std::string> shownBy;
+    std::map<std::string, const SettingsField*> byName;
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    for (size_t i = 0; i < count; ++i) {
+        const SettingsField& f = fields[i];
+        SCOPED_TRACE(f.name);
+        byName[f.name] = &f;
+        const int ids[] = {f.edit, f.track, f.check, f.check == 0 ? 0 : f.check + kDecIdOffset};
+        for (int id : ids)
+            if (id != 0) {
+                EXPECT_TRUE(shownBy.emplace(id, f.name).second) << id << " also shows " << shownBy[id];
+            }
+        if (f.edit != 0) {
+            const Control* c = find(main, f.edit);
+            EXPECT_EQ(kindOf(c), "EDITTEXT");
+            // Typed values go out unless another dialog changes the field.
+            const bool typed = f.writer != FieldWriter::None && f.dialogControl == 0;
+            if (c != nullptr) {
+                EXPECT_EQ(c->hasStyle("ES_READONLY"), !typed);
+            }
+        }
+        if (f.track != 0) {
+            EXPECT_EQ(kindOf(find(main, f.track)), "msctls_trackbar32");
+        }
+        EXPECT_EQ(f.track != 0, f.scale != TrackScale::None);
+        if (f.check != 0) {
+            EXPECT_EQ(kindOf(find(main, f.check)), "AUTOCHECKBOX");
+            EXPECT_EQ(kindOf(find(main, f.check + kDecIdOffset)), "AUTOCHECKBOX");
+        }
+        if (f.dialogControl != 0) {
+            const int dialog =
+                f.writer == FieldWriter::GearRatios ? kDialogGearRatio : kDialogAdvancedSettings;
+            const Control* c = find(tpl(dialog), f.dialogControl);
+            EXPECT_EQ(kindOf(c), f.name == std::string("mountType") ? "Button" : "EDITTEXT");
+        }
+    }
+    for (const auto& entry : byName) {
+        const std::string& name = entry.first;
+        if (name.compare(0, 2, "ra") != 0) continue;
+        const auto twin = byName.find("de" + name.substr(2));
+        if (twin == byName.end()) continue;
+        SCOPED_TRACE(name);
+        const SettingsField& ra = *entry.second;
+        const SettingsField& de = *twin->second;
+        // The gear ratios sit side by side in their own group: 171 and 172.
+        const int offset = ra.writer == FieldWriter::GearRatios ? 1 : kDecIdOffset;
+        EXPECT_EQ(de.edit, ra.edit == 0 ? 0 : ra.edit + offset);
+        EXPECT_EQ(de.track, ra.track == 0 ? 0 : ra.track + offset);
+        EXPECT_EQ(de.scale, ra.scale);
+        if (ra.dialogControl != 0) {
+            EXPECT_EQ(de.dialogControl, ra.dialogControl + 1);
+        }
+    }
+    // Every value control of the axes' groups shows a field.
+    for (const Control& c : main.controls) {
+        const bool axis = c.id >= 200 && c.id < 400;
+        const std::string kind = kindOf(&c);
+        if (axis && (kind == "EDITTEXT" || kind == "msctls_trackbar32" || c.id % 100 < 10)) {
+            EXPECT_EQ(shownBy.count(c.id), 1u) << "control " << c.id << " shows no field";
+        }
+    }
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 namespace vorlant::ctl {
 
-using backup::FieldWriter;
 using backup::PlannedCommand;
 
 Outcome applyCommand(Session& session, const PlannedCommand& c) {

@@ -6,9 +6,9 @@
 #include <functional>
 
 #include "backup/ChangePlan.h"
-#include "backup/SettingsFields.h"
 #include "backup/SettingsFile.h"
 #include "engine/ControllerProbe.h"
+#include "engine/SettingsFields.h"
 #include "platform/FileOpen.h"
 #include "platform/Interrupt.h"
 #include "platform/Platform.h"

@@ -8,8 +8,6 @@
 
 namespace vorlant::ctl {
 
-using namespace backup;
-
 namespace {
 
 char lower(char c) {

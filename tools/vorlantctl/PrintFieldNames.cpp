@@ -3,12 +3,12 @@
 // knows the fields from the same table the tool checks them against.
 #include <cstdio>
 
-#include "backup/SettingsFields.h"
+#include "engine/SettingsFields.h"
 
 int main() {
     size_t count = 0;
-    const vorlant::backup::SettingsField* fields = vorlant::backup::settingsFields(count);
+    const vorlant::SettingsField* fields = vorlant::settingsFields(count);
     for (size_t i = 0; i < count; ++i)
-        if (vorlant::backup::isWritable(fields[i])) std::printf("%s\n", fields[i].name);
+        if (vorlant::isWritable(fields[i])) std::printf("%s\n", fields[i].name);
     return 0;
 }

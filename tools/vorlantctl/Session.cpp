@@ -1,13 +1,11 @@
 #include "tools/vorlantctl/Session.h"
 
-#include "backup/SettingsFields.h"
+#include "engine/SettingsFields.h"
 #include "platform/Interrupt.h"
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 
 namespace vorlant::ctl {
-
-using backup::dottedVersion;
 
 namespace {
 

@@ -1,7 +1,9 @@
-// The one table of the settings record's fields as the tool sees them: the
-// record member, its value range, the first controller class whose read-out
-// carries it, and which engine command (if any) writes it. Read-out, export,
-// import and `set` all work from this table, so a field is described once.
+// The one table of the settings record's fields: the record member, its
+// value range, the first controller class whose read-out carries it, which
+// engine command (if any) writes it, what a front or a tool calls it, and
+// the controls that show it in the windows. The decoder, the read-out
+// listing, export, import, `set` and the dialogs all work from this table,
+// so a field is described once.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +12,7 @@
 
 #include "engine/ControllerSettings.h"
 
-namespace vorlant::backup {
+namespace vorlant {
 
 // The engine operation that changes a field. Paired writers carry both
 // axes (or all three reverse flags) in one command.
@@ -34,6 +36,10 @@ enum class FieldWriter : uint8_t {
 // (also shown as a multiple of that rate).
 enum class FieldStyle : uint8_t { Plain, Version, Angle, Milliamps, GuideRate };
 
+// Which of the main dialog's value <-> track-bar position conversions a
+// field's track bar uses (the conversions themselves belong to the dialog).
+enum class TrackScale : uint8_t { None, MaxSpeed, Ramp, Current, Decay, Overtone, IncCurrent, GuideRate };
+
 struct SettingsField {
     const char* name;
     int64_t (*get)(const ControllerSettings&);
@@ -46,13 +52,33 @@ struct SettingsField {
     uint8_t readClass;
     FieldWriter writer;
     uint8_t writeClass;  // first class on which the writer may be used
-    int64_t writeMin;    // values the writer's wire field (and meaning) allow
+    // Values the writer's wire field (and meaning) allow. A number typed
+    // into the field's edit is held within this range too, so only values
+    // the controller can take are ever sent.
+    int64_t writeMin;
     int64_t writeMax;
     // Current/Decay: axis bit + channel; Overtone/IncCurrentAt and the
     // paired writers: the axis bit; ReverseFlags: 0 rotation, 1 guiding,
     // 2 limits; Advanced: the changeMask bit.
     uint32_t selector;
     FieldStyle style;
+
+    // What a front or a tool shows: the windows' own wording where they
+    // show the field ("RA idle current"), and its unit ("mA"; "" for none).
+    const char* label;
+    const char* unit;
+    // Main dialog control ids (0 = none): the edit and the track bar that
+    // show the field, and for a reverse flag the RA check box (the Dec one
+    // is check + 100; they show bits 0 and 1 of the one field). The engine
+    // knows no front, so they are numbers here; a test of the windows
+    // checks them against the dialog's ids and templates.
+    uint16_t edit;
+    uint16_t track;
+    uint16_t check;
+    // The control of a secondary dialog (gear ratio, advanced settings)
+    // that shows the field; for the mount type, its first radio button.
+    uint16_t dialogControl;
+    TrackScale scale;
 };
 
 // Every field of ControllerSettings, in record order.
@@ -71,4 +97,4 @@ std::string dottedVersion(uint32_t value);
 // current and the multiple of the sidereal rate after a guiding rate.
 std::string describeValue(const SettingsField& field, int64_t value);
 
-}  // namespace vorlant::backup
+}  // namespace vorlant
