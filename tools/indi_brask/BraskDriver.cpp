@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "backup/ChangePlan.h"
+#include "engine/ClassRules.h"
 #include "platform/SerialPort.h"
 #include "tools/indi_brask/SiteUnits.h"
 
@@ -25,17 +26,7 @@ std::string statusString(int code) {
 }
 
 std::string dotted(uint32_t v) {
-    return backup::dottedVersion(v);
-}
-
-// What a gear re-read brings: the gear block and the rates made from it.
-bool inGearBlock(const backup::SettingsField& f) {
-    static const char* const kNames[] = {"raGearByte",     "deGearByte",  "raGearRatio", "raGearAux",
-                                         "raSiderealRate", "deGearRatio", "deGearAux",   "deSiderealRate",
-                                         "raMaxRate",      "deMaxRate"};
-    for (const char* n : kNames)
-        if (std::strcmp(n, f.name) == 0) return true;
-    return false;
+    return dottedVersion(v);
 }
 
 bool sameName(const char* a, const char* b) {
@@ -105,18 +96,18 @@ BraskDriver::BraskDriver() {
     for (size_t i = 0; i < count; ++i) {
         FieldSlot& slot = fields_[i];
         slot.info = &table[i];
-        const backup::SettingsField& f = *slot.info->field;
+        const SettingsField& f = *slot.info->field;
         if (slot.info->bit < 0) {
-            const bool writable = backup::isWritable(f);
-            IUFillNumber(&slot.number, kValueElement, slot.info->label, "%.0f",
+            const bool writable = isWritable(f);
+            IUFillNumber(&slot.number, kValueElement, slot.info->label.c_str(), "%.0f",
                          static_cast<double>(writable ? f.writeMin : f.typeMin),
                          static_cast<double>(writable ? f.writeMax : f.typeMax), 1, 0);
-            IUFillNumberVector(&slot.numberVector, &slot.number, 1, dev, slot.info->property,
-                               slot.info->label, slot.info->group, IP_RO, 60, IPS_IDLE);
+            IUFillNumberVector(&slot.numberVector, &slot.number, 1, dev, slot.info->property.c_str(),
+                               slot.info->label.c_str(), slot.info->group, IP_RO, 60, IPS_IDLE);
         } else {
-            IUFillSwitch(&slot.toggle, kReverseElement, slot.info->label, ISS_OFF);
-            IUFillSwitchVector(&slot.toggleVector, &slot.toggle, 1, dev, slot.info->property,
-                               slot.info->label, slot.info->group, IP_RO, ISR_NOFMANY, 60, IPS_IDLE);
+            IUFillSwitch(&slot.toggle, kReverseElement, slot.info->label.c_str(), ISS_OFF);
+            IUFillSwitchVector(&slot.toggleVector, &slot.toggle, 1, dev, slot.info->property.c_str(),
+                               slot.info->label.c_str(), slot.info->group, IP_RO, ISR_NOFMANY, 60, IPS_IDLE);
         }
     }
 
@@ -410,17 +401,16 @@ void BraskDriver::defineLinkProperties() {
     IUSaveText(&versionTexts_[1], dotted(shown_.firmwareVersion).c_str());
     IDDefText(&versions_, nullptr);
     for (FieldSlot& slot : fields_) {
-        const backup::SettingsField& f = *slot.info->field;
-        slot.defined = cls >= f.readClass;
+        const SettingsField& f = *slot.info->field;
+        slot.defined = readsField(f, cls);
         if (!slot.defined) continue;
-        const IPerm perm = backup::isWritable(f) && cls >= f.writeClass ? IP_RW : IP_RO;
+        const IPerm perm = canWrite(f, cls) ? IP_RW : IP_RO;
         slot.numberVector.p = perm;
         slot.toggleVector.p = perm;
         slot.numberVector.s = IPS_IDLE;
         slot.toggleVector.s = IPS_IDLE;
     }
-    siteDefined_ =
-        backup::findField("latitude") != nullptr && cls >= backup::findField("latitude")->readClass;
+    siteDefined_ = findField("latitude") != nullptr && cls >= findField("latitude")->readClass;
     fillRecord(shown_, false);
     for (FieldSlot& slot : fields_) {
         if (!slot.defined) continue;
@@ -451,7 +441,7 @@ void BraskDriver::deleteLinkProperties() {
     IDDelete(kDeviceName, versions_.name, nullptr);
     for (FieldSlot& slot : fields_) {
         if (!slot.defined) continue;
-        IDDelete(kDeviceName, slot.info->property, nullptr);
+        IDDelete(kDeviceName, slot.info->property.c_str(), nullptr);
         slot.defined = false;
     }
     if (siteDefined_) IDDelete(kDeviceName, site_.name, nullptr);
@@ -467,7 +457,7 @@ void BraskDriver::deleteLinkProperties() {
 void BraskDriver::fillRecord(const ControllerSettings& s, bool gearOnly) {
     for (FieldSlot& slot : fields_) {
         if (!slot.defined) continue;
-        const backup::SettingsField& f = *slot.info->field;
+        const SettingsField& f = *slot.info->field;
         if (gearOnly && !inGearBlock(f)) continue;
         const int64_t v = f.get(s);
         if (slot.info->bit < 0)
@@ -517,8 +507,7 @@ void BraskDriver::finishExchange(Await what, IPState state, const std::string& m
     who.set(state, message);
 }
 
-void BraskDriver::write(Handle who,
-                        const std::vector<std::pair<const backup::SettingsField*, int64_t>>& changes) {
+void BraskDriver::write(Handle who, const std::vector<std::pair<const SettingsField*, int64_t>>& changes) {
     if (!linkUp_) {
         who.set(IPS_ALERT, kNotConnectedYet);
         return;
@@ -544,7 +533,7 @@ void BraskDriver::write(Handle who,
     for (const backup::PlannedCommand& c : plan) {
         if (!c.isExchange()) continue;
         exchange = true;
-        what = c.writer == backup::FieldWriter::GearRatios ? Await::GearRatios : Await::Advanced;
+        what = c.writer == FieldWriter::GearRatios ? Await::GearRatios : Await::Advanced;
     }
     if (exchange) {
         if (!startExchange(who, what)) {
@@ -589,7 +578,7 @@ void BraskDriver::newField(FieldSlot& slot, double value) {
 }
 
 void BraskDriver::newReverse(FieldSlot& slot, bool on) {
-    const backup::SettingsField& f = *slot.info->field;
+    const SettingsField& f = *slot.info->field;
     int64_t v = f.get(shown_);
     const int64_t bit = int64_t{1} << slot.info->bit;
     v = on ? (v | bit) : (v & ~bit);
@@ -599,9 +588,9 @@ void BraskDriver::newReverse(FieldSlot& slot, bool on) {
 void BraskDriver::newSite(double* values, char* names[], int n) {
     Handle who;
     who.number = &site_;
-    const backup::SettingsField* lat = backup::findField("latitude");
-    const backup::SettingsField* lon = backup::findField("longitude");
-    std::vector<std::pair<const backup::SettingsField*, int64_t>> changes;
+    const SettingsField* lat = findField("latitude");
+    const SettingsField* lon = findField("longitude");
+    std::vector<std::pair<const SettingsField*, int64_t>> changes;
     for (int i = 0; i < n; ++i) {
         int32_t units = 0;
         if (sameName(names[i], "LAT")) {
@@ -772,7 +761,7 @@ void BraskDriver::newSwitch(const char* dev, const char* name, ISState* states, 
         return;
     }
     for (FieldSlot& slot : fields_) {
-        if (!slot.defined || slot.info->bit < 0 || !sameName(name, slot.info->property)) continue;
+        if (!slot.defined || slot.info->bit < 0 || !sameName(name, slot.info->property.c_str())) continue;
         for (int i = 0; i < n; ++i)
             if (sameName(names[i], kReverseElement)) newReverse(slot, states[i] == ISS_ON);
         return;
@@ -802,7 +791,7 @@ void BraskDriver::newNumber(const char* dev, const char* name, double* values, c
         return;
     }
     for (FieldSlot& slot : fields_) {
-        if (!slot.defined || slot.info->bit >= 0 || !sameName(name, slot.info->property)) continue;
+        if (!slot.defined || slot.info->bit >= 0 || !sameName(name, slot.info->property.c_str())) continue;
         for (int i = 0; i < n; ++i)
             if (sameName(names[i], kValueElement)) newField(slot, values[i]);
         return;

@@ -85,7 +85,7 @@ private:
 
     // A write of `target` (the shown record with one or more fields
     // changed) for the properties in `who`; `check` are the fields changed.
-    void write(Handle who, const std::vector<std::pair<const backup::SettingsField*, int64_t>>& changes);
+    void write(Handle who, const std::vector<std::pair<const SettingsField*, int64_t>>& changes);
     bool startExchange(Handle who, Await what);
     void finishExchange(Await what, IPState state, const std::string& message);
 

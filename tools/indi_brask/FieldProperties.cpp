@@ -1,115 +1,43 @@
 #include "tools/indi_brask/FieldProperties.h"
 
-#include <cstring>
+#include <cctype>
 #include <vector>
+
+#include "engine/ClassRules.h"
 
 namespace vorlant::indi {
 
 namespace {
 
-// Field name, group, label; reverse flags carry their two axis properties.
-struct Presentation {
-    const char* field;
-    const char* group;
-    const char* label;
-};
+const char* groupOf(const SettingsField& f) {
+    if (f.readClass == ControllerClass::Unread) return group::kIdentification;
+    if (f.writer == FieldWriter::Advanced || readsFlipAndSite(f.readClass)) return group::kSite;
+    if (f.readClass == ControllerClass::Basic) return group::kGear;
+    return f.name[0] == 'r' ? group::kRa : group::kDec;
+}
 
-const Presentation kPresentations[] = {
-    {"mountType", group::kSite, "Mount type"},
-    {"modeByte", group::kIdentification, "Mode byte"},
-    {"versionClass", group::kIdentification, "Version class"},
-    {"hardwareVersion", group::kIdentification, "Hardware version"},
-    {"deviceFamily", group::kIdentification, "Device family"},
-    {"firmwareVersion", group::kIdentification, "Firmware version"},
-    {"portType", group::kIdentification, "Port type"},
-    {"portTypeZero", group::kIdentification, "Port type not reported"},
-    {"raGearByte", group::kGear, "RA gear byte"},
-    {"deGearByte", group::kGear, "DE gear byte"},
-    {"raGearRatio", group::kGear, "Gear ratio for RA axis"},
-    {"raGearAux", group::kGear, "RA gear aux"},
-    {"raSiderealRate", group::kGear, "RA sidereal rate"},
-    {"deGearRatio", group::kGear, "Gear ratio for DE axis"},
-    {"deGearAux", group::kGear, "DE gear aux"},
-    {"deSiderealRate", group::kGear, "DE sidereal rate"},
-    {"raMaxSpeed", group::kRa, "Max speed"},
-    {"deMaxSpeed", group::kDec, "Max speed"},
-    {"reverseRotation", nullptr, "Reverse rotation"},
-    {"reverseGuiding", nullptr, "Reverse autoguiding"},
-    {"reverseLimits", nullptr, "Reverse limit switches"},
-    {"raMaxCurrent", group::kRa, "Max current (mA)"},
-    {"deMaxCurrent", group::kDec, "Max current (mA)"},
-    {"raIdleCurrent", group::kRa, "Idle current (mA)"},
-    {"raTrackCurrent", group::kRa, "Track current (mA)"},
-    {"raRunCurrent", group::kRa, "Run current (mA)"},
-    {"deIdleCurrent", group::kDec, "Idle current (mA)"},
-    {"deTrackCurrent", group::kDec, "Track current (mA)"},
-    {"deRunCurrent", group::kDec, "Run current (mA)"},
-    {"raIdleDecay", group::kRa, "Idle decay"},
-    {"raTrackDecay", group::kRa, "Track decay"},
-    {"raRunDecay", group::kRa, "Run decay"},
-    {"deIdleDecay", group::kDec, "Idle decay"},
-    {"deTrackDecay", group::kDec, "Track decay"},
-    {"deRunDecay", group::kDec, "Run decay"},
-    {"raAcceleration", group::kRa, "Acceleration"},
-    {"raDeceleration", group::kRa, "Deceleration"},
-    {"deAcceleration", group::kDec, "Acceleration"},
-    {"deDeceleration", group::kDec, "Deceleration"},
-    {"raOvertone", group::kRa, "Third overtone"},
-    {"raOvertoneAux", group::kRa, "Third overtone aux"},
-    {"deOvertone", group::kDec, "Third overtone"},
-    {"deOvertoneAux", group::kDec, "Third overtone aux"},
-    {"raIncCurrentAt", group::kRa, "Inc. current at"},
-    {"raIncCurrentAux", group::kRa, "Inc. current aux"},
-    {"deIncCurrentAt", group::kDec, "Inc. current at"},
-    {"deIncCurrentAux", group::kDec, "Inc. current aux"},
-    {"raGuideRate", group::kRa, "Guiding rate (1/16 sidereal)"},
-    {"deGuideRate", group::kDec, "Guiding rate (1/16 sidereal)"},
-    {"raAuxByte", group::kRa, "Aux byte"},
-    {"deAuxByte", group::kDec, "Aux byte"},
-    {"raAuxLong", group::kRa, "Aux long"},
-    {"deAuxLong", group::kDec, "Aux long"},
-    {"flipParamA", group::kSite, "Meridian flip parameter A"},
-    {"flipParamB", group::kSite, "Meridian flip parameter B"},
-    {"flipHysteresis", group::kSite, "Meridian flip hysteresis (degrees)"},
-    {"raMaxRate", group::kRa, "Max rate"},
-    {"deMaxRate", group::kDec, "Max rate"},
-};
-
-// The per-axis property names of the reverse flags.
-struct ReverseNames {
-    const char* field;
-    const char* ra;
-    const char* de;
-};
-const ReverseNames kReverseNames[] = {
-    {"reverseRotation", "raReverseRotation", "deReverseRotation"},
-    {"reverseGuiding", "raReverseGuiding", "deReverseGuiding"},
-    {"reverseLimits", "raReverseLimits", "deReverseLimits"},
-};
-
-const Presentation* presentationOf(const char* field) {
-    for (const Presentation& p : kPresentations)
-        if (std::strcmp(p.field, field) == 0) return &p;
-    return nullptr;
+std::string labelOf(const SettingsField& f) {
+    std::string label = f.label;
+    if (f.unit != nullptr && *f.unit != '\0') label += std::string(" (") + f.unit + ")";
+    return label;
 }
 
 std::vector<FieldProperty> build() {
     std::vector<FieldProperty> out;
     size_t count = 0;
-    const backup::SettingsField* fields = backup::settingsFields(count);
+    const SettingsField* fields = settingsFields(count);
     for (size_t i = 0; i < count; ++i) {
-        const backup::SettingsField& f = fields[i];
-        const Presentation* p = presentationOf(f.name);
-        if (p == nullptr) continue;  // the site: its own property
-        if (p->group != nullptr) {
-            out.push_back(FieldProperty{f.name, p->group, p->label, &f, -1});
+        const SettingsField& f = fields[i];
+        if (f.style == FieldStyle::Angle) continue;  // the site: its own property
+        if (f.writer != FieldWriter::ReverseFlags) {
+            out.push_back(FieldProperty{f.name, groupOf(f), labelOf(f), &f, -1});
             continue;
         }
-        for (const ReverseNames& r : kReverseNames) {
-            if (std::strcmp(r.field, f.name) != 0) continue;
-            out.push_back(FieldProperty{r.ra, group::kRa, p->label, &f, 0});
-            out.push_back(FieldProperty{r.de, group::kDec, p->label, &f, 1});
-        }
+        // "reverseRotation" -> "raReverseRotation", "deReverseRotation".
+        std::string tail = f.name;
+        tail[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(tail[0])));
+        out.push_back(FieldProperty{"ra" + tail, group::kRa, labelOf(f), &f, 0});
+        out.push_back(FieldProperty{"de" + tail, group::kDec, labelOf(f), &f, 1});
     }
     return out;
 }
@@ -126,10 +54,8 @@ const FieldProperty* fieldProperties(size_t& count) {
     return table().data();
 }
 
-const FieldProperty* findFieldProperty(const char* property) {
-    for (const FieldProperty& p : table())
-        if (std::strcmp(p.property, property) == 0) return &p;
-    return nullptr;
+bool inGearBlock(const SettingsField& field) {
+    return field.readClass == ControllerClass::Basic;
 }
 
 }  // namespace vorlant::indi

@@ -1,15 +1,19 @@
-// How the driver shows the settings record's fields as INDI properties: for
-// each field of the field table, the group (as the window groups its
-// controls) and the label. A field is one number property named as the
-// field, with one element "VALUE"; a reverse-flag field (one bit per axis)
-// becomes one switch property per axis. Latitude and longitude are not
-// listed: they are the site property (SiteUnits.h).
+// How the driver shows the settings record's fields as INDI properties,
+// all of it taken from the field table: a field is one number property
+// named as the field, with one element "VALUE", labelled with the table's
+// label and unit; a reverse-flag field (one bit per axis) becomes one
+// switch property per axis ("raReverseRotation", "deReverseRotation").
+// Groups follow the window's: identification, the gear block (and the
+// rates computed from it), RA, Dec, and the site and meridian flip (the
+// advanced settings). Latitude and longitude are not listed: they are the
+// site property (SiteUnits.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
-#include "backup/SettingsFields.h"
+#include "engine/SettingsFields.h"
 
 namespace vorlant::indi {
 
@@ -24,17 +28,19 @@ constexpr const char* kActions = "Actions";
 }  // namespace group
 
 struct FieldProperty {
-    const char* property;  // the INDI property name
+    std::string property;  // the INDI property name
     const char* group;
-    const char* label;
-    const backup::SettingsField* field;
+    std::string label;
+    const SettingsField* field;
     int8_t bit;  // reverse flags: the axis bit (0 RA, 1 DE); -1 for a number
 };
 
 // Every field of the table but the site's, in table order (a reverse-flag
 // field twice, RA first).
 const FieldProperty* fieldProperties(size_t& count);
-const FieldProperty* findFieldProperty(const char* property);
+
+// What a gear re-read brings: the fields read with the gear block.
+bool inGearBlock(const SettingsField& field);
 
 // The element name of a field's number property.
 constexpr const char* kValueElement = "VALUE";
