@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -76,6 +77,13 @@ TEST(IndiDriver, ReadsOutWritesAndMovesAsTheWindowDoes) {
     ASSERT_TRUE(rig.wait("\"Brask.raAcceleration._STATE\"==1"));
     ASSERT_TRUE(rig.set("Brask.raGearRatio.VALUE=" + newRatio));
     ASSERT_TRUE(rig.wait("\"Brask.raGearRatio._STATE\"==1 && \"Brask.raGearRatio.VALUE\"==" + newRatio));
+    // The site, in INDI's degrees (west of Greenwich as 0..360 east).
+    const int32_t latitude = -(33 * 86400 + 52 * 1440 + 7 * 24 + 5), longitude = -(8 * 86400 + 5 * 1440 + 1);
+    char site[96];
+    std::snprintf(site, sizeof site, "Brask.GEOGRAPHIC_COORD.LAT;LONG=%.17g;%.17g", latitude / 86400.0,
+                  (longitude + 360.0 * 86400) / 86400.0);
+    ASSERT_TRUE(rig.set(site));
+    ASSERT_TRUE(rig.wait("\"Brask.GEOGRAPHIC_COORD._STATE\"==1"));
     ASSERT_TRUE(rig.set("Brask.TELESCOPE_MOTION_NS.MOTION_NORTH=On"));
     ASSERT_TRUE(rig.wait("\"Brask.TELESCOPE_MOTION_NS._STATE\"==2"));
     EXPECT_EQ(watcher->waitExit(15000), 0) << "the second client saw the new values";
@@ -83,8 +91,14 @@ TEST(IndiDriver, ReadsOutWritesAndMovesAsTheWindowDoes) {
     ASSERT_TRUE(rig.set("Brask.CONNECTION.DISCONNECT=On"));
     ASSERT_TRUE(rig.wait("\"Brask.CONNECTION._STATE\"==0"));
     EXPECT_EQ(afterReadout(rig.requests()), (Names{"WriteAccelerations", "WriteGearRatios", "ReadGearBlock",
-                                                   "Move", "Stop", "ReadSupplyVoltage"}));
+                                                   "WriteLocation", "Move", "Stop", "ReadSupplyVoltage"}));
     EXPECT_TRUE(rig.get("Brask.raAcceleration.VALUE").empty()) << "link properties go with the link";
+
+    // The controller holds the site exactly as sent.
+    ASSERT_TRUE(rig.connect());
+    EXPECT_EQ(std::llround(number(rig.get("Brask.GEOGRAPHIC_COORD.LAT")) * 86400), latitude);
+    EXPECT_EQ(std::llround(number(rig.get("Brask.GEOGRAPHIC_COORD.LONG")) * 86400) - 360LL * 86400,
+              longitude);
 }
 
 TEST(IndiDriver, RefusesOutOfRangeValuesWithoutSending) {
