@@ -1,5 +1,7 @@
 #include "backup/ChangePlan.h"
 
+#include "engine/ClassRules.h"
+
 namespace vorlant::backup {
 
 bool checkWritable(const SettingsField& field, int64_t value, uint8_t versionClass, std::string& error) {
@@ -8,13 +10,13 @@ bool checkWritable(const SettingsField& field, int64_t value, uint8_t versionCla
         error = name + " is read-only";
         return false;
     }
-    if (versionClass < field.writeClass) {
+    if (!canWrite(field, versionClass)) {
         error = name + " cannot be written on this controller (class " + std::to_string(versionClass) +
                 "; needs class " + std::to_string(field.writeClass) + " or newer)";
         // Class 1 reports no parameter block: a write there could neither
         // be shown beforehand nor confirmed, and the engine refuses the
         // paired ones (they would send the other axis a value never read).
-        if (versionClass == 1 && field.readClass >= 2)
+        if (versionClass == ControllerClass::Basic && readsParameterBlock(field.readClass))
             error += ": a class-1 controller does not report its parameters";
         return false;
     }
@@ -39,42 +41,23 @@ uint32_t u32(int64_t v) {
 }
 
 void fillPaired(PlannedCommand& c, const ControllerSettings& t) {
-    switch (c.writer) {
-        case FieldWriter::GearRatios:
-            c.first = t.raGearRatio;
-            c.second = t.deGearRatio;
-            break;
-        case FieldWriter::MaxSpeeds:
-            c.first = t.raMaxSpeed;
-            c.second = t.deMaxSpeed;
-            break;
-        case FieldWriter::ReverseFlags:
-            c.first = t.reverseRotation;
-            c.second = t.reverseGuiding;
-            c.third = t.reverseLimits;
-            break;
-        case FieldWriter::Accelerations:
-            c.first = t.raAcceleration;
-            c.second = t.deAcceleration;
-            break;
-        case FieldWriter::Decelerations:
-            c.first = t.raDeceleration;
-            c.second = t.deDeceleration;
-            break;
-        case FieldWriter::GuideRates:
-            c.first = t.raGuideRate;
-            c.second = t.deGuideRate;
-            break;
-        case FieldWriter::Advanced:
-            // The location step always sends both angles: the unchanged
-            // one goes out with its read-out value.
-            c.advanced.mountType = t.mountType;
-            c.advanced.latitude = t.latitude;
-            c.advanced.longitude = t.longitude;
-            c.advanced.flipHysteresis = t.flipHysteresis;
-            break;
-        default:
-            break;
+    if (c.writer == FieldWriter::Advanced) {
+        // The location step always sends both angles: the unchanged
+        // one goes out with its read-out value.
+        c.advanced.mountType = t.mountType;
+        c.advanced.latitude = t.latitude;
+        c.advanced.longitude = t.longitude;
+        c.advanced.flipHysteresis = t.flipHysteresis;
+        return;
+    }
+    // The values in the command's order: RA and DE by their axis bits, the
+    // reverse flags by their numbers 0..2.
+    const bool flags = c.writer == FieldWriter::ReverseFlags;
+    const uint32_t selectors[] = {flags ? 0u : kAxisRa, flags ? 1u : kAxisDe, 2u};
+    uint32_t* const values[] = {&c.first, &c.second, &c.third};
+    for (size_t i = 0; i < (flags ? 3u : 2u); ++i) {
+        const SettingsField* f = fieldWrittenBy(c.writer, selectors[i]);
+        if (f != nullptr) *values[i] = u32(f->get(t));
     }
 }
 
@@ -105,8 +88,7 @@ std::vector<PlannedCommand> planCommands(const ControllerSettings& current,
                 c.writer = writer;
                 c.selector = static_cast<uint8_t>(f.selector);
                 c.first = u32(f.get(target));
-                if (writer == FieldWriter::IncCurrentAt)
-                    c.second = f.selector == kAxisRa ? target.raIncCurrentAux : target.deIncCurrentAux;
+                if (const SettingsField* along = sentAlong(f)) c.second = u32(along->get(target));
                 c.fields = f.name;
                 plan.push_back(c);
                 continue;
@@ -121,6 +103,12 @@ std::vector<PlannedCommand> planCommands(const ControllerSettings& current,
         }
     }
     return plan;
+}
+
+PlannedCommand readBack(const PlannedCommand& c, const ControllerSettings& s) {
+    PlannedCommand shown = c;
+    fillPaired(shown, s);
+    return shown;
 }
 
 void postCommand(iTelescopeControl& e, const PlannedCommand& c) {
@@ -173,7 +161,7 @@ std::vector<const SettingsField*> differingWritableFields(const ControllerSettin
     std::vector<const SettingsField*> out;
     for (size_t i = 0; i < count; ++i) {
         const SettingsField& f = fields[i];
-        if (isWritable(f) && versionClass >= f.writeClass && f.get(a) != f.get(b)) out.push_back(&f);
+        if (canWrite(f, versionClass) && f.get(a) != f.get(b)) out.push_back(&f);
     }
     return out;
 }

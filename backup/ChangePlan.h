@@ -43,6 +43,10 @@ bool checkWritable(const SettingsField& field, int64_t value, uint8_t versionCla
 // without reply, then the advanced settings.
 std::vector<PlannedCommand> planCommands(const ControllerSettings& current, const ControllerSettings& target);
 
+// A paired command with the values `s` holds: what a read-back shows of
+// what the command wrote (the gear ratios after their re-read).
+PlannedCommand readBack(const PlannedCommand& command, const ControllerSettings& s);
+
 // Posts the engine call of one planned command; returns at once, as every
 // engine operation does.
 void postCommand(iTelescopeControl& engine, const PlannedCommand& command);

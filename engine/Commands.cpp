@@ -2,6 +2,7 @@
 // thread); executeCommand runs them on the engine thread.
 #include <cstring>
 
+#include "engine/ClassRules.h"
 #include "engine/EngineCore.h"
 #include "engine/ManualMotion.h"
 #include "engine/SettingsDecode.h"
@@ -98,15 +99,15 @@ void TelescopeControl::setDecelerations(uint8_t ra, uint8_t de) {
 }
 
 void TelescopeControl::setOvertone(uint8_t axis, uint8_t value) {
-    // Controllers below class 3 have no overtone setting (class 0: not yet
-    // read); the class is the engine thread's atomic copy, so no race.
-    if (core_->versionClassShared_.load(std::memory_order_relaxed) <= 2) return;
+    // Older controllers have no overtone setting (class 0: not yet read);
+    // the class is the engine thread's atomic copy, so no race.
+    if (!hasOvertoneAndIncCurrent(core_->versionClassShared_.load(std::memory_order_relaxed))) return;
     const uint8_t args[] = {axis, value};
     postCommand(CommandId::SetOvertone, args, sizeof args);
 }
 
 void TelescopeControl::setIncCurrentAt(uint8_t axis, uint16_t first, uint16_t second) {
-    if (core_->versionClassShared_.load(std::memory_order_relaxed) <= 2) return;
+    if (!hasOvertoneAndIncCurrent(core_->versionClassShared_.load(std::memory_order_relaxed))) return;
     uint8_t args[5] = {axis};
     putU16(args + 1, first);
     putU16(args + 3, second);
@@ -165,9 +166,7 @@ int EngineCore::executeCommand(const uint8_t* m) {
     // its own and lose the other's report. Motion, stop, tracking and
     // exposure expect no reply and go out in every state.
     const bool ready = state_ == ConnectionState::Ready;
-    // On class 1 the parameter block was not decoded: a paired write would
-    // send the other axis a 0 the program never read.
-    const bool pairedWritesSafe = settings_.versionClass >= 2;
+    const bool pairedWritesSafe = canWritePairs(settings_.versionClass);
 
     switch (id) {
         case CommandId::MoveManual:
@@ -230,9 +229,7 @@ int EngineCore::executeCommand(const uint8_t* m) {
             if (!ready || !pairedWritesSafe) break;
             const uint16_t ra = argU16(m, 2);
             const uint16_t de = argU16(m, 4);
-            settings_.raMaxSpeed = ra;
-            settings_.deMaxSpeed = de;
-            recomputeMaxRates(settings_);
+            storeMaxSpeeds(settings_, ra, de);
             sendFrame(buildRequestBBU16U16(RequestId::WriteMaxSpeeds, 0, kAxisBoth, ra, de));
             return 0;
         }
@@ -264,7 +261,7 @@ int EngineCore::executeCommand(const uint8_t* m) {
             return 0;
         case CommandId::SetParkPosition:
             if (!ready) break;
-            if (settings_.versionClass < 4) {
+            if (!canPark(settings_.versionClass)) {
                 report(StatusCode::ParkingUnsupported);
                 return 0;
             }

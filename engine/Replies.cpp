@@ -1,5 +1,6 @@
 // Reply handling: every complete reply frame is interpreted by the one
 // request the engine's state says it is waiting for.
+#include "engine/ClassRules.h"
 #include "engine/EngineCore.h"
 #include "engine/LinkTrace.h"
 #include "engine/SettingsDecode.h"
@@ -83,7 +84,7 @@ int EngineCore::handleReply(const ReplyView& reply) {
             return 0;
         case ConnectionState::AwaitParamBlock:
             decodeParameterBlock(reply, settings_);
-            if (settings_.versionClass == 5) {
+            if (readsFlipAndSite(settings_.versionClass)) {
                 state_ = ConnectionState::AwaitFlipParams;
                 replyTimeoutTicks_ = kReplyTimeoutTicks;
                 sendFrame(buildRequest(RequestId::ReadFlipBlock));

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/ClassRules.h"
+#include "engine/SettingsFields.h"
 #include "engine/WireProtocol.h"
 
 namespace vorlant {
@@ -52,136 +54,63 @@ uint8_t versionClassFor(uint32_t family, uint32_t f) {
     }
 }
 
-void decodeGearBlock(const ReplyView& r, ControllerSettings& s, bool withMountType) {
-    s.raGearByte = r.u8(4);
-    s.raGearRatio = r.u32(5);
-    s.raGearAux = r.u32(9);
-    s.raSiderealRate = r.u32(13);
-    s.deGearByte = r.u8(17);
-    s.deGearRatio = r.u32(18);
-    s.deGearAux = r.u32(22);
-    s.deSiderealRate = r.u32(26);
-    if (withMountType) s.mountType = r.u8(30);
-}
-
 namespace {
 
-void decodeFull(const ReplyView& r, ControllerSettings& s) {
-    s.reverseRotation = r.u8(4);
-    s.reverseGuiding = r.u8(5) & 0x0F;
-    s.reverseLimits = static_cast<uint8_t>(r.u8(5) >> 4);
-    // Both axes share one layout, 27 bytes apart.
-    struct Axis {
-        uint32_t& maxSpeed;
-        uint16_t& guideRate;
-        uint16_t& maxCurrent;
-        uint16_t& idle;
-        uint16_t& track;
-        uint16_t& run;
-        uint8_t& idleDecay;
-        uint8_t& trackDecay;
-        uint8_t& runDecay;
-        int8_t& overtone;
-        uint8_t& overtoneAux;
-        uint8_t& accel;
-        uint8_t& decel;
-        uint16_t& incAt;
-        uint16_t& incAux;
-        uint8_t& auxByte;
-        uint32_t& auxLong;
-    };
-    Axis axes[2] = {
-        {s.raMaxSpeed, s.raGuideRate, s.raMaxCurrent, s.raIdleCurrent, s.raTrackCurrent, s.raRunCurrent,
-         s.raIdleDecay, s.raTrackDecay, s.raRunDecay, s.raOvertone, s.raOvertoneAux, s.raAcceleration,
-         s.raDeceleration, s.raIncCurrentAt, s.raIncCurrentAux, s.raAuxByte, s.raAuxLong},
-        {s.deMaxSpeed, s.deGuideRate, s.deMaxCurrent, s.deIdleCurrent, s.deTrackCurrent, s.deRunCurrent,
-         s.deIdleDecay, s.deTrackDecay, s.deRunDecay, s.deOvertone, s.deOvertoneAux, s.deAcceleration,
-         s.deDeceleration, s.deIncCurrentAt, s.deIncCurrentAux, s.deAuxByte, s.deAuxLong},
-    };
-    for (size_t i = 0; i < 2; ++i) {
-        const size_t b = 6 + 27 * i;
-        Axis& a = axes[i];
-        a.maxSpeed = r.u16(b + 0);
-        a.guideRate = r.u8(b + 2);
-        a.maxCurrent = r.u16(b + 3);
-        a.idle = r.u16(b + 5);
-        a.track = r.u16(b + 7);
-        a.run = r.u16(b + 9);
-        a.idleDecay = r.u8(b + 11);
-        a.trackDecay = r.u8(b + 12);
-        a.runDecay = r.u8(b + 13);
-        a.overtone = toSigned8(r.u8(b + 14));
-        a.overtoneAux = r.u8(b + 15);
-        a.accel = r.u8(b + 16);
-        a.decel = r.u8(b + 17);
-        a.incAt = r.u16(b + 18);
-        a.incAux = r.u16(b + 20);
-        a.auxByte = r.u8(b + 22);
-        a.auxLong = r.u32(b + 23);
+// One field's bytes as the record holds them: zero-extended, or for a
+// signed field the wire bits unchanged.
+int64_t readSpot(const ReplyView& r, const WireSpot& spot, bool isSigned) {
+    switch (spot.width) {
+        case 1: {
+            uint8_t v = r.u8(spot.position);
+            if (spot.nibble == Nibble::Low) v &= 0x0F;
+            if (spot.nibble == Nibble::High) v = static_cast<uint8_t>(v >> 4);
+            return isSigned ? int64_t{toSigned8(v)} : int64_t{v};
+        }
+        case 2:
+            return r.u16(spot.position);
+        default: {
+            const uint32_t v = r.u32(spot.position);
+            return isSigned ? int64_t{toSigned32(v)} : int64_t{v};
+        }
     }
 }
 
-void decodeShort(const ReplyView& r, ControllerSettings& s) {
-    s.reverseRotation = r.u8(4);
-    s.reverseGuiding = r.u8(5);
-    struct Axis {
-        uint32_t& maxSpeed;
-        uint8_t& accel;
-        uint8_t& decel;
-        uint16_t& maxCurrent;
-        uint16_t& idle;
-        uint16_t& track;
-        uint16_t& run;
-        uint8_t& idleDecay;
-        uint8_t& trackDecay;
-        uint8_t& runDecay;
-        uint8_t& auxByte;
-        uint32_t& auxLong;
-    };
-    Axis axes[2] = {
-        {s.raMaxSpeed, s.raAcceleration, s.raDeceleration, s.raMaxCurrent, s.raIdleCurrent, s.raTrackCurrent,
-         s.raRunCurrent, s.raIdleDecay, s.raTrackDecay, s.raRunDecay, s.raAuxByte, s.raAuxLong},
-        {s.deMaxSpeed, s.deAcceleration, s.deDeceleration, s.deMaxCurrent, s.deIdleCurrent, s.deTrackCurrent,
-         s.deRunCurrent, s.deIdleDecay, s.deTrackDecay, s.deRunDecay, s.deAuxByte, s.deAuxLong},
-    };
-    for (size_t i = 0; i < 2; ++i) {
-        const size_t b = 6 + 20 * i;
-        Axis& a = axes[i];
-        a.maxSpeed = r.u16(b + 0);
-        a.accel = r.u8(b + 2);
-        a.decel = r.u8(b + 3);
-        a.maxCurrent = r.u16(b + 4);
-        a.idle = r.u16(b + 6);
-        a.track = r.u16(b + 8);
-        a.run = r.u16(b + 10);
-        a.idleDecay = r.u8(b + 12);
-        a.trackDecay = r.u8(b + 13);
-        a.runDecay = r.u8(b + 14);
-        a.auxByte = r.u8(b + 15);
-        a.auxLong = r.u32(b + 16);
+// Every field the reply of `block` carries, at its place in that reply
+// (the short layout's places when `shortLayout`); fields a layout lacks
+// keep their values.
+void decodeFields(const ReplyView& r, ControllerSettings& s, ReplyBlock block, bool shortLayout = false) {
+    size_t count = 0;
+    const SettingsField* fields = settingsFields(count);
+    for (size_t i = 0; i < count; ++i) {
+        const SettingsField& f = fields[i];
+        if (f.block != block) continue;
+        const WireSpot& spot = shortLayout ? f.shortSpot : f.spot;
+        if (spot.width != 0) f.set(s, readSpot(r, spot, f.isSigned));
     }
 }
 
 }  // namespace
 
+void decodeGearBlock(const ReplyView& r, ControllerSettings& s, bool withMountType) {
+    decodeFields(r, s, ReplyBlock::Gear);
+    if (withMountType) decodeFields(r, s, ReplyBlock::GearReadOut);
+}
+
 void decodeParameterBlock(const ReplyView& r, ControllerSettings& s) {
-    if (s.versionClass >= 3) {
-        decodeFull(r, s);
-    } else if (s.versionClass == 2) {
-        decodeShort(r, s);
+    if (readsFullLayout(s.versionClass)) {
+        decodeFields(r, s, ReplyBlock::Parameters);
+    } else if (readsShortLayout(s.versionClass)) {
+        decodeFields(r, s, ReplyBlock::Parameters, true);
     }
     recomputeMaxRates(s);
 }
 
 void decodeFlipBlock(const ReplyView& r, ControllerSettings& s) {
-    s.flipParamA = r.u8(4);
-    s.flipParamB = r.u8(5);
-    s.flipHysteresis = r.u8(6);
+    decodeFields(r, s, ReplyBlock::Flip);
 }
 
 void decodeLocation(const ReplyView& r, ControllerSettings& s) {
-    s.latitude = toSigned32(r.u32(3));
-    s.longitude = toSigned32(r.u32(7));
+    decodeFields(r, s, ReplyBlock::Location);
 }
 
 uint16_t decodeSupplyVoltage(const ReplyView& r) {
@@ -192,6 +121,12 @@ void recomputeMaxRates(ControllerSettings& s) {
     // Unsigned multiplication: defined 32-bit wrap-around.
     s.raMaxRate = s.raMaxSpeed * s.raSiderealRate;
     s.deMaxRate = s.deMaxSpeed * s.deSiderealRate;
+}
+
+void storeMaxSpeeds(ControllerSettings& s, uint16_t ra, uint16_t de) {
+    s.raMaxSpeed = ra;
+    s.deMaxSpeed = de;
+    recomputeMaxRates(s);
 }
 
 void resetSettings(ControllerSettings& s) {

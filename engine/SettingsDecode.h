@@ -28,6 +28,9 @@ uint16_t decodeSupplyVoltage(const ReplyView& reply);
 
 // raMaxRate / deMaxRate as 32-bit wrap-around products.
 void recomputeMaxRates(ControllerSettings& s);
+// The max speeds a write sent, and the rates that follow from them (the
+// record is what manual motion scales by).
+void storeMaxSpeeds(ControllerSettings& s, uint16_t ra, uint16_t de);
 
 // The state of the record right after a connect: zeros, then modeByte 7
 // and portTypeZero 1.

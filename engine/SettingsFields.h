@@ -40,6 +40,26 @@ enum class FieldStyle : uint8_t { Plain, Version, Angle, Milliamps, GuideRate };
 // field's track bar uses (the conversions themselves belong to the dialog).
 enum class TrackScale : uint8_t { None, MaxSpeed, Ramp, Current, Decay, Overtone, IncCurrent, GuideRate };
 
+// Which reply of the read-out carries a field.
+enum class ReplyBlock : uint8_t {
+    None,         // read elsewhere (identification, port type, firmware) or computed
+    Gear,         // the gear block (request 20): at connect and after a gear write
+    GearReadOut,  // the gear block at connect only: the re-read after a gear write leaves it
+    Parameters,   // the parameter block (request 21), in the full or the short layout
+    Flip,         // the meridian-flip block (request 61)
+    Location,     // the site (request 100)
+};
+
+// A field's bytes in a reply frame: the position counted from the start
+// byte, the width (1, 2 or 4 bytes, little-endian; 0: not in this layout),
+// and for a field that shares its byte, which four bits it takes.
+enum class Nibble : uint8_t { Whole, Low, High };
+struct WireSpot {
+    uint8_t position;
+    uint8_t width;
+    Nibble nibble;
+};
+
 struct SettingsField {
     const char* name;
     int64_t (*get)(const ControllerSettings&);
@@ -79,6 +99,14 @@ struct SettingsField {
     // that shows the field; for the mount type, its first radio button.
     uint16_t dialogControl;
     TrackScale scale;
+
+    // Where the read-out finds the field: its reply and its bytes there
+    // (for the parameter block, in the full layout), and its bytes in the
+    // short parameter layout (width 0 where that layout lacks the field).
+    // A shorter frame reads 0 for the bytes it lacks.
+    ReplyBlock block;
+    WireSpot spot;
+    WireSpot shortSpot;
 };
 
 // Every field of ControllerSettings, in record order.
@@ -89,8 +117,13 @@ inline bool isWritable(const SettingsField& f) {
     return f.writer != FieldWriter::None;
 }
 
-// "0.1.0.4": four bytes, most significant first.
-std::string dottedVersion(uint32_t value);
+// The field a writer sends under this selector (for a paired writer the
+// axis bit, or 0..2 for the reverse flags); nullptr when there is none.
+const SettingsField* fieldWrittenBy(FieldWriter writer, uint32_t selector);
+
+// The read-only field whose value a field's writer sends along (the
+// current-increase command's second value); nullptr for all other fields.
+const SettingsField* sentAlong(const SettingsField& field);
 
 // A value for a person: the number, with the angle in D:MM:SS after it
 // for latitude and longitude, the dotted form for versions, "mA" after a

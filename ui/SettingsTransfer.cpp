@@ -163,9 +163,10 @@ void SettingsTransfer::onSettings(const ControllerSettings& settings, int kind) 
         case Step::Answer: {
             const backup::PlannedCommand& c = plan_[next_ - 1];
             if (kind != SettingsReportKind::GearRatiosChanged || c.writer != FieldWriter::GearRatios) return;
-            if (settings.raGearRatio != c.first || settings.deGearRatio != c.second) {
-                fail("the controller reports the gear ratios RA " + num(settings.raGearRatio) + ", DE " +
-                     num(settings.deGearRatio) + " after writing " + num(c.first) + ", " + num(c.second));
+            const backup::PlannedCommand shown = backup::readBack(c, settings);
+            if (shown.first != c.first || shown.second != c.second) {
+                fail("the controller reports the gear ratios RA " + num(shown.first) + ", DE " +
+                     num(shown.second) + " after writing " + num(c.first) + ", " + num(c.second));
                 return;
             }
             sendFrom(next_);

@@ -37,7 +37,7 @@ struct TransferRow {
     std::string fileValue;
 };
 
-// The rows as lines for a message box: "raAcceleration: 70 -> 86".
+// The rows as lines for a message box: "NAME: 70 -> 86".
 std::string transferRowsText(const std::vector<TransferRow>& rows);
 
 // What the transfer asks of a front. Paths are UTF-8.

@@ -149,6 +149,19 @@ TEST(Decode, LocationSignsAndVoltage) {
     EXPECT_EQ(decodeSupplyVoltage(view({0x55, 0x05, 0x2B, 0x00, 0x00, 0xD2, 0x04})), 1234);
 }
 
+TEST(Decode, FlipBlockAndAShortFrame) {
+    ControllerSettings s{};
+    decodeFlipBlock(view({0x55, 0x05, 0x3D, 0x00, 0x0A, 0x0B, 0x0C}), s);
+    EXPECT_EQ(s.flipParamA, 10);
+    EXPECT_EQ(s.flipParamB, 11);
+    EXPECT_EQ(s.flipHysteresis, 12);
+    // Positions past the frame read 0.
+    decodeFlipBlock(view({0x55, 0x03, 0x3D, 0x00, 0x0A}), s);
+    EXPECT_EQ(s.flipParamA, 10);
+    EXPECT_EQ(s.flipParamB, 0);
+    EXPECT_EQ(s.flipHysteresis, 0);
+}
+
 TEST(Decode, ResetLeavesOnlyTheConnectMarks) {
     ControllerSettings s = test::sampleSettings();
     resetSettings(s);

@@ -16,11 +16,11 @@ Outcome applyCommand(Session& session, const PlannedCommand& c) {
             const Outcome o =
                 session.run(post, what, Expect::settings(SettingsReportKind::GearRatiosChanged), &r);
             if (!o.ok()) return o;
-            if (r.settings.raGearRatio != c.first || r.settings.deGearRatio != c.second) {
+            const backup::PlannedCommand shown = backup::readBack(c, r.settings);
+            if (shown.first != c.first || shown.second != c.second) {
                 return Outcome::failure(kExitGeneric, what + ": the controller reports RA " +
-                                                          std::to_string(r.settings.raGearRatio) + ", DE " +
-                                                          std::to_string(r.settings.deGearRatio) +
-                                                          " afterwards");
+                                                          std::to_string(shown.first) + ", DE " +
+                                                          std::to_string(shown.second) + " afterwards");
             }
             return o;
         }

@@ -306,8 +306,8 @@ struct Grammar {
                 ->excludes(jsonFlag);
         } else if (name == "set") {
             sub.add_option("FIELD VALUE", pairs,
-                           "a field's name as readout shows it (raAcceleration,\n"
-                           "deGuideRate, ...) and its new value; latitude and\n"
+                           "a field's name as readout shows it (such as\n"
+                           "raAcceleration) and its new value; latitude and\n"
                            "longitude also as angles, as for `location`");
         } else if (name == "gear") {
             word(sub, "RA", "right ascension, steps per revolution: 1..4294967295")->required();

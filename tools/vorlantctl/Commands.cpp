@@ -7,6 +7,7 @@
 
 #include "backup/ChangePlan.h"
 #include "backup/SettingsFile.h"
+#include "engine/ClassRules.h"
 #include "engine/ControllerProbe.h"
 #include "engine/SettingsFields.h"
 #include "platform/FileOpen.h"
@@ -15,6 +16,7 @@
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 #include "text/TextBuild.h"
+#include "text/VersionText.h"
 #include "tools/vorlantctl/ApplyPlan.h"
 #include "tools/vorlantctl/FieldNames.h"
 
@@ -78,7 +80,7 @@ bool parseFieldValue(const SettingsField& f, const std::string& text, int64_t& v
     return false;
 }
 
-// "raAcceleration: 1 -> 70", as set and import both report a change.
+// "NAME: 1 -> 70", as set and import both report a change.
 std::string changeLine(const SettingsField& f, int64_t before, int64_t after) {
     return std::string(f.name) + ": " + num(before) + " -> " + num(after) + "\n";
 }
@@ -180,8 +182,8 @@ Outcome commandDiff(Session& session, const SettingsFile& file, const std::strin
     size_t width = 0;
     for (size_t i = 0; i < count; ++i) {
         const SettingsField& f = fields[i];
-        if (!file.present[i] || file.values.versionClass < f.readClass ||
-            controller.versionClass < f.readClass)
+        if (!file.present[i] || !readsField(f, file.values.versionClass) ||
+            !readsField(f, controller.versionClass))
             continue;
         if (f.get(file.values) == f.get(controller)) continue;
         differing.push_back(&f);
