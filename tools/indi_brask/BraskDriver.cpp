@@ -9,6 +9,7 @@
 #include "backup/ChangePlan.h"
 #include "engine/ClassRules.h"
 #include "platform/SerialPort.h"
+#include "text/VersionText.h"
 #include "tools/indi_brask/SiteUnits.h"
 
 namespace vorlant::indi {
