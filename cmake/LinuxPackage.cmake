@@ -32,8 +32,10 @@ stepper-motor controller for telescope mounts, on a serial port: gear
 ratios, motor currents, guiding and tracking, the site's location; it
 moves the mount by hand and saves or restores every setting as a file.
 .
-The package holds the window program vorlant-qt and the command-line tool
-vorlantctl with its bash completion.")
+The package holds the window program vorlant-qt, the command-line tool
+vorlantctl with its bash completion and, where it was built, the INDI
+driver indi_brask, which serves the controller to INDI clients through
+indiserver.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)

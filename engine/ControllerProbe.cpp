@@ -4,6 +4,7 @@
 
 #include "engine/SettingsDecode.h"
 #include "platform/Platform.h"
+#include "text/VersionText.h"
 
 namespace vorlant {
 
@@ -386,21 +387,8 @@ std::vector<ProbeTarget> devicePathTargets(const std::vector<std::string>& paths
     return targets;
 }
 
-namespace {
-
-std::string dotted(uint32_t version) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        text += std::to_string((version >> shift) & 0xFFu);
-        if (shift > 0) text += '.';
-    }
-    return text;
-}
-
-}  // namespace
-
 std::string deviceLine(const ControllerSettings& s) {
-    return "HW:" + dotted(s.hardwareVersion) + " | FW:" + dotted(s.firmwareVersion) +
+    return "HW:" + dottedVersion(s.hardwareVersion) + " | FW:" + dottedVersion(s.firmwareVersion) +
            " | Port type:" + std::to_string(s.portType);
 }
 
@@ -418,12 +406,12 @@ std::string describeProbe(const ProbeReport& r) {
             return line + "another device (no controller reply)";
         case ProbeVerdict::TooOld:
             return line + "controller too old for this program" + rate +
-                   " (HW:" + dotted(r.settings.hardwareVersion) + ")";
+                   " (HW:" + dottedVersion(r.settings.hardwareVersion) + ")";
         case ProbeVerdict::Controller:
             if (r.incomplete)
                 return line + "controller" + rate +
                        ", but it did not answer the port-type or firmware request (HW:" +
-                       dotted(r.settings.hardwareVersion) + ")";
+                       dottedVersion(r.settings.hardwareVersion) + ")";
             return line + "controller, class " + std::to_string(r.settings.versionClass) + "," + rate + " (" +
                    deviceLine(r.settings) + ")";
         case ProbeVerdict::InUse:

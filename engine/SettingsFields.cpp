@@ -7,6 +7,7 @@
 #include "engine/ClassRules.h"
 #include "engine/iTelescopeControl.h"
 #include "text/TextBuild.h"
+#include "text/VersionText.h"
 
 namespace vorlant {
 
@@ -278,15 +279,6 @@ const SettingsField* fieldWrittenBy(FieldWriter writer, uint32_t selector) {
 const SettingsField* sentAlong(const SettingsField& field) {
     if (field.writer != FieldWriter::IncCurrentAt) return nullptr;
     return findField(field.selector == kAxisRa ? "raIncCurrentAux" : "deIncCurrentAux");
-}
-
-std::string dottedVersion(uint32_t value) {
-    std::string out;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        if (shift != 24) out += '.';
-        out += std::to_string((value >> shift) & 0xFFu);
-    }
-    return out;
 }
 
 std::string describeValue(const SettingsField& field, int64_t value) {

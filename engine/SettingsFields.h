@@ -125,9 +125,6 @@ const SettingsField* fieldWrittenBy(FieldWriter writer, uint32_t selector);
 // current-increase command's second value); nullptr for all other fields.
 const SettingsField* sentAlong(const SettingsField& field);
 
-// "0.1.0.4": four bytes, most significant first.
-std::string dottedVersion(uint32_t value);
-
 // A value for a person: the number, with the angle in D:MM:SS after it
 // for latitude and longitude, the dotted form for versions, "mA" after a
 // current and the multiple of the sidereal rate after a guiding rate.

@@ -21,6 +21,7 @@ namespace {
 
 using vorlant::appendAngle;
 using vorlant::appendDecimal;
+using vorlant::appendDottedVersion;
 using vorlant::appendHexLowFirst;
 using vorlant::appendText;
 using vorlant::appendTwoDigits;
@@ -101,6 +102,8 @@ void fuzzAppenders(const std::uint8_t* data, std::size_t size) {
                 [&](char* b, std::size_t s, std::size_t p) { return appendHexLowFirst(b, s, p, bits); });
     checkAppend(bufferSize, position, true,
                 [&](char* b, std::size_t s, std::size_t p) { return appendAngle(b, s, p, value); });
+    checkAppend(bufferSize, position, false,
+                [&](char* b, std::size_t s, std::size_t p) { return appendDottedVersion(b, s, p, bits); });
 
     // What appendAngle writes reads back to the angle cut to whole seconds.
     char angleText[32];

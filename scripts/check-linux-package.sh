@@ -43,6 +43,15 @@ for path in usr/bin/vorlantctl usr/bin/vorlant-qt \
   usr/share/doc/vorlant/copyright usr/share/doc/vorlant/changelog.gz; do
   [ -f "$tree/$path" ] || fail "missing /$path"
 done
+# The INDI driver, where the build made it (libindi installed): the program,
+# its manual page and the description INDI clients list drivers from.
+if [ -x "$build/tools/indi_brask/indi_brask" ]; then
+  for path in usr/bin/indi_brask usr/share/man/man1/indi_brask.1.gz usr/share/indi/indi_brask.xml; do
+    [ -f "$tree/$path" ] || fail "missing /$path"
+  done
+  grep -q 'manufacturer="Kelvane"' "$tree/usr/share/indi/indi_brask.xml" 2>/dev/null ||
+    fail "indi_brask.xml names no manufacturer Kelvane"
+fi
 for size in 16 32 48 64 128 256; do
   png="$tree/usr/share/icons/hicolor/${size}x${size}/apps/vorlant-qt.png"
   # The PNG header's width and height, big-endian, at bytes 16..23.

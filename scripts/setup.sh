@@ -19,6 +19,9 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick xdotool
   # Linux front end
   qt6-base-dev desktop-file-utils
+  # the INDI driver: the driver library and headers, indiserver and the
+  # client tools its tests use
+  libindi-dev indi-bin
   # its Debian package (cpack's dependency list needs file and
   # dpkg-shlibdeps) and the package's checks (lintian, AppStream, a clean
   # chroot to install it in)

@@ -105,6 +105,18 @@ std::size_t appendTwoDigits(char* buffer, std::size_t size, std::size_t position
     return position;
 }
 
+std::size_t appendDottedVersion(char* buffer, std::size_t size, std::size_t position, std::uint32_t value) {
+    if (!canWrite(buffer, size, position)) return refusedPosition(buffer, size, position);
+    // "255.255.255.255" and its NUL.
+    char text[16];
+    std::size_t end = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        end = appendDecimal(text, sizeof text, end, static_cast<std::int32_t>((value >> shift) & 0xFFu));
+        if (shift > 0) end = appendText(text, sizeof text, end, ".");
+    }
+    return copyBounded(buffer, size, position, text, end);
+}
+
 std::size_t appendHexLowFirst(char* buffer, std::size_t size, std::size_t position, std::uint32_t value) {
     if (!canWrite(buffer, size, position)) return refusedPosition(buffer, size, position);
     static const char kHex[] = "0123456789ABCDEF";

@@ -49,6 +49,10 @@ std::size_t appendTwoDigits(char* buffer, std::size_t size, std::size_t position
 // 0x2C gives "C2000000".
 std::size_t appendHexLowFirst(char* buffer, std::size_t size, std::size_t position, std::uint32_t value);
 
+// A version's four bytes, most significant first, as decimals joined by
+// dots: 0x00010004 gives "0.1.0.4".
+std::size_t appendDottedVersion(char* buffer, std::size_t size, std::size_t position, std::uint32_t value);
+
 // "-D:MM:SS" (the "-" only for negative angles); the remainder below one
 // arc-second is dropped. A position at size - 1 writes nothing.
 std::size_t appendAngle(char* buffer, std::size_t size, std::size_t position, std::int32_t angle);

@@ -38,6 +38,8 @@ std::vector<NamedAppend> allRoutines() {
          [](char* b, std::size_t s, std::size_t p) { return appendHexLowFirst(b, s, p, 0xABCDEF01u); }},
         {"angle",
          [](char* b, std::size_t s, std::size_t p) { return appendAngle(b, s, p, -(8 * kDeg + 5 * kMin)); }},
+        {"version",
+         [](char* b, std::size_t s, std::size_t p) { return appendDottedVersion(b, s, p, 0xFF0A0100u); }},
     };
 }
 
@@ -99,6 +101,15 @@ TEST(TextAppend, WritesTheDocumentedTexts) {
          8, 0, "99", 2},
         {"two digits at size - 2",
          [](char* b, std::size_t s, std::size_t p) { return appendTwoDigits(b, s, p, 47); }, 8, 6, "4", 7},
+        {"version 0.1.0.4",
+         [](char* b, std::size_t s, std::size_t p) { return appendDottedVersion(b, s, p, 0x00010004u); }, 16,
+         0, "0.1.0.4", 7},
+        {"version widest",
+         [](char* b, std::size_t s, std::size_t p) { return appendDottedVersion(b, s, p, 0xFFFFFFFFu); }, 32,
+         2, "255.255.255.255", 17},
+        {"version cut",
+         [](char* b, std::size_t s, std::size_t p) { return appendDottedVersion(b, s, p, 0x01020304u); }, 5,
+         0, "1.2.", 4},
         {"hex 0", [](char* b, std::size_t s, std::size_t p) { return appendHexLowFirst(b, s, p, 0); }, 16, 0,
          "00000000", 8},
         {"hex 0x2C", [](char* b, std::size_t s, std::size_t p) { return appendHexLowFirst(b, s, p, 0x2Cu); },

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/SettingsFields.h"
+#include "text/VersionText.h"
 #include "tools/vorlantctl/Commands.h"
 #include "tools/vorlantctl/FieldNames.h"
 

@@ -16,6 +16,7 @@
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 #include "text/TextBuild.h"
+#include "text/VersionText.h"
 #include "tools/vorlantctl/ApplyPlan.h"
 #include "tools/vorlantctl/FieldNames.h"
 

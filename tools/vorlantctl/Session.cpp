@@ -1,9 +1,9 @@
 #include "tools/vorlantctl/Session.h"
 
-#include "engine/SettingsFields.h"
 #include "platform/Interrupt.h"
 #include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
+#include "text/VersionText.h"
 
 namespace vorlant::ctl {
 
