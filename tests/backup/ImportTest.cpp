@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "backup/SettingsFile.h"
-#include "tests/tools/SimExpect.h"
-#include "tools/vorlantctl/ApplyPlan.h"
+#include "tests/support/SimExpect.h"
 
-namespace vorlant::ctl {
-using namespace backup;
+namespace vorlant::backup {
 namespace {
 
 ControllerSettings class5() {
@@ -344,4 +342,4 @@ TEST(Plan, WritabilityByClassAndRange) {
 }
 
 }  // namespace
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup
