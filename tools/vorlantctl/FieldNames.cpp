@@ -38,18 +38,9 @@ std::string angleText(int64_t value) {
 }
 
 const char* unitOf(const SettingsField& f) {
-    switch (f.style) {
-        case FieldStyle::Milliamps:
-            return "mA";
-        case FieldStyle::GuideRate:
-            return "1/16 of the sidereal rate";
-        case FieldStyle::Angle:
-            return "1/86400 degree";
-        default:
-            break;
-    }
-    if (f.writer == FieldWriter::GearRatios) return "steps per revolution";
-    return "";
+    // The tool's list has always said "rate" where the window says "speed".
+    if (f.style == FieldStyle::GuideRate) return "1/16 of the sidereal rate";
+    return f.unit;
 }
 
 }  // namespace
