@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/ClassRules.h"
 #include "text/TextBuild.h"
 
 namespace vorlant::ctl {
@@ -80,7 +81,7 @@ std::string formatFieldList() {
         line.append(nameWidth + 2 + rangeWidth + 2 - line.size(), ' ');
         line += r.unit;
         line.append(nameWidth + 2 + rangeWidth + 2 + unitWidth + 2 - line.size(), ' ');
-        line += "class " + std::to_string(r.writeClass) + (r.writeClass < 5 ? " and later" : "");
+        line += "class " + std::to_string(r.writeClass) + (isNewestClass(r.writeClass) ? "" : " and later");
         out += line + "\n";
     }
     return out;
