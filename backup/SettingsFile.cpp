@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "engine/ClassRules.h"
 #include "platform/FileOpen.h"
 
 namespace vorlant::backup {
@@ -263,7 +264,7 @@ bool parseSettingsFile(const std::string& text, SettingsFile& out, std::string& 
             return false;
         }
     }
-    if (out.values.versionClass < 1 || out.values.versionClass > 5) {
+    if (!isAcceptedClass(out.values.versionClass)) {
         error = "field versionClass: value " + num(out.values.versionClass) + " is out of range (1..5)";
         return false;
     }

@@ -22,6 +22,18 @@ enum : uint8_t {
 };
 }  // namespace ControllerClass
 
+// The class of every accepted controller, after its firmware reply: 1 to
+// the newest (a settings file with any other class is no read-out).
+inline bool isAcceptedClass(int cls) {
+    return cls >= ControllerClass::Basic && cls <= ControllerClass::FlipAndSite;
+}
+
+// No controller has a class above this one: "class 5 and later" would
+// promise a controller that does not exist.
+inline bool isNewestClass(int cls) {
+    return cls >= ControllerClass::FlipAndSite;
+}
+
 // Every accepted controller reports its gear block; before the firmware
 // reply there is no class and nothing of it is known.
 inline bool readsGearBlock(int cls) {

@@ -24,7 +24,7 @@
 #include "tests/e2e/SimLink.h"
 #include "tests/support/FakeTransferHost.h"
 #include "tests/support/ShownSettings.h"
-#include "tests/tools/SimExpect.h"
+#include "tests/support/SimExpect.h"
 #include "tests/ui/FakeControls.h"
 #include "tools/simulator/SimState.h"
 #include "ui/AppModel.h"

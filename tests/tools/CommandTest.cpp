@@ -17,7 +17,7 @@
 #include "backup/SettingsFile.h"
 #include "engine/SettingsFields.h"
 #include "platform/SerialPort.h"
-#include "tests/tools/SimExpect.h"
+#include "tests/support/SimExpect.h"
 #include "tools/simulator/LoopbackPort.h"
 #include "tools/vorlantctl/Commands.h"
 

@@ -24,7 +24,7 @@
 
 #include "backup/SettingsFile.h"
 #include "engine/SettingsFields.h"
-#include "tests/tools/SimExpect.h"
+#include "tests/support/SimExpect.h"
 
 extern char** environ;
 

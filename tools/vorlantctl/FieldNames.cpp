@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/ClassRules.h"
 #include "text/TextBuild.h"
 
 namespace vorlant::ctl {
@@ -38,18 +39,9 @@ std::string angleText(int64_t value) {
 }
 
 const char* unitOf(const SettingsField& f) {
-    switch (f.style) {
-        case FieldStyle::Milliamps:
-            return "mA";
-        case FieldStyle::GuideRate:
-            return "1/16 of the sidereal rate";
-        case FieldStyle::Angle:
-            return "1/86400 degree";
-        default:
-            break;
-    }
-    if (f.writer == FieldWriter::GearRatios) return "steps per revolution";
-    return "";
+    // The tool's list has always said "rate" where the window says "speed".
+    if (f.style == FieldStyle::GuideRate) return "1/16 of the sidereal rate";
+    return f.unit;
 }
 
 }  // namespace
@@ -89,7 +81,7 @@ std::string formatFieldList() {
         line.append(nameWidth + 2 + rangeWidth + 2 - line.size(), ' ');
         line += r.unit;
         line.append(nameWidth + 2 + rangeWidth + 2 + unitWidth + 2 - line.size(), ' ');
-        line += "class " + std::to_string(r.writeClass) + (r.writeClass < 5 ? " and later" : "");
+        line += "class " + std::to_string(r.writeClass) + (isNewestClass(r.writeClass) ? "" : " and later");
         out += line + "\n";
     }
     return out;

@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "backup/SettingsFile.h"
-#include "tests/tools/SimExpect.h"
-#include "tools/vorlantctl/ApplyPlan.h"
+#include "tests/support/SimExpect.h"
 
-namespace vorlant::ctl {
-using namespace backup;
+namespace vorlant::backup {
 namespace {
 
 ControllerSettings class5() {
@@ -287,6 +285,29 @@ TEST(Plan, SingleAxisCommandsCarryTheirSelector) {
     EXPECT_EQ(inc->second, current.deIncCurrentAux) << "the aux value goes back as read";
 }
 
+// What a read-back shows of a paired command: the record's values in the
+// command's places (the gear ratios' re-read is checked against it).
+TEST(Plan, ReadBackTakesEachValueFromItsField) {
+    ControllerSettings s{};
+    s.raGearRatio = 5;
+    s.deGearRatio = 6;
+    s.reverseRotation = 1;
+    s.reverseGuiding = 2;
+    s.reverseLimits = 3;
+    PlannedCommand gear;
+    gear.writer = FieldWriter::GearRatios;
+    gear.first = 7;
+    const PlannedCommand shownGear = readBack(gear, s);
+    EXPECT_EQ(shownGear.first, 5u);
+    EXPECT_EQ(shownGear.second, 6u);
+    PlannedCommand flags;
+    flags.writer = FieldWriter::ReverseFlags;
+    const PlannedCommand shownFlags = readBack(flags, s);
+    EXPECT_EQ(shownFlags.first, 1u);
+    EXPECT_EQ(shownFlags.second, 2u);
+    EXPECT_EQ(shownFlags.third, 3u);
+}
+
 TEST(Plan, AdvancedSettingsLastWithTheChangedBits) {
     const ControllerSettings current = class5();
     ControllerSettings target = current;
@@ -344,4 +365,4 @@ TEST(Plan, WritabilityByClassAndRange) {
 }
 
 }  // namespace
-}  // namespace vorlant::ctl
+}  // namespace vorlant::backup
