@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/Timings.h"
 #include "engine/iTelescopeControl.h"
 #include "platform/Platform.h"
 
@@ -19,8 +20,6 @@ namespace vorlant {
 
 class HeartBeat {
 public:
-    static constexpr uint32_t kIntervalMs = 250;
-
     HeartBeat();
     ~HeartBeat();
     HeartBeat(const HeartBeat&) = delete;
