@@ -422,7 +422,7 @@ std::string describeProbe(const ProbeReport& r) {
             return line + "controller, class " + std::to_string(r.settings.versionClass) + "," + rate + " (" +
                    deviceLine(r.settings) + ")";
         case ProbeVerdict::InUse:
-            return line + "in use by another program, skipped";
+            return line + platform::portErrorText(platform::PortError::Busy) + ", skipped";
         case ProbeVerdict::CannotOpen:
             return line + "cannot open: " + platform::portErrorText(r.error);
         case ProbeVerdict::OwnConnection:
