@@ -28,7 +28,8 @@ public:
     void setListener(iHeartBeatListener* listener);
     void clearListener();
     bool start();
-    // Signals the thread and waits up to 20000 ms; true when it ended.
+    // Signals the thread and waits up to kHeartBeatStopWaitMs (Timings.h);
+    // true when it ended.
     bool stop();
 
 private:
