@@ -18,9 +18,9 @@ constexpr uint32_t kTickMs = 250;
 // ticks that queued up while the engine slept or wrote are counted as they
 // come out of the queue, so after a stall the count runs ahead of the clock.
 constexpr int kReplyTimeoutTicks = 32;
-// Ticks between one read-out reply and the next request: the controller
-// needs a moment between requests, and two ticks (250 to 500 ms) leave it
-// one whole tick whatever the phase of the heartbeat.
+// Ticks between one read-out reply and the next request, so the controller
+// is never asked again the moment it has answered: two ticks make the pause
+// 250 to 500 ms, depending on where between two ticks the reply arrived.
 constexpr int kPauseTicks = 2;
 
 // ---- The serial link ---------------------------------------------------------
@@ -29,8 +29,10 @@ constexpr int kPauseTicks = 2;
 // may restart when its port opens, and answers only once it has.
 constexpr uint32_t kConnectSettleMs = 500;
 // How long one whole-frame write may take: a frame of at most 32 bytes
-// leaves within a few milliseconds even at 9600 baud, so a write that takes
-// a second is stuck (a driver with flow control asserted).
+// leaves within about 35 ms even at 9600 baud, so a write that takes a
+// second is stuck (a driver that hangs, a line held by flow control). It is
+// given up without a report; the reply time-out then tells a controller
+// that does not answer.
 constexpr uint32_t kSerialWriteWaitMs = 1000;
 // The pause after a transient line error before the reader reads again, so
 // a line that keeps failing never makes it spin.
