@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "engine/EngineCore.h"
 #include "engine/HeartBeat.h"
 #include "engine/LinkTrace.h"
 #include "engine/TelescopeControl.h"
@@ -129,7 +130,7 @@ void BM_ForwardThroughput(benchmark::State& state) {
     double seconds = 0;
     for (auto _ : state) {
         const uint64_t t0 = nowNs();
-        for (int i = 0; i < kReads; ++i) engine.forwardSerialBytes(chunk, sizeof chunk);
+        for (int i = 0; i < kReads; ++i) EngineAccess::core(engine).forwardSerialBytes(chunk, sizeof chunk);
         engine.drain(60000);
         seconds = 1e-9 * static_cast<double>(nowNs() - t0);
         state.SetIterationTime(seconds);

@@ -36,7 +36,7 @@ void EngineCore::connectStep(const uint8_t* message) {
     resetConnection();
 }
 
-int EngineCore::resetConnection() {
+StepResult EngineCore::resetConnection() {
     resetSettings(settings_);
     setVersionClass(0);
     parser_.reset();
@@ -46,7 +46,7 @@ int EngineCore::resetConnection() {
     state_ = ConnectionState::AwaitIdent;
     nextState_ = ConnectionState::Ready;
     sendFrame(buildRequest(RequestId::Identify));
-    return 0;
+    return StepResult::None;
 }
 
 void EngineCore::disconnectStep() {
@@ -68,14 +68,14 @@ void EngineCore::portLostStep(uint8_t generation) {
     report(StatusCode::ConnectionClosed);
 }
 
-int EngineCore::heartbeatStep() {
-    int result = 0;
+StepResult EngineCore::heartbeatStep() {
+    StepResult result = StepResult::None;
     if (replyTimeoutTicks_ > 0) {
         --replyTimeoutTicks_;
         if (replyTimeoutTicks_ == 0 && state_ >= ConnectionState::AwaitIdent &&
             state_ <= ConnectionState::AwaitLocation) {
             report(StatusCode::ConnectTimeout);
-            result = 2;
+            result = StepResult::GiveUp;
         } else if (replyTimeoutTicks_ == 0 && state_ >= ConnectionState::AwaitGearWrite &&
                    state_ <= ConnectionState::AwaitJobFlip) {
             // A command's reply that never came (a controller that stopped

@@ -82,12 +82,6 @@ ProbeVerdict ProbeExchange::verdict() const {
 namespace {
 
 constexpr uint32_t kRates[] = {9600, 115200};
-constexpr uint32_t kWriteWaitMs = 1000;
-// A reader sees its stop within one read step (200 ms in both backends).
-constexpr uint32_t kReaderJoinMs = 1000;
-constexpr uint32_t kReadErrorPauseMs = 20;
-// Allowed beyond the sum of a probe's waits before a scan gives up on it.
-constexpr uint32_t kScanMarginMs = 2000;
 constexpr int kGuessedComPorts = 32;
 // Probes that run at the same time in a scan.
 constexpr std::size_t kMaxProbesAtOnce = 32;
@@ -123,7 +117,7 @@ void readerEntry(void* raw) {
             platform::LockGuard guard(shared->lock);
             shared->bytes.insert(shared->bytes.end(), buffer, buffer + got);
         } else if (r == platform::SerialPort::ReadResult::Error) {
-            platform::sleepMs(kReadErrorPauseMs);
+            platform::sleepMs(kProbeReadErrorPauseMs);
             continue;
         } else {
             platform::LockGuard guard(shared->lock);
@@ -168,7 +162,7 @@ bool probeAtRate(const ProbeTarget& target, const ProbePortFactory& factory, con
     std::vector<uint8_t> chunk;
     while (!exchange.done()) {
         if (request.size > 0) {
-            if (shared->port->write(request.bytes, request.size, kWriteWaitMs) ==
+            if (shared->port->write(request.bytes, request.size, kSerialWriteWaitMs) ==
                 platform::SerialPort::WriteResult::Gone) {
                 exchange.onTimeout();
                 break;
@@ -201,7 +195,7 @@ bool probeAtRate(const ProbeTarget& target, const ProbePortFactory& factory, con
     shared->stop.set();
     // close() only once the reader is out of read(); a reader that does not
     // come out in time keeps the port, which closes when it ends.
-    if (reader.join(kReaderJoinMs)) shared->port->close();
+    if (reader.join(kProbeReaderJoinMs)) shared->port->close();
     return true;
 }
 
@@ -240,7 +234,8 @@ ProbeReport probePort(const ProbeTarget& target, const ProbePortFactory& factory
 }
 
 uint32_t probeBoundMs(const ProbeTimings& timings) {
-    const uint32_t perRate = timings.settleMs + 3 * (timings.replyWaitMs + kWriteWaitMs) + kReaderJoinMs;
+    const uint32_t perRate =
+        timings.settleMs + 3 * (timings.replyWaitMs + kSerialWriteWaitMs) + kProbeReaderJoinMs;
     return 2 * perRate + kScanMarginMs;
 }
 
@@ -354,7 +349,7 @@ std::vector<ProbeReport> scanPorts(const std::vector<ProbeTarget>& targets, cons
     // Workers whose ports are all done leave at once; one still in a probe
     // is detached when its Thread object goes.
     for (const std::unique_ptr<platform::Thread>& worker : workers)
-        worker->join(allEnded ? kReaderJoinMs : 0);
+        worker->join(allEnded ? kProbeReaderJoinMs : 0);
     return reports;
 }
 
@@ -415,7 +410,7 @@ std::string describeProbe(const ProbeReport& r) {
             return line + "controller, class " + std::to_string(r.settings.versionClass) + "," + rate + " (" +
                    deviceLine(r.settings) + ")";
         case ProbeVerdict::InUse:
-            return line + "in use by another program, skipped";
+            return line + platform::portErrorText(platform::PortError::Busy) + ", skipped";
         case ProbeVerdict::CannotOpen:
             return line + "cannot open: " + platform::portErrorText(r.error);
         case ProbeVerdict::OwnConnection:

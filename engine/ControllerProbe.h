@@ -23,6 +23,7 @@
 
 #include "engine/ControllerSettings.h"
 #include "engine/ReplyParser.h"
+#include "engine/Timings.h"
 #include "engine/WireProtocol.h"
 #include "platform/SerialPort.h"
 
@@ -101,12 +102,9 @@ struct ProbeReport {
 };
 
 struct ProbeTimings {
-    // After opening, as before a connection's first request: a controller
-    // may restart when its port opens.
-    uint32_t settleMs = 500;
-    // How long each reply may take (a slow controller answers after about
-    // 1.5 s).
-    uint32_t replyWaitMs = 2000;
+    // Tests shorten them; the reasons for the values are in Timings.h.
+    uint32_t settleMs = kProbeSettleMs;
+    uint32_t replyWaitMs = kProbeReplyWaitMs;
 };
 
 using ProbePortFactory = std::function<std::unique_ptr<platform::SerialPort>()>;

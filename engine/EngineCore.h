@@ -1,7 +1,10 @@
 // The engine's state and its threads' work, behind TelescopeControl.
 //
-// Internal to the engine: only engine/*.cpp, the fuzz harness and white-box
-// tests include this header.
+// Private to the engine: only engine/*.cpp, the fuzz harness, benchmarks
+// and white-box tests include this header. Everything here (the connection
+// states, the queue's command ids, the step results, the core and its
+// members) may change without notice to the fronts and tools, which see
+// only TelescopeControl.h.
 //
 // Ownership: TelescopeControl holds the core through a shared pointer, and
 // so does every thread that works on it (the engine thread and the serial
@@ -19,9 +22,76 @@
 #include <memory>
 #include <vector>
 
+#include "engine/QueueMessage.h"
+#include "engine/ReplyParser.h"
+#include "engine/StepResult.h"
 #include "engine/TelescopeControl.h"
+#include "engine/Timings.h"
+#include "engine/WireProtocol.h"
+#include "platform/ByteQueue.h"
+#include "platform/Platform.h"
 
 namespace vorlant {
+
+// The exchange the engine is in: which reply it awaits, if any.
+struct ConnectionState {
+    enum : int32_t {
+        Idle = 0,
+        Ready = 2,
+        Pause = 3,
+        AwaitIdent = 4,
+        AwaitPortType = 5,
+        AwaitFirmware = 6,
+        AwaitGearBlock = 7,
+        AwaitParamBlock = 8,
+        AwaitFlipParams = 9,
+        AwaitLocation = 10,
+        AwaitGearWrite = 11,
+        AwaitGearReread = 12,
+        AwaitLocationSet = 13,
+        AwaitVoltage = 14,
+        AwaitParkSet = 15,
+        AwaitStore = 16,
+        AwaitDefaults = 17,
+        AwaitJobLocation = 18,
+        AwaitJobMount = 19,
+        AwaitJobFlip = 20,
+    };
+};
+
+// Command ids of the queue's type-0 messages.
+struct CommandId {
+    enum : uint8_t {
+        Connect = 3,
+        Disconnect = 4,
+        MoveManual = 5,
+        StopMotion = 6,
+        SetTracking = 7,
+        SetExp = 8,
+        NoOp = 20,
+        StoreParameters = 21,
+        SendRequest11 = 22,
+        ReloadDefaults = 23,
+        SetGearRatios = 24,
+        SetReverseFlags = 26,
+        SetCurrent = 27,
+        SetDecay = 28,
+        SetOvertone = 29,
+        SetIncCurrentAt = 30,
+        SetMaxSpeeds = 32,
+        SetAccelerations = 33,
+        SetDecelerations = 34,
+        SetGuideRates = 35,
+        SetLocation = 36,
+        ApplyAdvancedSettings = 37,
+        MeasureSupplyVoltage = 38,
+        SetParkPosition = 39,
+        // Internal messages, never posted by a public command operation.
+        PortLost = 0xF0,      // from the serial reader: the device is gone
+        Drain = 0xF1,         // from drain(): signal when reached
+        CloseQuietly = 0xF2,  // from the destructor: close without a report
+    };
+};
 
 class EngineCore : public std::enable_shared_from_this<EngineCore> {
 public:
@@ -51,7 +121,7 @@ public:
     void pipeReaderLoop();
     void assembleByte(uint8_t byte);
     void dispatchMessage(const uint8_t* message);
-    void applyResult(int result);
+    void applyResult(StepResult result);
 
     // --- serial link (SerialLink.cpp) ---
     bool openPort(int portNumber, uint32_t baud);
@@ -66,8 +136,8 @@ public:
     // --- connection control (Connection.cpp) ---
     void connectStep(const uint8_t* message);
     void disconnectStep();
-    int resetConnection();
-    int heartbeatStep();
+    StepResult resetConnection();
+    StepResult heartbeatStep();
     void sendStateRequest();
     void portLostStep(uint8_t generation);
     void setVersionClass(uint8_t versionClass);
@@ -78,8 +148,8 @@ public:
     void awaitReply(int32_t state);
 
     // --- replies (Replies.cpp) ---
-    int feedReplyBytes(const uint8_t* bytes, size_t count);
-    int handleReply(const ReplyView& reply);
+    StepResult feedReplyBytes(const uint8_t* bytes, size_t count);
+    StepResult handleReply(const ReplyView& reply);
     void pauseTo(int32_t state);
     void locationStepOrNext();
     bool mountStep();
@@ -151,6 +221,12 @@ public:
     platform::Event drainEvent_{platform::Event::Reset::Auto};
     uint32_t drainSerial_ = 0;               // under drainLock_
     std::atomic<uint32_t> drainReached_{0};  // the last tag the engine thread reached
+};
+
+// Reaches an engine's core from outside the engine: white-box tests,
+// benchmarks and the fuzz harness only.
+struct EngineAccess {
+    static EngineCore& core(TelescopeControl& engine) { return *engine.core_; }
 };
 
 }  // namespace vorlant

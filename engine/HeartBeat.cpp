@@ -2,12 +2,6 @@
 
 namespace vorlant {
 
-namespace {
-
-constexpr uint32_t kStopWaitMs = 20000;
-
-}  // namespace
-
 HeartBeat::HeartBeat() : shared_(std::make_shared<Shared>()) {}
 
 HeartBeat::~HeartBeat() {
@@ -39,14 +33,14 @@ bool HeartBeat::start() {
 
 bool HeartBeat::stop() {
     shared_->stopEvent.set();
-    return thread_.join(kStopWaitMs);
+    return thread_.join(kHeartBeatStopWaitMs);
 }
 
 void HeartBeat::threadEntry(void* raw) {
     const std::shared_ptr<Shared> shared = std::move(*static_cast<std::shared_ptr<Shared>*>(raw));
     delete static_cast<std::shared_ptr<Shared>*>(raw);
     for (;;) {
-        if (shared->stopEvent.wait(kIntervalMs)) return;
+        if (shared->stopEvent.wait(kTickMs)) return;
         platform::LockGuard guard(shared->lock);
         if (shared->listener != nullptr) shared->listener->tick();
     }

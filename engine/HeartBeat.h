@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/Timings.h"
 #include "engine/iTelescopeControl.h"
 #include "platform/Platform.h"
 
@@ -19,8 +20,6 @@ namespace vorlant {
 
 class HeartBeat {
 public:
-    static constexpr uint32_t kIntervalMs = 250;
-
     HeartBeat();
     ~HeartBeat();
     HeartBeat(const HeartBeat&) = delete;
@@ -29,7 +28,8 @@ public:
     void setListener(iHeartBeatListener* listener);
     void clearListener();
     bool start();
-    // Signals the thread and waits up to 20000 ms; true when it ended.
+    // Signals the thread and waits up to kHeartBeatStopWaitMs (Timings.h);
+    // true when it ended.
     bool stop();
 
 private:

@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "engine/ControllerSettings.h"
-#include "engine/TelescopeControl.h"
+#include "engine/EngineCore.h"
 #include "engine/WireProtocol.h"
 
 namespace vorlant {

@@ -7,19 +7,19 @@
 
 namespace vorlant {
 
-int EngineCore::feedReplyBytes(const uint8_t* bytes, size_t count) {
+StepResult EngineCore::feedReplyBytes(const uint8_t* bytes, size_t count) {
     LinkTrace* const trace = options_.trace.get();
     if (!trace)
         return parser_.feed(bytes, count, [this](const ReplyView& reply) { return handleReply(reply); });
     const auto traced = [this, trace](const ReplyView& reply) {
         trace->beginReply(state_, reply.bytes, reply.size);
-        const int r = handleReply(reply);
+        const StepResult r = handleReply(reply);
         trace->endReply();
         return r;
     };
     // Bytes the parser skips while it hunts for a frame's start are traced
     // too (a run per line), so a line full of noise shows as such.
-    int result = 0;
+    StepResult result = StepResult::None;
     size_t skippedFrom = 0;
     size_t skipped = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -31,9 +31,9 @@ int EngineCore::feedReplyBytes(const uint8_t* bytes, size_t count) {
         }
         if (skipped > 0) trace->skipped(state_, bytes + skippedFrom, skipped);
         skipped = 0;
-        const int r = parser_.feed(bytes + i, 1, traced);
-        if (r == 2) return 2;
-        if (r == 1) result = 1;
+        const StepResult r = parser_.feed(bytes + i, 1, traced);
+        if (r == StepResult::GiveUp) return r;
+        if (r == StepResult::ReadoutComplete) result = r;
     }
     if (skipped > 0) trace->skipped(state_, bytes + skippedFrom, skipped);
     return result;
@@ -45,7 +45,7 @@ void EngineCore::pauseTo(int32_t state) {
     pauseTicks_ = kPauseTicks;
 }
 
-int EngineCore::handleReply(const ReplyView& reply) {
+StepResult EngineCore::handleReply(const ReplyView& reply) {
     switch (state_) {
         case ConnectionState::AwaitIdent:
             switch (decodeIdentification(reply, settings_)) {
@@ -53,84 +53,84 @@ int EngineCore::handleReply(const ReplyView& reply) {
                     if (options_.identifyOnly) {
                         enterReady();
                         reportSettings(SettingsReportKind::Identified);
-                        return 1;  // the link is up
+                        return StepResult::ReadoutComplete;
                     }
                     pauseTo(ConnectionState::AwaitPortType);
-                    return 0;
+                    return StepResult::None;
                 case IdentOutcome::Rejected:
                     report(StatusCode::IncompatibleDevice);
-                    return 2;
+                    return StepResult::GiveUp;
                 case IdentOutcome::TooOld:
                     state_ = ConnectionState::Idle;
                     replyTimeoutTicks_ = 0;
                     reportSettings(SettingsReportKind::DeviceTooOld);
-                    return 0;
+                    return StepResult::None;
                 case IdentOutcome::Ignored:
-                    return 0;
+                    return StepResult::None;
             }
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitPortType:
             decodePortType(reply, settings_);
             pauseTo(ConnectionState::AwaitFirmware);
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitFirmware:
             settings_.firmwareVersion = reply.u32(3);
             setVersionClass(versionClassFor(settings_.deviceFamily, settings_.firmwareVersion));
             pauseTo(ConnectionState::AwaitGearBlock);
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitGearBlock:
             decodeGearBlock(reply, settings_, true);
             pauseTo(ConnectionState::AwaitParamBlock);
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitParamBlock:
             decodeParameterBlock(reply, settings_);
             if (readsFlipAndSite(settings_.versionClass)) {
                 state_ = ConnectionState::AwaitFlipParams;
                 replyTimeoutTicks_ = kReplyTimeoutTicks;
                 sendFrame(buildRequest(RequestId::ReadFlipBlock));
-                return 0;
+                return StepResult::None;
             }
             enterReady();
             reportSettings(SettingsReportKind::ReadoutComplete);
-            return 1;
+            return StepResult::ReadoutComplete;
         case ConnectionState::AwaitFlipParams:
             decodeFlipBlock(reply, settings_);
             state_ = ConnectionState::AwaitLocation;
             replyTimeoutTicks_ = kReplyTimeoutTicks;
             sendFrame(buildRequest(RequestId::ReadLocation));
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitLocation:
             decodeLocation(reply, settings_);
             enterReady();
             reportSettings(readoutKind_ == SettingsReportKind::DefaultsReloaded
                                ? SettingsReportKind::DefaultsReloaded
                                : SettingsReportKind::ReadoutComplete);
-            return 1;
+            return StepResult::ReadoutComplete;
         case ConnectionState::AwaitGearWrite:
             awaitReply(ConnectionState::AwaitGearReread);
             sendFrame(buildRequest(RequestId::ReadGearBlock));
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitGearReread:
             decodeGearBlock(reply, settings_, false);
             recomputeMaxRates(settings_);
             enterReady();
             reportSettings(SettingsReportKind::GearRatiosChanged);
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitLocationSet:
             enterReady();
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitVoltage:
             enterReady();
             reportVoltage(decodeSupplyVoltage(reply));
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitParkSet:
             enterReady();
             report(StatusCode::ParkPositionSet);
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitStore:
             enterReady();
             report(StatusCode::ParametersStored);
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitDefaults:
             // The re-read is supervised from its first request on, so a
             // controller that stops answering here ends with the time-out.
@@ -138,19 +138,19 @@ int EngineCore::handleReply(const ReplyView& reply) {
             state_ = ConnectionState::AwaitGearBlock;
             replyTimeoutTicks_ = kReplyTimeoutTicks;
             sendFrame(buildRequest(RequestId::ReadGearBlock));
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitJobLocation:
             mountStepOrNext();
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitJobMount:
             flipStepOrDone();
-            return 0;
+            return StepResult::None;
         case ConnectionState::AwaitJobFlip:
             enterReady();
             report(StatusCode::SettingsDone);
-            return 0;
+            return StepResult::None;
         default:
-            return 0;  // Idle, Ready, Pause and unknown states ignore replies
+            return StepResult::None;  // Idle, Ready, Pause and unknown states ignore replies
     }
 }
 

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/StepResult.h"
+
 namespace vorlant {
 
 constexpr size_t kReplyBufferSize = 100;
@@ -42,18 +44,18 @@ public:
     bool feedByte(uint8_t byte);
     ReplyView frame() const { return ReplyView{buffer_, stored_}; }
 
-    // Feeds a run of bytes, calling handle(ReplyView) -> int for each frame.
-    // The combined result: 2 (give up) wins over 1 (read-out complete), which
-    // wins over 0; after a 2 no further frame is handled (the connection is
-    // being closed) and the rest of the run is dropped.
+    // Feeds a run of bytes, calling handle(ReplyView) -> StepResult for each
+    // frame. The combined result: GiveUp wins over ReadoutComplete, which
+    // wins over None; after a GiveUp no further frame is handled (the
+    // connection is being closed) and the rest of the run is dropped.
     template <class Handler>
-    int feed(const uint8_t* data, size_t count, Handler&& handle) {
-        int result = 0;
+    StepResult feed(const uint8_t* data, size_t count, Handler&& handle) {
+        StepResult result = StepResult::None;
         for (size_t i = 0; i < count; ++i) {
             if (!feedByte(data[i])) continue;
-            const int r = handle(frame());
-            if (r == 2) return 2;
-            if (r == 1) result = 1;
+            const StepResult r = handle(frame());
+            if (r == StepResult::GiveUp) return r;
+            if (r == StepResult::ReadoutComplete) result = r;
         }
         return result;
     }

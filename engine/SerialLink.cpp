@@ -10,12 +10,6 @@ namespace vorlant {
 
 namespace {
 
-constexpr uint32_t kWriteWaitMs = 1000;
-constexpr uint32_t kReadErrorWaitMs = 200;
-// A reader that has signalled its end only has to return: how long its
-// join may take after that.
-constexpr uint32_t kReaderExitMs = 1000;
-
 // What the serial reader thread owns: its own references to the engine's
 // core and to the port it was started with.
 struct ReaderContext {
@@ -91,7 +85,7 @@ void EngineCore::serialReaderEntry(void* raw) {
         }
         // A transient line error (already cleared by the port): wait before
         // reading again, never spin; a stop during the wait ends the thread.
-        if (stop.wait(kReadErrorWaitMs)) break;
+        if (stop.wait(kSerialReadErrorWaitMs)) break;
     }
     // A reader that closePort gave up on closes its port itself: its read
     // is over, nobody else uses the port any more, and the device is then
@@ -143,7 +137,7 @@ void EngineCore::closeOrphanedPort() {
 
 platform::SerialPort::WriteResult EngineCore::writeFrame(const uint8_t* bytes, size_t count) {
     const platform::SerialPort::WriteResult r =
-        port_ ? port_->write(bytes, count, kWriteWaitMs) : platform::SerialPort::WriteResult::Failed;
+        port_ ? port_->write(bytes, count, kSerialWriteWaitMs) : platform::SerialPort::WriteResult::Failed;
     if (LinkTrace* trace = options_.trace.get()) trace->sent(state_, bytes, count, r);
     if (r == platform::SerialPort::WriteResult::Gone) {
         lastPortError_ = platform::PortError::Gone;

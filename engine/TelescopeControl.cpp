@@ -14,8 +14,6 @@ namespace vorlant {
 
 namespace {
 
-constexpr uint32_t kEngineStopWaitMs = 20000;
-
 std::shared_ptr<platform::SerialPort> osPort() {
     return std::shared_ptr<platform::SerialPort>(platform::createSerialPort());
 }
@@ -65,14 +63,6 @@ bool TelescopeControl::drain(uint32_t timeoutMs) {
 
 platform::PortError TelescopeControl::lastPortError() const {
     return core_->lastPortError_.load();
-}
-
-void TelescopeControl::postRaw(const uint8_t* bytes, size_t count) {
-    core_->writeQueue(bytes, count);
-}
-
-void TelescopeControl::forwardSerialBytes(const uint8_t* bytes, int count) {
-    core_->forwardSerialBytes(bytes, count);
 }
 
 // --- construction and shutdown ----------------------------------------------
@@ -226,7 +216,7 @@ void EngineCore::assembleByte(uint8_t byte) {
 void EngineCore::dispatchMessage(const uint8_t* message) {
     const uint8_t type = messageType(message[0]);
     const uint8_t length = messageLength(message[0]);
-    int result = 0;
+    StepResult result = StepResult::None;
     switch (type) {
         case kMsgCommand: {
             if (length == 0) break;
@@ -273,11 +263,16 @@ void EngineCore::dispatchMessage(const uint8_t* message) {
     }
 }
 
-void EngineCore::applyResult(int result) {
-    if (result == 1) {
-        if (portOpen_) linkUp_ = true;
-    } else if (result == 2) {
-        if (portOpen_) closePort();
+void EngineCore::applyResult(StepResult result) {
+    switch (result) {
+        case StepResult::ReadoutComplete:
+            if (portOpen_) linkUp_ = true;
+            break;
+        case StepResult::GiveUp:
+            if (portOpen_) closePort();
+            break;
+        case StepResult::None:
+            break;
     }
 }
 

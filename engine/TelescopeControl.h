@@ -29,85 +29,17 @@
 // a running thread.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "engine/ControllerSettings.h"
-#include "engine/QueueMessage.h"
-#include "engine/ReplyParser.h"
 #include "engine/TelescopeListener.h"
-#include "engine/WireProtocol.h"
+#include "engine/Timings.h"
 #include "engine/iTelescopeControl.h"
-#include "platform/ByteQueue.h"
-#include "platform/Platform.h"
 #include "platform/SerialPort.h"
 
 namespace vorlant {
-
-struct ConnectionState {
-    enum : int32_t {
-        Idle = 0,
-        Ready = 2,
-        Pause = 3,
-        AwaitIdent = 4,
-        AwaitPortType = 5,
-        AwaitFirmware = 6,
-        AwaitGearBlock = 7,
-        AwaitParamBlock = 8,
-        AwaitFlipParams = 9,
-        AwaitLocation = 10,
-        AwaitGearWrite = 11,
-        AwaitGearReread = 12,
-        AwaitLocationSet = 13,
-        AwaitVoltage = 14,
-        AwaitParkSet = 15,
-        AwaitStore = 16,
-        AwaitDefaults = 17,
-        AwaitJobLocation = 18,
-        AwaitJobMount = 19,
-        AwaitJobFlip = 20,
-    };
-};
-
-// Command ids of the queue's type-0 messages.
-struct CommandId {
-    enum : uint8_t {
-        Connect = 3,
-        Disconnect = 4,
-        MoveManual = 5,
-        StopMotion = 6,
-        SetTracking = 7,
-        SetExp = 8,
-        NoOp = 20,
-        StoreParameters = 21,
-        SendRequest11 = 22,
-        ReloadDefaults = 23,
-        SetGearRatios = 24,
-        SetReverseFlags = 26,
-        SetCurrent = 27,
-        SetDecay = 28,
-        SetOvertone = 29,
-        SetIncCurrentAt = 30,
-        SetMaxSpeeds = 32,
-        SetAccelerations = 33,
-        SetDecelerations = 34,
-        SetGuideRates = 35,
-        SetLocation = 36,
-        ApplyAdvancedSettings = 37,
-        MeasureSupplyVoltage = 38,
-        SetParkPosition = 39,
-        // Internal messages, never posted by a public command operation.
-        PortLost = 0xF0,      // from the serial reader: the device is gone
-        Drain = 0xF1,         // from drain(): signal when reached
-        CloseQuietly = 0xF2,  // from the destructor: close without a report
-    };
-};
-
-constexpr int kReplyTimeoutTicks = 32;
-constexpr int kPauseTicks = 2;
 
 class EngineCore;
 class LinkTrace;
@@ -121,9 +53,9 @@ public:
         PortFactory portFactory;
         // The settling wait after opening the port, before the reset and
         // the identification request. Tests shorten it.
-        uint32_t connectSettleMs = 500;
+        uint32_t connectSettleMs = kConnectSettleMs;
         // How long closePort waits for the serial reader thread.
-        uint32_t readerStopWaitMs = 10000;
+        uint32_t readerStopWaitMs = kReaderStopWaitMs;
         // Where every frame sent and received and every report is traced;
         // none by default. The program shells open it when asked to.
         std::shared_ptr<LinkTrace> trace;
@@ -183,18 +115,10 @@ public:
     // device; None otherwise. Readable from any thread.
     platform::PortError lastPortError() const;
 
-    // Posts raw bytes into the queue as one message run (tests and
-    // benchmarks exercise reassembly with it).
-    void postRaw(const uint8_t* bytes, size_t count);
-
-    // Called by the serial reader thread with received bytes: forwarded in
-    // chunks of at most 31 bytes as type-2 messages.
-    void forwardSerialBytes(const uint8_t* bytes, int count);
-
 private:
-    // Lets the fuzz harness and white-box tests reach the engine's state
-    // (never in product code).
-    friend struct TelescopeControlProbe;
+    // Lets the fuzz harness, benchmarks and white-box tests reach the
+    // engine's state (EngineCore.h; never product code outside engine/).
+    friend struct EngineAccess;
 
     void postCommand(uint8_t id, const uint8_t* args = nullptr, size_t count = 0);
 

@@ -40,10 +40,10 @@ public:
 
 }  // namespace
 
-struct TelescopeControlProbe {
+struct FuzzRun {
     static void run(TelescopeControl& control, const uint8_t* data, size_t size) {
         if (size < 3) return;
-        EngineCore& e = *control.core_;
+        EngineCore& e = EngineAccess::core(control);
         e.port_ = std::make_shared<SinkPort>();
         e.portOpen_ = true;
         e.linkUp_ = false;
@@ -73,6 +73,6 @@ struct TelescopeControlProbe {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static vorlant::NullListener listener;
     static vorlant::TelescopeControl engine(&listener);
-    vorlant::TelescopeControlProbe::run(engine, data, size);
+    vorlant::FuzzRun::run(engine, data, size);
     return 0;
 }

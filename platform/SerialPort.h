@@ -30,7 +30,15 @@ enum class PortError {
     Other,
 };
 
+// What the user is told about a port error (PortErrorText.cpp holds every
+// wording). The command-line tool's short phrase: "no such port".
 const char* portErrorText(PortError error);
+// The tool's phrase for a port that did not open; for a permission denied
+// on a device whose group would grant access, how to join it.
+std::string portOpenFailureText(PortError error, const std::string& device);
+// The windows' sentence, about the given port or, when empty, "The port":
+// "/dev/ttyUSB0 does not exist."; empty where there is nothing to add.
+std::string portErrorSentence(PortError error, const std::string& port);
 
 class SerialPort {
 public:

@@ -5,7 +5,8 @@
 #
 # Stages (all by default, in this order; each has its own folder under build/):
 #   native  gcc, RelWithDebInfo, benchmarks compiled; all tests
-#   asan    gcc with AddressSanitizer + UndefinedBehaviorSanitizer; all tests
+#   asan    clang with AddressSanitizer + UndefinedBehaviorSanitizer; all tests
+#           (the tree stays warning-free under clang as under gcc)
 #   tsan    gcc with ThreadSanitizer; the tests labelled "threaded"
 #   win32   32-bit Windows (mingw-w64), the product: built and packaged;
 #           all tests under Wine where this host can run 32-bit programs,

@@ -2,6 +2,9 @@
 
 #include <cstddef>
 
+#include "engine/StatusMeaning.h"
+#include "engine/Timings.h"
+
 namespace vorlant {
 
 ProbePortFactory ScanHost::probePortFactory() {
@@ -9,21 +12,15 @@ ProbePortFactory ScanHost::probePortFactory() {
 }
 
 void OwnConnection::onStatus(int code) {
-    switch (static_cast<int>(static_cast<uint32_t>(code) & 0xFFFFu)) {
-        case StatusCode::Connecting:
-            port_ = requested_;
-            device_ = ControllerSettings{};
-            break;
-        case StatusCode::OpeningPort:  // only when no port is open
-        case StatusCode::CannotOpenPort:
-        case StatusCode::ConnectionClosed:
-        case StatusCode::ConnectTimeout:      // the port is closed
-        case StatusCode::IncompatibleDevice:  // the port closes after it
-            port_ = 0;
-            device_ = ControllerSettings{};
-            break;
-        default:
-            break;
+    const int low = static_cast<int>(static_cast<uint32_t>(code) & 0xFFFFu);
+    // Only "Connecting..." says which port opened: a refused connect keeps
+    // the port that was open.
+    if (low == StatusCode::Connecting) {
+        port_ = requested_;
+        device_ = ControllerSettings{};
+    } else if (leavesPortClosed(low)) {
+        port_ = 0;
+        device_ = ControllerSettings{};
     }
 }
 
@@ -85,7 +82,7 @@ bool ControllerSearch::takeResults(std::vector<ProbeReport>& out) {
         if (!state_->done) return false;
         out = std::move(state_->reports);
     }
-    thread_->join(1000);
+    thread_->join(kSearchJoinMs);
     thread_.reset();
     state_.reset();
     return true;

@@ -241,35 +241,7 @@ void DlgConfig::showStatus(int32_t code) {
 }
 
 std::string DlgConfig::portErrorReason(platform::PortError error, const std::string& port) {
-    // "The port ..." or "/dev/ttyUSB0 ...".
-    const std::string subject = port.empty() ? "The port" : port;
-    switch (error) {
-        case platform::PortError::NotFound:
-            return subject + " does not exist.";
-        case platform::PortError::Busy:
-            return subject + " is in use by another program.";
-        case platform::PortError::NotSerialPort:
-            return (port.empty() ? "The device" : port) + " is not a serial port.";
-        case platform::PortError::PermissionDenied: {
-#ifdef _WIN32
-            return "Access denied.";
-#else
-            std::string text = port.empty() ? "Permission denied." : "Permission denied for " + port + ".";
-            const std::string group = port.empty() ? std::string() : platform::serialAccessGroup(port);
-            if (!group.empty())
-                text +=
-                    " Join the group " + group + ": sudo usermod -aG " + group + " $USER, then log in again.";
-            return text;
-#endif
-        }
-        case platform::PortError::Gone:
-            return "The device was disconnected.";
-        case platform::PortError::Other:
-            return port.empty() ? std::string() : port + " could not be opened.";
-        case platform::PortError::None:
-            break;
-    }
-    return std::string();
+    return platform::portErrorSentence(error, port);
 }
 
 void DlgConfig::showSupplyVoltage(int32_t centivolts) {

@@ -1,36 +1,11 @@
 #include "ui/SettingsTransfer.h"
 
 #include "engine/SettingsFields.h"
+#include "engine/StatusMeaning.h"
 
 namespace vorlant {
 
 namespace {
-
-// Statuses that end a read-out without a settings report.
-bool endsReadout(int code) {
-    switch (code) {
-        case StatusCode::ConnectionClosed:
-        case StatusCode::CannotOpenPort:
-        case StatusCode::ConnectTimeout:
-        case StatusCode::IncompatibleDevice:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Statuses after which a command of the plan cannot have done its part.
-bool failsCommand(int code) {
-    switch (code) {
-        case StatusCode::ConnectionClosed:
-        case StatusCode::ConnectTimeout:
-        case StatusCode::CommunicationError:
-        case StatusCode::NotConnectedYet:
-            return true;
-        default:
-            return false;
-    }
-}
 
 std::string num(int64_t v) {
     return std::to_string(static_cast<long long>(v));
@@ -98,8 +73,8 @@ void SettingsTransfer::readOutAfresh(Step opening) {
 
 void SettingsTransfer::onStatus(int code) {
     const int low = static_cast<int>(static_cast<uint32_t>(code) & 0xFFFFu);
-    if (low == StatusCode::Connecting || low == StatusCode::AlreadyConnected) portOpen_ = true;
-    if (endsReadout(low)) portOpen_ = false;
+    if (leavesPortOpen(low)) portOpen_ = true;
+    if (leavesPortClosed(low)) portOpen_ = false;
 
     switch (step_) {
         case Step::Opening:
@@ -111,7 +86,7 @@ void SettingsTransfer::onStatus(int code) {
             } else if (low == StatusCode::CannotOpenPort) {
                 // An engine without its queue says so at once, with no "Opening port".
                 fail(std::string("the read-out ended with \"") + statusTextAscii(low) + "\"");
-            } else if (low == StatusCode::AlreadyConnected) {
+            } else if (refusesConnect(low)) {
                 // A connect of the user's got there first: close it and try once more.
                 if (reopened_) {
                     fail(std::string("the read-out did not start: ") + statusTextAscii(low));
@@ -129,7 +104,8 @@ void SettingsTransfer::onStatus(int code) {
             return;
         case Step::Answer:
         case Step::Barrier:
-            if (failsCommand(low)) {
+            // No plan parks: a park refused now was the window's own, not the plan's.
+            if (failsCommand(low) && low != StatusCode::ParkingUnsupported) {
                 // Name the step: an exchange the controller left unanswered
                 // ends here too (the engine gives it up after its time-out).
                 const std::string stepName = step_ == Step::Barrier ? std::string("confirming delivery")

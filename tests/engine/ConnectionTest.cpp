@@ -13,12 +13,12 @@
 
 namespace vorlant {
 
-// White-box view of the engine's state; call only on the engine thread.
-struct TelescopeControlProbe {
-    static int32_t replyTimeoutTicks(TelescopeControl& e) { return e.core_->replyTimeoutTicks_; }
-};
-
 namespace {
+
+// White-box view of the engine's state; call only on the engine thread.
+int32_t replyTimeoutTicks(TelescopeControl& e) {
+    return EngineAccess::core(e).replyTimeoutTicks_;
+}
 
 using test::Bytes;
 
@@ -326,8 +326,7 @@ TEST_F(Connection, ReadOutsLeaveNoTimeoutCountBehind) {
         run.port().setResponder([&](const Bytes& f) { return ctl.reply(f); });
         std::vector<int32_t> left;  // written on the engine thread, read after settle()
         run.recorder().setHook([&](const test::Report& r) {
-            if (r.kind == test::Report::Settings)
-                left.push_back(TelescopeControlProbe::replyTimeoutTicks(run.engine()));
+            if (r.kind == test::Report::Settings) left.push_back(replyTimeoutTicks(run.engine()));
         });
         run.connectAndRun();
         run.engine().reloadDefaults();  // the re-read is a read-out too

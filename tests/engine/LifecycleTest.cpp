@@ -189,7 +189,15 @@ private:
 #endif
 };
 
+// gcc says so with __SANITIZE_ADDRESS__, clang with __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define VORLANT_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VORLANT_TEST_ASAN 1
+#endif
+#endif
+#if defined(VORLANT_TEST_ASAN)
 constexpr bool kSanitizerNeedsDescriptors = true;  // its memory checks open pipes of their own
 #else
 constexpr bool kSanitizerNeedsDescriptors = false;

@@ -14,6 +14,7 @@
 #endif
 
 #include "engine/ControllerSettings.h"
+#include "engine/EngineCore.h"
 #include "engine/LinkTrace.h"
 #include "engine/TelescopeControl.h"
 

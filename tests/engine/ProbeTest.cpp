@@ -195,7 +195,7 @@ TEST(ScanPorts, ReportsBusyAndMissingPortsAndDropsMissingGuesses) {
     std::sort(told.begin(), told.end());
     EXPECT_EQ(told, lines);
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "COM1: in use by another program, skipped",
+                         "COM1: port is in use by another program, skipped",
                          "COM2: cannot open: no such port",
                          "COM4: controller, class 5, at 9600 baud (HW:0.1.1.5 | FW:1.0.0.9 | Port type:4)",
                      }));

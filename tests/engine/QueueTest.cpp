@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/EngineCore.h"
 #include "engine/QueueMessage.h"
 #include "tests/support/EngineHarness.h"
 #include "tests/support/TestController.h"
@@ -131,7 +132,7 @@ TEST_F(QueueEngine, MalformedAndIgnoredMessages) {
         0xA0, 0x00, 0xC2, 0x55, 0x00,     // tick and serial data while closed
         0x05, 0x06,                       // strays
     };
-    e.postRaw(raw.data(), raw.size());
+    EngineAccess::core(e).writeQueue(raw.data(), raw.size());
     h.settle();
     EXPECT_EQ(h.recorder().statuses(), std::vector<int>{StatusCode::NotConnectedYet});
     EXPECT_EQ(h.port().opens(), 0);
@@ -181,7 +182,7 @@ TEST_F(QueueEngine, ManyWritersKeepMessagesWholeAndInOrder) {
     writers.emplace_back([&] {
         while (!go) std::this_thread::yield();
         const uint8_t noise[40] = {0x11};
-        for (int i = 0; i < 50; ++i) e.forwardSerialBytes(noise, 40);
+        for (int i = 0; i < 50; ++i) EngineAccess::core(e).forwardSerialBytes(noise, 40);
     });
     go = true;
     for (std::thread& w : writers) w.join();

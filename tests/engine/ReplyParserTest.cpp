@@ -19,7 +19,7 @@ std::vector<Bytes> framesOf(const Bytes& stream, const std::vector<size_t>& cuts
     for (size_t end : ends) {
         parser.feed(stream.data() + start, end - start, [&](const ReplyView& v) {
             frames.emplace_back(v.bytes, v.bytes + v.size);
-            return 0;
+            return StepResult::None;
         });
         start = end;
     }
@@ -60,13 +60,13 @@ TEST(ReplyParser, PositionsBeyondTheFrameReadZeroNotOldBytes) {
     ReplyParser parser;
     const Bytes longFrame = {0x55, 0x05, 0x02, 0x11, 0x22, 0x33, 0x44};
     const Bytes shortFrame = {0x55, 0x01, 0x03};
-    parser.feed(longFrame.data(), longFrame.size(), [](const ReplyView&) { return 0; });
+    parser.feed(longFrame.data(), longFrame.size(), [](const ReplyView&) { return StepResult::None; });
     uint32_t seen = 1;
     parser.feed(shortFrame.data(), shortFrame.size(), [&](const ReplyView& v) {
         seen = v.u32(3);
         EXPECT_EQ(v.u8(6), 0);
         EXPECT_EQ(v.u8(99), 0);
-        return 0;
+        return StepResult::None;
     });
     EXPECT_EQ(seen, 0u);
 }
@@ -74,19 +74,24 @@ TEST(ReplyParser, PositionsBeyondTheFrameReadZeroNotOldBytes) {
 TEST(ReplyParser, ResultCombinesEveryFrameOfARun) {
     const Bytes three = {0x55, 0x00, 0x55, 0x00, 0x55, 0x00};
     struct Case {
-        std::vector<int> results;  // handler result per frame
-        int expected;
+        std::vector<StepResult> results;  // handler result per frame
+        StepResult expected;
         size_t handled;
     };
+    constexpr StepResult none = StepResult::None;
+    constexpr StepResult complete = StepResult::ReadoutComplete;
+    constexpr StepResult giveUp = StepResult::GiveUp;
     const Case cases[] = {
-        {{0, 0, 0}, 0, 3}, {{1, 0, 0}, 1, 3},  // a stray frame after completion must not hide it
-        {{0, 1, 0}, 1, 3}, {{1, 2, 0}, 2, 2},  // give-up wins and nothing after it is handled
-        {{2, 1, 1}, 2, 1},
+        {{none, none, none}, none, 3},
+        {{complete, none, none}, complete, 3},  // a stray frame after completion must not hide it
+        {{none, complete, none}, complete, 3},
+        {{complete, giveUp, none}, giveUp, 2},  // give-up wins and nothing after it is handled
+        {{giveUp, complete, complete}, giveUp, 1},
     };
     for (const Case& c : cases) {
         ReplyParser parser;
         size_t n = 0;
-        const int r =
+        const StepResult r =
             parser.feed(three.data(), three.size(), [&](const ReplyView&) { return c.results[n++]; });
         EXPECT_EQ(r, c.expected);
         EXPECT_EQ(n, c.handled);
@@ -97,12 +102,12 @@ TEST(ReplyParser, ResetDropsAHalfFrame) {
     ReplyParser parser;
     const Bytes half = {0x55, 0x05, 0x01};
     int frames = 0;
-    parser.feed(half.data(), half.size(), [&](const ReplyView&) { return ++frames, 0; });
+    parser.feed(half.data(), half.size(), [&](const ReplyView&) { return ++frames, StepResult::None; });
     parser.reset();
     const Bytes next = {0x55, 0x01, 0x09};
     parser.feed(next.data(), next.size(), [&](const ReplyView& v) {
         EXPECT_EQ(v.u8(2), 0x09);
-        return ++frames, 0;
+        return ++frames, StepResult::None;
     });
     EXPECT_EQ(frames, 1);
 }

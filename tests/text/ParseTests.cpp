@@ -17,7 +17,6 @@ constexpr std::int32_t kMin = kAngleUnitsPerMinute;
 constexpr std::int32_t kSec = kAngleUnitsPerSecond;
 constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
-constexpr std::size_t kWholeText = static_cast<std::size_t>(-1);
 
 // A heap copy of exactly `size` bytes with no terminator behind it, so that
 // any read past the end is a heap overflow under AddressSanitizer.

@@ -232,6 +232,19 @@ TEST_F(Tool, PermissionDeniedGivesTheGroupCommandOnlyForASerialGroup) {
 }
 #endif
 
+// A connect on the open port is refused, and at once: it starts no read-out
+// that could be waited for.
+TEST_F(Tool, ConnectOnTheOpenPortIsRefusedAtOnce) {
+    useProfile(SimProfile::Class5);
+    Session::Options o = options();
+    o.readoutTimeoutMs = 3000;
+    Session session(o);
+    ASSERT_TRUE(session.connect(3, 9600, "COM3").ok());
+    const Outcome again = session.connect(3, 9600, "COM3");
+    EXPECT_EQ(again.code, kExitGeneric);
+    EXPECT_EQ(again.message, "Error: Already connected");
+}
+
 TEST_F(Tool, LosingTheDeviceMidSession) {
     sim::SimOptions o;
     o.vanishAfterRequests = 7;  // after a class-5 read-out

@@ -997,7 +997,7 @@ TEST_F(DlgConfigTest, FindControllerSelectsTheFirstPortWithAController) {
          false,
          "Controller found on COM3.",
          "COM1: controller too old for this program at 9600 baud (HW:0.1.1.1)\n"
-         "COM2: in use by another program, skipped\n"
+         "COM2: port is in use by another program, skipped\n"
          "COM3: controller, class 4, at 9600 baud (HW:0.5.1.4 | FW:1.0.0.4 | Port type:4)\n"
          "COM4: cannot open: no such port"},
         {"none", {{4, sim::SimProfile::Foreign}}, false, 0, 5, true, "No controller found.", nullptr},

@@ -76,6 +76,11 @@ TEST(SettingsTransfer, ExportEndsWithItsReadOut) {
          {{11, 0}, {4, 0}, {1, 0}, {2, 0}, {kSettingsReport, done}},
          "info: Exported",
          {"connect(3,9600)", "disconnect()", "connect(3,9600)"}},
+        // A Connect clicked during the read-out is refused; the read-out goes on.
+        {"connect refused meanwhile",
+         {{1, 0}, {2, 0}, {11, 0}, {kSettingsReport, done}},
+         "info: Exported",
+         once},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,23 +136,28 @@ TEST(SettingsTransfer, ImportWaitsForEachExchangeThenReadsBack) {
     struct Case {
         const char* name;
         bool gearAnswered;
-        const char* message;
+        int status;
+        const char* message;  // null: the import goes on
     };
     const Case cases[] = {
-        {"the gear write", false,
+        {"the gear write", false, StatusCode::CommunicationError,
          "error: Import failed: sending raGearRatio ended with \"Error: Communication error\"."},
-        {"the delivery check", true,
+        {"the delivery check", true, StatusCode::CommunicationError,
          "error: Import failed: confirming delivery ended with \"Error: Communication error\"."},
+        // No plan parks: a refused park is the window's own (last: it leaves the import running).
+        {"the window's park refused", false, StatusCode::ParkingUnsupported, nullptr},
     };
     for (const Case& c : cases) {
         host.messages.clear();
         t.startImport(host, 3, 9600);
         play(t, {{1, 0}, {2, 0}, {kSettingsReport, SettingsReportKind::ReadoutComplete}}, before);
         if (c.gearAnswered) t.onSettings(wanted, SettingsReportKind::GearRatiosChanged);
-        t.onStatus(StatusCode::CommunicationError);
-        EXPECT_FALSE(t.busy()) << c.name;
-        ASSERT_EQ(host.messages.size(), 1u) << c.name;
-        EXPECT_EQ(host.messages[0], c.message) << c.name;
+        t.onStatus(c.status);
+        EXPECT_EQ(t.busy(), c.message == nullptr) << c.name;
+        ASSERT_EQ(host.messages.size(), c.message == nullptr ? 0u : 1u) << c.name;
+        if (c.message) {
+            EXPECT_EQ(host.messages[0], c.message) << c.name;
+        }
     }
     std::remove(host.path.c_str());
 }

@@ -1,7 +1,7 @@
 #include "tools/vorlantctl/Session.h"
 
+#include "engine/StatusMeaning.h"
 #include "platform/Interrupt.h"
-#include "platform/SerialDevices.h"
 #include "platform/SerialPort.h"
 #include "text/VersionText.h"
 
@@ -9,56 +9,11 @@ namespace vorlant::ctl {
 
 namespace {
 
-// Statuses after which a step cannot have done what it should.
-bool isFailureStatus(int code) {
-    switch (code) {
-        case StatusCode::ConnectionClosed:
-        case StatusCode::ConnectTimeout:
-        case StatusCode::CommunicationError:
-        case StatusCode::NotConnectedYet:
-        case StatusCode::ParkingUnsupported:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Statuses that end a read-out without a settings report.
-bool endsReadout(int code) {
-    switch (code) {
-        case StatusCode::ConnectionClosed:
-        case StatusCode::CannotOpenPort:
-        case StatusCode::ConnectTimeout:
-        case StatusCode::IncompatibleDevice:
-        case StatusCode::AlreadyConnected:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // What to try when nothing valid came back: the other line speed, the
 // controller's power and cable, the scan.
 std::string timeoutAdvice(uint32_t baud) {
     return "; try --baud " + std::string(baud == 115200 ? "9600" : "115200") +
            ", check the controller's power and cable, or run `vorlantctl scan`";
-}
-
-// Why a port did not open. Permission denied gets the way in only where
-// joining the device's group would grant it.
-std::string openFailureReason(platform::PortError error, int portNumber) {
-    std::string text = platform::portErrorText(error);
-#ifndef _WIN32
-    if (error == platform::PortError::PermissionDenied) {
-        const std::string group = platform::serialAccessGroup(platform::portDevice(portNumber));
-        if (!group.empty())
-            text += " (the port belongs to the group " + group + ": join it with `sudo usermod -aG " + group +
-                    " $USER`, then log in again)";
-    }
-#else
-    (void)portNumber;
-#endif
-    return text;
 }
 
 }  // namespace
@@ -157,8 +112,9 @@ Outcome Session::connect(int portNumber, uint32_t baud, const std::string& portL
         ended = log_.waitFor(
             mark, kSliceMs,
             [](const Report& x) {
+                // A refused connect (the port was open) starts no read-out.
                 return x.kind == Report::Kind::Settings ||
-                       (x.kind == Report::Kind::Status && endsReadout(x.value));
+                       (x.kind == Report::Kind::Status && (endsReadout(x.value) || refusesConnect(x.value)));
             },
             r);
     }
@@ -183,7 +139,8 @@ Outcome Session::connect(int portNumber, uint32_t baud, const std::string& portL
         case StatusCode::CannotOpenPort: {
             std::string text = std::string(statusTextAscii(r.value)) + " " + portLabel;
             const platform::PortError error = engine_->lastPortError();
-            if (error != platform::PortError::None) text += ": " + openFailureReason(error, portNumber);
+            if (error != platform::PortError::None)
+                text += ": " + platform::portOpenFailureText(error, platform::portDevice(portNumber));
             return Outcome::failure(kExitCannotOpen, text);
         }
         case StatusCode::ConnectTimeout:
@@ -234,9 +191,8 @@ Outcome Session::run(const std::function<void(TelescopeControl&)>& post, const s
     if (!engine_->drain(options_.replyTimeoutMs))
         return Outcome::failure(kExitGeneric, what + ": the engine did not respond");
     for (const Report& r : log_.since(mark)) {
-        if (r.kind == Report::Kind::Status && isFailureStatus(r.value)) {
-            if (r.value == StatusCode::ConnectionClosed || r.value == StatusCode::ConnectTimeout)
-                portOpen_ = false;
+        if (r.kind == Report::Kind::Status && failsCommand(r.value)) {
+            if (leavesPortClosed(r.value)) portOpen_ = false;
             return failureFromStatus(r.value, what);
         }
     }
@@ -247,7 +203,7 @@ Outcome Session::run(const std::function<void(TelescopeControl&)>& post, const s
     const bool answered = log_.waitFor(
         mark, timeout,
         [&expect](const Report& x) {
-            if (x.kind == Report::Kind::Status && isFailureStatus(x.value)) return true;
+            if (x.kind == Report::Kind::Status && failsCommand(x.value)) return true;
             switch (expect.what) {
                 case Expect::What::Status:
                     return x.isStatus(expect.value);
@@ -265,9 +221,8 @@ Outcome Session::run(const std::function<void(TelescopeControl&)>& post, const s
     // giving up an exchange the controller left unanswered.
     if (!answered || r.isStatus(StatusCode::CommunicationError))
         return Outcome::failure(kExitLost, what + ": no reply from the controller");
-    if (r.kind == Report::Kind::Status && isFailureStatus(r.value)) {
-        if (r.value == StatusCode::ConnectionClosed || r.value == StatusCode::ConnectTimeout)
-            portOpen_ = false;
+    if (r.kind == Report::Kind::Status && failsCommand(r.value)) {
+        if (leavesPortClosed(r.value)) portOpen_ = false;
         return failureFromStatus(r.value, what);
     }
     if (r.kind == Report::Kind::Settings) settings_ = r.settings;
