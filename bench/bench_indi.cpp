@@ -224,7 +224,10 @@ int main(int argc, char** argv) {
     const std::string pty = simOut.data.substr(4, simOut.consumed - 5);
 
     const int port = freePort();
-    Child server = spawn({VORLANT_INDISERVER, "-p", std::to_string(port), VORLANT_INDI_DRIVER}, false);
+    // Its own local socket: the default one is shared by every server on the machine.
+    Child server = spawn({VORLANT_INDISERVER, "-p", std::to_string(port), "-u",
+                          "/tmp/vorlant-indi-bench-" + std::to_string(port), VORLANT_INDI_DRIVER},
+                         false);
     Stream client{connectTo(port), {}, 0};
     if (client.fd < 0) return std::fprintf(stderr, "no server\n"), 1;
     // A client that acknowledges every segment at once: the server sends

@@ -59,7 +59,11 @@ public:
         startSim(profile, std::move(extraArgs));
         port_ = std::to_string(freeLoopbackPort());
         server_ = std::make_unique<SimProcess>(
-            std::vector<std::string>{VORLANT_INDISERVER, "-p", port_, VORLANT_INDI_DRIVER});
+            // A local socket of its own too: indiserver's default one is
+            // shared by every server on the machine, so a second server
+            // (another test running at the same time) would end at start.
+            std::vector<std::string>{VORLANT_INDISERVER, "-p", port_, "-u", "/tmp/vorlant-indi-" + port_,
+                                     VORLANT_INDI_DRIVER});
         // The server is up once the driver's connection property is served.
         for (int i = 0; i < 100 && get("Brask.CONNECTION.CONNECT").empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
