@@ -400,7 +400,6 @@ void BraskDriver::defineLinkProperties() {
     const int cls = shown_.versionClass;
     IUSaveText(&versionTexts_[0], dotted(shown_.hardwareVersion).c_str());
     IUSaveText(&versionTexts_[1], dotted(shown_.firmwareVersion).c_str());
-    IDDefText(&versions_, nullptr);
     for (FieldSlot& slot : fields_) {
         const SettingsField& f = *slot.info->field;
         slot.defined = readsField(f, cls);
@@ -411,8 +410,19 @@ void BraskDriver::defineLinkProperties() {
         slot.numberVector.s = IPS_IDLE;
         slot.toggleVector.s = IPS_IDLE;
     }
-    siteDefined_ = findField("latitude") != nullptr && cls >= findField("latitude")->readClass;
+    siteDefined_ = readsFlipAndSite(cls);
     fillRecord(shown_, false);
+    IUResetSwitch(&ns_);
+    IUResetSwitch(&we_);
+    ns_.s = we_.s = abort_.s = IPS_IDLE;
+    announceLinkProperties();
+    actionsDefined_ = true;
+}
+
+// Every property that exists while a controller is connected, as it stands:
+// at the connect and again for a client that asks later.
+void BraskDriver::announceLinkProperties() {
+    IDDefText(&versions_, nullptr);
     for (FieldSlot& slot : fields_) {
         if (!slot.defined) continue;
         if (slot.info->bit < 0)
@@ -421,9 +431,6 @@ void BraskDriver::defineLinkProperties() {
             IDDefSwitch(&slot.toggleVector, nullptr);
     }
     if (siteDefined_) IDDefNumber(&site_, nullptr);
-    IUResetSwitch(&ns_);
-    IUResetSwitch(&we_);
-    ns_.s = we_.s = abort_.s = IPS_IDLE;
     IDDefNumber(&speedProperty_, nullptr);
     IDDefSwitch(&ns_, nullptr);
     IDDefSwitch(&we_, nullptr);
@@ -435,7 +442,6 @@ void BraskDriver::defineLinkProperties() {
     IDDefSwitch(&park_, nullptr);
     IDDefSwitch(&measure_, nullptr);
     IDDefNumber(&voltage_, nullptr);
-    actionsDefined_ = true;
 }
 
 void BraskDriver::deleteLinkProperties() {
@@ -650,27 +656,7 @@ void BraskDriver::getProperties(const char* dev) {
     IDDefSwitch(&baud_, nullptr);
     IDDefText(&info_, nullptr);
     IDDefText(&status_, nullptr);
-    if (!actionsDefined_) return;
-    IDDefText(&versions_, nullptr);
-    for (FieldSlot& slot : fields_) {
-        if (!slot.defined) continue;
-        if (slot.info->bit < 0)
-            IDDefNumber(&slot.numberVector, nullptr);
-        else
-            IDDefSwitch(&slot.toggleVector, nullptr);
-    }
-    if (siteDefined_) IDDefNumber(&site_, nullptr);
-    IDDefNumber(&speedProperty_, nullptr);
-    IDDefSwitch(&ns_, nullptr);
-    IDDefSwitch(&we_, nullptr);
-    IDDefSwitch(&abort_, nullptr);
-    IDDefSwitch(&track_, nullptr);
-    IDDefSwitch(&exp_, nullptr);
-    IDDefSwitch(&store_, nullptr);
-    IDDefSwitch(&defaults_, nullptr);
-    IDDefSwitch(&park_, nullptr);
-    IDDefSwitch(&measure_, nullptr);
-    IDDefNumber(&voltage_, nullptr);
+    if (actionsDefined_) announceLinkProperties();
 }
 
 void BraskDriver::newSwitch(const char* dev, const char* name, ISState* states, char* names[], int n) {

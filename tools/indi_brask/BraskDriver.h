@@ -77,6 +77,7 @@ private:
     void closeAfterStop();
     void linkClosed(const std::string& why, IPState state);
     void defineLinkProperties();
+    void announceLinkProperties();
     void deleteLinkProperties();
     void fillRecord(const ControllerSettings& s, bool gearOnly);
     void showRecord(const ControllerSettings& s, bool gearOnly);
