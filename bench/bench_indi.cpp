@@ -33,6 +33,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FreePort.h"
+
 extern char** environ;
 
 namespace {
@@ -131,20 +133,6 @@ bool sendAll(int fd, const std::string& text) {
     return true;
 }
 
-int freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
-
 int connectTo(int port) {
     for (int i = 0; i < 100; ++i) {
         const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -223,7 +211,7 @@ int main(int argc, char** argv) {
     simOut.waitFor("\n");
     const std::string pty = simOut.data.substr(4, simOut.consumed - 5);
 
-    const int port = freePort();
+    const int port = vorlant::test::freeLoopbackPort();
     // Its own local socket: the default one is shared by every server on the machine.
     Child server = spawn({VORLANT_INDISERVER, "-p", std::to_string(port), "-u",
                           "/tmp/vorlant-indi-bench-" + std::to_string(port), VORLANT_INDI_DRIVER},

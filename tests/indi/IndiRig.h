@@ -17,24 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FreePort.h"
 #include "tests/support/SimProcess.h"
 
 namespace vorlant::test {
-
-// A TCP port nobody listens on right now.
-inline int freeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
 
 struct ToolRun {
     int exit = -1;
