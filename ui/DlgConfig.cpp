@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "backup/ChangePlan.h"
 #include "engine/ClassRules.h"
 #include "engine/SettingsFields.h"
 #include "platform/SerialDevices.h"
@@ -474,37 +475,46 @@ void DlgConfig::sendReverseFlags() {
 }
 
 void DlgConfig::sendField(const SettingsField& f, int64_t value) {
-    const uint8_t selector = static_cast<uint8_t>(f.selector);
-    // The paired writers send the other axis's remembered value, not one
-    // read off its controls.
+    // The same call an import makes for the field (backup::postCommand).
+    backup::PlannedCommand c;
+    c.writer = f.writer;
+    c.selector = static_cast<uint8_t>(f.selector);
     switch (f.writer) {
+        // The paired writers send the other axis's remembered value, not
+        // one read off its controls.
         case FieldWriter::MaxSpeeds:
-            engine_.setMaxSpeeds(raMaxSpeed_, deMaxSpeed_);
-            return;
+            c.first = raMaxSpeed_;
+            c.second = deMaxSpeed_;
+            break;
         case FieldWriter::Accelerations:
-            engine_.setAccelerations(raAcceleration_, deAcceleration_);
-            return;
+            c.first = raAcceleration_;
+            c.second = deAcceleration_;
+            break;
         case FieldWriter::Decelerations:
-            engine_.setDecelerations(raDeceleration_, deDeceleration_);
-            return;
+            c.first = raDeceleration_;
+            c.second = deDeceleration_;
+            break;
         case FieldWriter::GuideRates:
-            engine_.setGuideRates(raGuideRate_, deGuideRate_);
-            return;
-        case FieldWriter::Current:
-            engine_.setCurrent(selector, static_cast<uint16_t>(value));
-            return;
-        case FieldWriter::Decay:
-            engine_.setDecay(selector, static_cast<uint8_t>(value));
-            return;
-        case FieldWriter::Overtone:
-            engine_.setOvertone(selector, static_cast<uint8_t>(value & 0xFF));
-            return;
+            c.first = raGuideRate_;
+            c.second = deGuideRate_;
+            break;
         case FieldWriter::IncCurrentAt:
-            engine_.setIncCurrentAt(selector, static_cast<uint16_t>(value), static_cast<uint16_t>(value));
-            return;
+            // The aux value goes along equal to the threshold.
+            c.first = static_cast<uint32_t>(value);
+            c.second = static_cast<uint32_t>(value);
+            break;
+        case FieldWriter::Current:
+        case FieldWriter::Decay:
+        case FieldWriter::Overtone:
+            // The signed overtone travels as its low byte.
+            c.first = static_cast<uint32_t>(value);
+            break;
         default:
+            // Gear ratios, reverse flags and the advanced settings have
+            // dialogs and handlers of their own.
             return;
     }
+    backup::postCommand(engine_, c);
 }
 
 void DlgConfig::editLostFocus(int id) {
